@@ -1,0 +1,9 @@
+#include "serline/media.h"
+
+namespace kq::api::proto {
+
+media::media(QObject* parent) : QObject(parent) {}
+
+media::~media() = default;
+
+} // namespace kq::api::proto

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "serline/media_exception.h"
+#include "serline/serial_port_settings.h"
+#include "serline/serline_global.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+
+class QSerialPort;
+
+namespace kq::api::proto {
+
+// Owns the QSerialPort and does all port I/O in the thread it lives in.
+//
+// Each public call is queued to that thread and blocks its caller until the
+// matching private slot has run there, so out-arguments are written straight
+// into the caller's objects. The caller first spins briefly, then sleeps: a
+// sleeping caller pays a full thread wake-up for every call, which on a fast
+// link (or a virtual machine) costs more than the I/O itself. Slots never
+// throw: they leave the outcome in the error code, which the caller turns into
+// an exception in its own thread. A stop request bypasses the queue: it drops
+// the running flag, which every wait polls at least every 50 ms. Never call
+// from the object's own thread.
+class SERLINE_EXPORT serial_port_atomic : public QObject
+{
+    Q_OBJECT
+
+public:
+    serial_port_atomic();
+    ~serial_port_atomic() override;
+
+    void stop_request();
+    int get_error_code() const;
+    const std::exception& get_error_exception() const;
+
+    // Moves the first line out of buffer. Every character of term (a list
+    // ending at a NUL or at a byte of 0x80 and above) ends a line by itself,
+    // so "\r\n" yields the line and then an empty line for the line feed.
+    // A NUL inside the line cuts it; its bytes up to the terminator are still
+    // consumed. Returns false, leaving both untouched, if no terminator occurs.
+    static bool extract_line_from_byte_array(QByteArray& buffer, QString& line, const char* term);
+
+    void open(const kq::api::proto::serial_port_settings_t& settings);
+    void close();
+    void is_open(bool& result);
+    void clear();
+    void read_line(QString& line, const char* term, size_t max_len, int64_t timeout_ms);
+    void read_line(QString& line, const char* term);
+    void read_line(QString& line);
+    void write_line(const QString& line);
+    void read(QByteArray& data, int size);
+    void read(QByteArray& data, int size, int64_t timeout_ms);
+    void read_all(QByteArray& data, int64_t timeout_ms);
+    void read_all(QByteArray& data);
+    void write(const QByteArray& data);
+    void get_timeout(int64_t& timeout_ms);
+    void set_timeout(const int64_t& timeout_ms);
+    // Closes and releases the port inside this thread before the owner joins it.
+    void shutdown();
+
+private:
+    void _slot_open(const kq::api::proto::serial_port_settings_t& settings);
+    void _slot_close();
+    void _slot_is_open(bool& result);
+    void _slot_clear();
+    void _slot_read_line(QString& line, const char* term, size_t max_len, int64_t timeout_ms);
+    void _slot_write_line(const QString& line);
+    void _slot_read(QByteArray& data, int size, int64_t timeout_ms);
+    void _slot_read_all(QByteArray& data, int64_t timeout_ms);
+    void _slot_write(const QByteArray& data);
+    void _slot_get_timeout(int64_t& timeout_ms);
+    void _slot_set_timeout(const int64_t& timeout_ms);
+    void _slot_stop_request();
+    void _slot_shutdown();
+
+    void _call(const std::function<void()>& body);
+    template <typename Body>
+    void _run(Body&& body);
+    void _set_error(int code);
+    bool _port_open() const;
+    void _require_open() const;
+    bool _wait_for_data();
+    void _read_chunk(QByteArray& dest);
+    [[noreturn]] void _throw_elapsed() const;
+
+    std::unique_ptr<QSerialPort> _port;
+    int64_t _timeout = 2000;
+    std::atomic<int> _error_code{0};
+    std::exception _error_exception;
+    std::atomic<bool> _running{false};
+    QByteArray _input_buffer;
+    char _transfer[1024];
+};
+
+} // namespace kq::api::proto

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QtTest>
+
+namespace kq::testing {
+
+// Keeps tests away from the user's settings, home and log folder: standard
+// paths point into test locations and QSettings writes below a private,
+// temporary configuration home.
+void prepare_test_environment();
+
+} // namespace kq::testing
+
+#define KQ_TEST_MAIN(TestObject)                                                                   \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        kq::testing::prepare_test_environment();                                                   \
+        QCoreApplication app(argc, argv);                                                          \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
