@@ -151,7 +151,9 @@ void serial_port_atomic::get_timeout(int64_t& timeout_ms)
 
 void serial_port_atomic::set_timeout(const int64_t& timeout_ms)
 {
-    _call([&] { _slot_set_timeout(timeout_ms); });
+    // An atomic store needs no trip through the queue: the next queued call
+    // happens after it and sees the value.
+    _slot_set_timeout(timeout_ms);
 }
 
 void serial_port_atomic::shutdown()

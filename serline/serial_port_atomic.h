@@ -93,7 +93,7 @@ private:
     [[noreturn]] void _throw_elapsed() const;
 
     std::unique_ptr<QSerialPort> _port;
-    int64_t _timeout = 2000;
+    std::atomic<int64_t> _timeout{2000};
     std::atomic<int> _error_code{0};
     std::exception _error_exception;
     std::atomic<bool> _running{false};

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "satcmd/kqttc/hex.h"
+#include "satcmd/kqttc/kqttc_request.h"
+#include "satcmd/kqttc/kqttc_response.h"
+#include "satcmd/satcmd_global.h"
+
+#include <QRegularExpression>
+
+#include <cstdint>
+
+namespace kq::api::proto::kqttc {
+
+// The shapes shared by the command classes, so that each command stays a few
+// lines: a read line with optional arguments, a write line with a value, an
+// "OK" answer, and an answer matched against one pattern.
+
+class SATCMD_EXPORT kqttc_read_request : public kqttc_request
+{
+public:
+    using kqttc_request::kqttc_request;
+    QString create_string_request() override { return read_prefix() + _arguments(); }
+
+protected:
+    virtual QString _arguments() const { return {}; }
+};
+
+class SATCMD_EXPORT kqttc_write_request : public kqttc_request
+{
+public:
+    using kqttc_request::kqttc_request;
+    QString create_string_request() override { return write_prefix() + _value(); }
+
+protected:
+    virtual QString _value() const = 0;
+};
+
+// A write answer, accepted when it begins with "OK". A quiet refusal reports
+// no line, so it stays a command_response_error even when it holds "+KQTTC".
+class SATCMD_EXPORT kqttc_ok_response : public kqttc_response
+{
+public:
+    enum refusal_e { report_line, quiet };
+    kqttc_ok_response(const QString& exec_context, kqttc_command_e command,
+                      kqttc_request* request = nullptr, refusal_e refusal = report_line);
+    void parse_response(const QString& line) override;
+
+private:
+    refusal_e _refusal;
+};
+
+// An answer that must match one pattern; rssi_group names the group holding
+// the RSSI byte (0: the answer carries none).
+class SATCMD_EXPORT kqttc_pattern_response : public kqttc_response
+{
+public:
+    kqttc_pattern_response(const QString& exec_context, kqttc_command_e command,
+                           const QRegularExpression& pattern, int rssi_group,
+                           kqttc_request* request = nullptr);
+    void parse_response(const QString& line) override;
+
+protected:
+    virtual void _take(const QRegularExpressionMatch& m) = 0;
+
+private:
+    const QRegularExpression& _pattern;
+    int _rssi_group;
+};
+
+// A hexadecimal number in group value_group.
+template <typename T>
+class kqttc_number_response : public kqttc_pattern_response
+{
+public:
+    kqttc_number_response(const QString& exec_context, kqttc_command_e command,
+                          const QRegularExpression& pattern, int rssi_group, int value_group,
+                          kqttc_request* request)
+        : kqttc_pattern_response(exec_context, command, pattern, rssi_group, request)
+        , _group(value_group)
+    {
+    }
+
+protected:
+    void _take(const QRegularExpressionMatch& m) override
+    {
+        _value = static_cast<T>(hex::parse(m.captured(_group)));
+    }
+    T _value{};
+
+private:
+    int _group;
+};
+
+// A text in group value_group.
+class SATCMD_EXPORT kqttc_text_response : public kqttc_pattern_response
+{
+public:
+    kqttc_text_response(const QString& exec_context, kqttc_command_e command,
+                        const QRegularExpression& pattern, int value_group,
+                        kqttc_request* request = nullptr);
+
+protected:
+    void _take(const QRegularExpressionMatch& m) override;
+    QString _text;
+
+private:
+    int _group;
+};
+
+// Bytes given as hexadecimal digits in group 1.
+class SATCMD_EXPORT kqttc_bytes_response : public kqttc_pattern_response
+{
+public:
+    kqttc_bytes_response(const QString& exec_context, kqttc_command_e command,
+                         const QRegularExpression& pattern, kqttc_request* request = nullptr);
+
+protected:
+    void _take(const QRegularExpressionMatch& m) override;
+    QByteArray _bytes;
+};
+
+} // namespace kq::api::proto::kqttc

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "satcmd/connect_props.h"
+#include "satcmd/module_config.h"
+#include "satcmd/module_types.h"
+#include "satcmd/satcmd_global.h"
+#include "satcmd/scw_properties.h"
+
+#include <QRecursiveMutex>
+#include <QRegularExpression>
+#include <QString>
+
+#include <cstdint>
+
+namespace kq::api::proto {
+class media;
+}
+
+namespace kq::api::proto::kqttc {
+
+class kqttc_request;
+class kqttc_response;
+
+// The engine every text command travels through: frames the request, writes
+// it, reads and checks the answer, repeats within the response's budget, and
+// serialises commands on the module's mutex. It also prepares the relays of
+// a route so that commands for a module behind the radio link reach it.
+class SATCMD_EXPORT kqttc_proto
+{
+public:
+    kqttc_proto(media* m, const connect_props_t& props, QRecursiveMutex& mutex);
+    virtual ~kqttc_proto();
+    kqttc_proto(const kqttc_proto&) = delete;
+    kqttc_proto& operator=(const kqttc_proto&) = delete;
+
+    void exec_command(kqttc_request* request, kqttc_response* response);
+    void exec_command_atomic(kqttc_request* request, kqttc_response* response);
+
+    bool is_alive(const module_connect_props_t& hop);
+    void configure_intermediate_module(const module_connect_props_t& hop, bool persistent,
+                                       bool probe, bool call_hooks);
+    void connect_pipe_only();
+    void ensure_restore_pipe();
+
+    unsigned char get_pipe_timeout();
+    void set_pipe_timeout(unsigned char seconds);
+    unsigned short get_payload_size();
+    unsigned char get_rssi() const { return _last_rssi; }
+    scw_properties& get_scw();
+    void set_scw(scw_properties& scw);
+    void set_module_config_sat(const module_config_t& config) { _config = config; }
+    const module_config_t& get_module_config_sat() const { return _config; }
+
+    virtual void sat_set_rf(unsigned long long frequency_hz);
+    virtual unsigned int sat_get_rf();
+    virtual void keep_alive();
+
+protected:
+    // Called for every frame sent and line received; modules re-emit it.
+    virtual void _handle_debug(flow_direction_e direction, const QString& message);
+    // True when keep_alive() does something, so that waiting for an
+    // on-board computer makes sense.
+    virtual bool _has_keep_alive() const { return false; }
+
+    // Runs one command of this engine: request and response built with the
+    // current device address.
+    template <typename Req, typename Res, typename... Args>
+    Res _run(Args&&... args)
+    {
+        Req request(_device_address, std::forward<Args>(args)...);
+        Res response;
+        exec_command(&request, &response);
+        return response;
+    }
+
+    void _remember_rssi(int rssi) { _last_rssi = static_cast<unsigned char>(rssi); }
+
+    media* _media;
+    unsigned int _device_address = 0;
+
+private:
+    void _write_frame(kqttc_request& request);
+    void _read_answer(kqttc_response& response);
+    template <typename Step>
+    void _waiting_loop(bool persistent, Step&& step);
+    void _configure_local_relay(const module_connect_props_t& hop, bool persistent, bool probe,
+                                bool call_hooks);
+    int _restart_index(const route_t& route);
+
+    unsigned char _last_rssi = 0;
+    scw_properties _cached_scw;
+    route_t _route;
+    bool _persistent;
+    bool _probe;
+    QRecursiveMutex& _mutex;
+    module_config_t _config;
+};
+
+} // namespace kq::api::proto::kqttc

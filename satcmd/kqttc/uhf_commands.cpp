@@ -1,0 +1,356 @@
+#include "satcmd/kqttc/uhf_commands.h"
+
+#include "satcmd/kqttc/ax25_decoder.h"
+
+#include <cmath>
+
+namespace kq::api::proto::kqttc {
+
+namespace {
+
+// Answer patterns, compiled once.
+#define KQ_PATTERN(name, text)                                                                     \
+    const QRegularExpression& name()                                                               \
+    {                                                                                              \
+        static const QRegularExpression rx(QStringLiteral(text));                                  \
+        return rx;                                                                                 \
+    }
+
+KQ_PATTERN(scw_answer, "^OK\\+([0-9A-F]{2})([0-9A-F]{2})[0-9A-F]{2}([0-9A-F]{4})$")
+KQ_PATTERN(rssi_word8, "^OK\\+([0-9A-F]{2})([0-9A-F]{8})$")
+KQ_PATTERN(rssi_byte, "^OK\\+([0-9A-F]{2})000000([0-9A-F]{2})$")
+KQ_PATTERN(rssi_period, "^OK\\+([0-9A-F]{2})0000([0-9A-F]{4})$")
+KQ_PATTERN(rssi_period_open, "^OK\\+([0-9A-F]{2})0000([0-9A-F]{4})")
+KQ_PATTERN(any_text, "^OK\\+(.*)$")
+KQ_PATTERN(counted_text, "^OK\\+([0-9]{2})(.*?)$")
+KQ_PATTERN(counted_notes, "^OK\\+([0-9]{2})(\\S*)$")
+KQ_PATTERN(word4, "^OK\\+([0-9A-F]{4})$")
+KQ_PATTERN(word8, "^OK\\+([0-9A-F]{8})$")
+KQ_PATTERN(fram_page, "^OK\\+([0-9A-F]{32})$")
+KQ_PATTERN(hex_bytes, "^OK\\+([0-9A-F]+)$")
+KQ_PATTERN(beacon_frame, "OK\\+([0-9A-F]{2})\\s*(.*?)$")
+KQ_PATTERN(printable_call_sign, "(^[\\x20-\\x7E]{1,6}$)")
+KQ_PATTERN(morse_text, "^[\\.\\-\\s]+$")
+KQ_PATTERN(note, "([0-9]{2}[A-Z])")
+
+#undef KQ_PATTERN
+
+constexpr int beacon_info_offset = 16; // two address fields, control, protocol
+
+QString decimal2(int n)
+{
+    return QString::number(n).rightJustified(2, QLatin1Char('0'));
+}
+
+} // namespace
+
+#define KQ_DEFINE_NUMBER_RESPONSE(name, code, pattern, rssi_group, value_group)                    \
+    name::name(kqttc_request* request)                                                             \
+        : kqttc_number_response(QStringLiteral(#name), code, pattern(), rssi_group, value_group,  \
+                                request)                                                           \
+    {                                                                                              \
+    }
+
+#define KQ_DEFINE_TEXT_RESPONSE(name, code, pattern, value_group)                                  \
+    name::name(kqttc_request* request)                                                             \
+        : kqttc_text_response(QStringLiteral(#name), code, pattern(), value_group, request)       \
+    {                                                                                              \
+    }
+
+kqttc_number_write_request::kqttc_number_write_request(const QString& exec_context,
+                                                       unsigned int device_address,
+                                                       kqttc_command_e command, uint64_t value,
+                                                       const QString& pad, int width)
+    : kqttc_write_request(exec_context, device_address, command)
+    , _number(value)
+    , _pad(pad)
+    , _width(width)
+{
+}
+
+QString kqttc_number_write_request::_value() const
+{
+    return _pad + hex::field(_number, _width);
+}
+
+// Status control word.
+
+res_get_scw::res_get_scw(kqttc_request* request)
+    : kqttc_pattern_response(QStringLiteral("res_get_scw"), uhf_cmd::scw, scw_answer(), 1, request)
+{
+}
+
+void res_get_scw::_take(const QRegularExpressionMatch& m)
+{
+    _dev_addr = static_cast<unsigned int>(hex::parse(m.captured(2)));
+    _scw = static_cast<short>(hex::parse(m.captured(3)));
+}
+
+req_set_scw::req_set_scw(unsigned int device_address, scw_properties& scw)
+    : kqttc_number_write_request(QStringLiteral("req_set_scw"), device_address, uhf_cmd::scw,
+                                 static_cast<unsigned short>(scw.get_value()), QString(), 4)
+{
+}
+
+// Radio frequency.
+
+res_get_rf::res_get_rf(kqttc_request* request)
+    : kqttc_number_response(QStringLiteral("res_get_rf"), uhf_cmd::rf, rssi_word8(), 1, 2, request)
+{
+}
+
+uint32_t res_get_rf::si4463_to_freq(uint32_t word)
+{
+    const uint32_t inte = word & 0xFF;
+    const uint32_t frac = (word >> 24) | (((word >> 16) & 0xFF) << 8) | (((word >> 8) & 0xFF) << 16) |
+                          0x80000;
+    const double hz = (inte + frac / double(1 << 19)) * 2.0 * 26000000.0 * 0.125;
+    const auto truncated = static_cast<uint32_t>(hz);
+    return static_cast<uint32_t>(std::round(truncated / 1000.0) * 1000.0);
+}
+
+req_set_rf::req_set_rf(unsigned int device_address, unsigned long long hz)
+    : kqttc_number_write_request(QStringLiteral("req_set_rf"), device_address, uhf_cmd::rf,
+                                 freq_to_si4463(hz), QString(), 8)
+{
+}
+
+uint32_t req_set_rf::freq_to_si4463(unsigned long long hz)
+{
+    const uint64_t inte = (4 * hz) / 26000000 - 1;
+    const uint64_t frac = ((hz - inte * 6500000) << 21) / 26000000;
+    return static_cast<uint32_t>(((frac & 0xFF) << 24) | (((frac >> 8) & 0xFF) << 16) |
+                                 (((frac >> 16) & 0xFF) << 8) | (inte & 0xFF));
+}
+
+// Counters, pipe timeout, periods, identity.
+
+KQ_DEFINE_NUMBER_RESPONSE(res_get_uptime, uhf_cmd::uptime, rssi_word8, 1, 2)
+KQ_DEFINE_NUMBER_RESPONSE(res_get_tx_pkts, uhf_cmd::tx_pkts, rssi_word8, 1, 2)
+KQ_DEFINE_NUMBER_RESPONSE(res_get_rx_pkts, uhf_cmd::rx_pkts, rssi_word8, 1, 2)
+KQ_DEFINE_NUMBER_RESPONSE(res_get_rx_crc_pkts, uhf_cmd::rx_crc_pkts, rssi_word8, 1, 2)
+KQ_DEFINE_NUMBER_RESPONSE(res_get_pipe_timeout, uhf_cmd::pipe_timeout, rssi_byte, 1, 2)
+KQ_DEFINE_NUMBER_RESPONSE(res_get_text_beacon_period, uhf_cmd::text_beacon_period, rssi_period, 1,
+                          2)
+KQ_DEFINE_NUMBER_RESPONSE(res_get_audio_beacon_period, uhf_cmd::audio_beacon_period,
+                          rssi_period_open, 1, 2)
+KQ_DEFINE_NUMBER_RESPONSE(res_get_payload_size, uhf_cmd::payload_size, word4, 0, 1)
+KQ_DEFINE_NUMBER_RESPONSE(res_get_secure_access, uhf_cmd::secure_access, word8, 0, 1)
+KQ_DEFINE_TEXT_RESPONSE(res_get_dst_call_sign, uhf_cmd::dst_call_sign, any_text, 1)
+KQ_DEFINE_TEXT_RESPONSE(res_get_src_call_sign, uhf_cmd::src_call_sign, any_text, 1)
+KQ_DEFINE_TEXT_RESPONSE(res_get_morse_code_call_sign, uhf_cmd::morse_code_call_sign, counted_text,
+                        2)
+KQ_DEFINE_TEXT_RESPONSE(res_get_audio_beacon_midi, uhf_cmd::audio_beacon_midi, counted_notes, 2)
+KQ_DEFINE_TEXT_RESPONSE(res_get_version, uhf_cmd::version, any_text, 1)
+
+req_set_audio_beacon_period::req_set_audio_beacon_period(unsigned int device_address,
+                                                         unsigned short period)
+    : kqttc_number_write_request(QStringLiteral("req_set_audio_beacon_period"), device_address,
+                                 uhf_cmd::audio_beacon_period, period, QStringLiteral("0000"), 4)
+{
+    if (period != 0 && period < 30)
+        _reject("INVALID_AUDIO_BEACON_PERIOD");
+}
+
+// Call signs, Morse and melody.
+
+req_set_call_sign::req_set_call_sign(const QString& exec_context, unsigned int device_address,
+                                     kqttc_command_e command, const QString& call_sign,
+                                     const char* length_error, const char* form_error)
+    : kqttc_text_write_request(exec_context, device_address, command)
+{
+    if (call_sign.size() > 6)
+        _reject(length_error);
+    if (!printable_call_sign().match(call_sign).hasMatch())
+        _reject(form_error);
+    _field = call_sign.leftJustified(6, QLatin1Char(' '));
+}
+
+req_set_dst_call_sign::req_set_dst_call_sign(unsigned int device_address,
+                                             const QString& call_sign)
+    : req_set_call_sign(QStringLiteral("req_set_dst_call_sign"), device_address,
+                        uhf_cmd::dst_call_sign, call_sign, "INVALID_DST_CALL_SIGN_LENGTH",
+                        "INVALID_DST_CALL_SIGN")
+{
+}
+
+req_set_src_call_sign::req_set_src_call_sign(unsigned int device_address, QString call_sign)
+    : req_set_call_sign(QStringLiteral("req_set_src_call_sign"), device_address,
+                        uhf_cmd::src_call_sign, call_sign, "INVALID_SRC_CALL_SIGN_LENGTH",
+                        "INVALID_SRC_CALL_SIGN")
+{
+}
+
+req_set_morse_code_call_sign::req_set_morse_code_call_sign(unsigned int device_address,
+                                                           const QString& morse)
+    : kqttc_text_write_request(QStringLiteral("req_set_morse_code_call_sign"), device_address,
+                               uhf_cmd::morse_code_call_sign)
+{
+    if (morse.size() > 40)
+        _reject("INVALID_MORSE_CODE_LENGTH");
+    if (!morse.isEmpty() && !morse_text().match(morse).hasMatch())
+        _reject("INVALID_MORSE_CODE");
+    _require_ascii(morse, "INVALID_MORSE_CODE"); // \s also matches non-ASCII blanks
+    _field = decimal2(morse.size()) + morse;
+}
+
+req_set_audio_beacon_midi::req_set_audio_beacon_midi(unsigned int device_address,
+                                                     const QString& notes)
+    : kqttc_text_write_request(QStringLiteral("req_set_audio_beacon_midi"), device_address,
+                               uhf_cmd::audio_beacon_midi)
+{
+    if (notes.size() > 127)
+        _reject("INVALID_NOTES_LENGTH");
+    int count = 0;
+    for (auto it = note().globalMatch(notes); it.hasNext(); it.next())
+        ++count;
+    if (3 * count != notes.size())
+        _reject("INVALID_NOTES");
+    _field = decimal2(count) + notes;
+}
+
+// Text beacon.
+
+res_get_text_beacon_message::res_get_text_beacon_message(kqttc_request* request)
+    : kqttc_response(QStringLiteral("res_get_text_beacon_message"), uhf_cmd::text_beacon_message, 0,
+                     request)
+{
+}
+
+void res_get_text_beacon_message::parse_response(const QString& line)
+{
+    const QRegularExpressionMatch m = beacon_frame().match(line);
+    if (!m.hasMatch()) {
+        // A remote transceiver cannot read its beacon back; asking again will not help.
+        _reject(line, line.contains(QLatin1String("+REMOTE")) ? proto_exception::no_retry
+                                                              : proto_exception::retry);
+    }
+    const auto length = static_cast<uint8_t>(hex::parse(m.captured(1)));
+    const QString digits = m.captured(2);
+    if (digits.size() % 2 != 0)
+        _reject(line);
+    const QByteArray bits = QByteArray::fromHex(digits.toLatin1());
+    if (static_cast<uint8_t>(bits.size()) != length)
+        _reject(line);
+    QByteArray frame;
+    const int n = ax25_decoder::decode(bits, frame);
+    if (n <= beacon_info_offset + 2)
+        _reject(line);
+    const QByteArray info = frame.mid(beacon_info_offset, n - beacon_info_offset - 2);
+    const int nul = info.indexOf('\0');
+    _message = QString::fromLatin1(nul < 0 ? info : info.left(nul));
+}
+
+req_set_text_beacon_message::req_set_text_beacon_message(unsigned int device_address,
+                                                         const QString& message)
+    : kqttc_text_write_request(QStringLiteral("req_set_text_beacon_message"), device_address,
+                               uhf_cmd::text_beacon_message)
+{
+    if (message.contains(QLatin1Char('\n')))
+        _reject("INVALID_TEXT_BEACON_MESSAGE");
+    if (message.size() > 128)
+        _reject("INVALID_TEXT_BEACON_MESSAGE_LENGTH");
+    _require_ascii(message, "INVALID_TEXT_BEACON_MESSAGE");
+    _field = hex::field(static_cast<uint8_t>(message.toUtf8().size()), 2) + message;
+}
+
+res_set_text_beacon_message::res_set_text_beacon_message(kqttc_request* request)
+    : kqttc_response(QStringLiteral("res_set_text_beacon_message"), uhf_cmd::text_beacon_message, 0,
+                     request)
+{
+}
+
+void res_set_text_beacon_message::parse_response(const QString& line)
+{
+    if (line.startsWith(QLatin1String("OK")))
+        return;
+    _reject(line, line.contains(QLatin1String("+REMOTE")) ? proto_exception::no_retry
+                                                          : proto_exception::retry);
+}
+
+// FRAM.
+
+req_get_fram_memory::req_get_fram_memory(unsigned int device_address, unsigned int fram_addr)
+    : kqttc_read_request(QStringLiteral("req_get_fram_memory"), device_address,
+                         uhf_cmd::fram_memory)
+    , _fram_addr(fram_addr)
+{
+}
+
+QString req_get_fram_memory::_arguments() const
+{
+    return hex::field(_fram_addr, 8);
+}
+
+res_get_fram_memory::res_get_fram_memory(kqttc_request* request)
+    : kqttc_bytes_response(QStringLiteral("res_get_fram_memory"), uhf_cmd::fram_memory, fram_page(),
+                           request)
+{
+}
+
+req_set_fram_memory::req_set_fram_memory(unsigned int device_address, unsigned int fram_addr,
+                                         const QByteArray& data)
+    : kqttc_text_write_request(QStringLiteral("req_set_fram_memory"), device_address,
+                               uhf_cmd::fram_memory)
+{
+    if (data.size() != page_size)
+        _reject("INVALID_DATA_LENGTH");
+    _field = hex::field(fram_addr, 8) + QString::fromLatin1(data.toHex().toUpper());
+}
+
+// Radio chip properties.
+
+req_get_radio_transceiver_props::req_get_radio_transceiver_props(unsigned int device_address,
+                                                                 unsigned char group,
+                                                                 unsigned char offset,
+                                                                 unsigned char count)
+    : kqttc_read_request(QStringLiteral("req_get_radio_transceiver_props"), device_address,
+                         uhf_cmd::radio_transceiver_props)
+    , _group(group)
+    , _offset(offset)
+    , _count(count)
+{
+}
+
+QString req_get_radio_transceiver_props::_arguments() const
+{
+    return hex::field(_group, 2) + hex::field(_count, 2) + hex::field(_offset, 2);
+}
+
+res_get_radio_transceiver_props::res_get_radio_transceiver_props(kqttc_request* request)
+    : kqttc_bytes_response(QStringLiteral("res_get_radio_transceiver_props"),
+                           uhf_cmd::radio_transceiver_props, hex_bytes(), request)
+{
+}
+
+req_set_radio_transceiver_props::req_set_radio_transceiver_props(unsigned int device_address,
+                                                                 unsigned char group,
+                                                                 unsigned char offset,
+                                                                 const QByteArray& value)
+    : kqttc_text_write_request(QStringLiteral("req_set_radio_transceiver_props"), device_address,
+                               uhf_cmd::radio_transceiver_props)
+{
+    _field = hex::field(group, 2) + hex::field(static_cast<uint8_t>(value.size()), 2) +
+             hex::field(offset, 2) + QString::fromLatin1(value.toHex());
+}
+
+// Free text.
+
+req_send_arbitrary_text::req_send_arbitrary_text(unsigned int device_address,
+                                                 unsigned int sequence, const QString& text)
+    : kqttc_request(QStringLiteral("req_send_arbitrary_text"), device_address,
+                    uhf_cmd::arbitrary_text)
+    , _sequence(sequence)
+    , _text(text)
+{
+    if (text.size() > max_length)
+        _reject("INVALID_ARBITRARY_TEXT_LEN");
+    _require_ascii(text, "INVALID_ARBITRARY_TEXT");
+}
+
+QString req_send_arbitrary_text::create_string_request()
+{
+    return QLatin1String("KQ+") + hex::field(_sequence, 8) + _text;
+}
+
+} // namespace kq::api::proto::kqttc

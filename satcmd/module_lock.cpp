@@ -1,0 +1,19 @@
+#include "satcmd/module_lock.h"
+
+#include "satcmd/proto_exception.h"
+
+namespace kq::api::proto {
+
+module_lock::module_lock(QRecursiveMutex& mutex) : _mutex(mutex)
+{
+    if (!_mutex.tryLock(limit_ms))
+        throw proto_exception(proto_exception::busy, 0, QStringLiteral("NOT_DEFINED"), QString(),
+                              proto_exception::retry);
+}
+
+module_lock::~module_lock()
+{
+    _mutex.unlock();
+}
+
+} // namespace kq::api::proto

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kq::satsim {
+
+// Puts an AX.25 UI frame on the air the way the transceiver does: address
+// fields, control 0x03, protocol 0xF0, information and CRC-16, HDLC-framed
+// with flags and bit stuffing, NRZI-coded and G3RUH-scrambled, packed most
+// significant bit first. Written apart from the library's decoder so that
+// each checks the other.
+class ax25_encoder
+{
+public:
+    static QByteArray frame(const QString& dst, const QString& src, const QByteArray& info);
+    static QByteArray line_bits(const QByteArray& frame);
+    static QByteArray encode(const QString& dst, const QString& src, const QByteArray& info)
+    {
+        return line_bits(frame(dst, src, info));
+    }
+};
+
+} // namespace kq::satsim

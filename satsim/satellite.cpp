@@ -1,0 +1,20 @@
+#include "satellite.h"
+
+namespace kq::satsim {
+
+satellite::satellite(uint8_t local_address, uint8_t remote_address)
+    : _local(local_address, true)
+    , _remote(remote_address, false)
+    , _link(_pair, _local, _lock)
+{
+    _local.set_far_side(&_remote);
+    _remote.state().rssi = 0x9A;
+    _link.start();
+}
+
+satellite::~satellite()
+{
+    _link.stop();
+}
+
+} // namespace kq::satsim

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "sim_link.h"
+#include "uhf_transceiver.h"
+#include "virtual_serial_pair.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <utility>
+
+namespace kq::satsim {
+
+// The simulated satellite behind one serial port: the local transceiver on
+// the wire and, over the air, the remote transceiver.
+class satellite
+{
+public:
+    explicit satellite(uint8_t local_address = 0x22, uint8_t remote_address = 0x23);
+    ~satellite();
+
+    QString port_name() const { return _pair.port_name(); }
+    sim_link& link() { return _link; }
+
+    // Runs f on a module's state under the simulator's lock.
+    template <typename F>
+    auto with_local(F&& f)
+    {
+        const QMutexLocker locker(&_lock);
+        return std::forward<F>(f)(_local);
+    }
+    template <typename F>
+    auto with_remote(F&& f)
+    {
+        const QMutexLocker locker(&_lock);
+        return std::forward<F>(f)(_remote);
+    }
+
+private:
+    QMutex _lock;
+    testing::virtual_serial_pair _pair;
+    uhf_transceiver _local;
+    uhf_transceiver _remote;
+    sim_link _link;
+};
+
+} // namespace kq::satsim

@@ -1,0 +1,177 @@
+#include "sim_link.h"
+
+#include "virtual_serial_pair.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace kq::satsim {
+
+namespace {
+
+uint32_t crc_of(const QString& payload)
+{
+    const QByteArray b = payload.toUtf8();
+    return uint32_t(::crc32(0, reinterpret_cast<const Bytef*>(b.constData()), uInt(b.size())));
+}
+
+QString crc_text(uint32_t crc)
+{
+    return QString::number(crc, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+}
+
+const QRegularExpression& framed()
+{
+    static const QRegularExpression rx(QStringLiteral("^(.*) ([0-9A-F]{8})$"),
+                                       QRegularExpression::DotMatchesEverythingOption);
+    return rx;
+}
+
+const QRegularExpression& crc_only()
+{
+    static const QRegularExpression rx(QStringLiteral("^ ([0-9A-F]{8})$"));
+    return rx;
+}
+
+} // namespace
+
+sim_link::sim_link(testing::virtual_serial_pair& pair, sim_node& root, QMutex& state_lock)
+    : _pair(pair)
+    , _root(root)
+    , _lock(state_lock)
+{
+    setObjectName(QStringLiteral("sim_link"));
+}
+
+sim_link::~sim_link()
+{
+    stop();
+}
+
+void sim_link::stop()
+{
+    _stop.store(true);
+    wait();
+}
+
+QStringList sim_link::received() const
+{
+    const QMutexLocker locker(&_lock);
+    return _received;
+}
+
+int sim_link::commands_received() const
+{
+    const QMutexLocker locker(&_lock);
+    return _received.size();
+}
+
+void sim_link::run()
+{
+    QByteArray buffer;
+    char chunk[4096];
+    while (!_stop.load()) {
+        if (_close.exchange(false))
+            _pair.close_master();
+        const int fd = _pair.master_fd();
+        if (fd < 0) {
+            msleep(20);
+            continue;
+        }
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
+            continue;
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0)
+            continue;
+        buffer.append(chunk, int(n));
+        for (;;) {
+            int end = -1;
+            for (int i = 0; i < buffer.size(); ++i) {
+                if (buffer.at(i) == '\r' || buffer.at(i) == '\n') {
+                    end = i;
+                    break;
+                }
+            }
+            if (end < 0)
+                break;
+            const QString line = QString::fromLatin1(buffer.left(end));
+            buffer.remove(0, end + 1);
+            if (!line.isEmpty())
+                _process(line);
+        }
+    }
+}
+
+void sim_link::_process(const QString& line)
+{
+    {
+        const QMutexLocker locker(&_lock);
+        _received << line;
+    }
+    if (_echo.load())
+        _send(line.toLatin1() + "\r\n");
+
+    const QRegularExpressionMatch joined = crc_only().match(line);
+    if (joined.hasMatch() && !_pending.isEmpty()) {
+        const QString payload = std::exchange(_pending, QString());
+        if (crc_text(crc_of(payload)) == joined.captured(1))
+            _answer(payload);
+        else
+            _answer(QString());
+        return;
+    }
+    if (!_pending.isEmpty()) {
+        _pending.clear();
+        _answer(QString()); // a payload without its CRC line
+    }
+    const QRegularExpressionMatch m = framed().match(line);
+    if (!m.hasMatch()) {
+        _pending = line; // may be the first half of the on-board computer's form
+        return;
+    }
+    const QString payload = m.captured(1);
+    _answer(crc_text(crc_of(payload)) == m.captured(2) ? payload : QString());
+}
+
+// An empty payload stands for a line whose frame did not check out.
+void sim_link::_answer(const QString& payload)
+{
+    QStringList answers{QStringLiteral("ERR")};
+    if (!payload.isEmpty()) {
+        const QMutexLocker locker(&_lock);
+        answers = _root.handle(payload);
+    }
+    for (const QString& a : answers) {
+        if (_drop.load() > 0) {
+            _drop.fetch_sub(1);
+            continue;
+        }
+        if (const int ms = _delay_ms.load())
+            msleep(static_cast<unsigned long>(ms));
+        if (_noise.load())
+            _send(QByteArray("~\x01\x7f noise\r\n"));
+        uint32_t crc = crc_of(a);
+        if (_corrupt.load() > 0) {
+            _corrupt.fetch_sub(1);
+            crc ^= 0x1;
+        }
+        _send((a + QLatin1Char(' ') + crc_text(crc)).toLatin1() + "\r\n");
+    }
+}
+
+void sim_link::_send(const QByteArray& bytes)
+{
+    try {
+        _pair.write(bytes);
+    } catch (const std::exception&) {
+        // the link was closed under us: the bytes are lost, as on a real cable
+    }
+}
+
+} // namespace kq::satsim

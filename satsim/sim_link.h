@@ -1,0 +1,67 @@
+#pragma once
+
+#include "sim_node.h"
+
+#include <QMutex>
+#include <QStringList>
+#include <QThread>
+
+#include <atomic>
+
+namespace kq::testing {
+class virtual_serial_pair;
+}
+
+namespace kq::satsim {
+
+// The serial wire of the simulator: reads command lines from the device side
+// of a virtual serial pair, checks their CRC field, hands the payload to the
+// module on the wire and sends its answers back, each with its CRC field and
+// CR LF. A line with a missing or wrong CRC gets "ERR". A payload followed
+// by CR and then " CRC" on a line of its own (the on-board computer's form)
+// is joined first.
+//
+// Faults for tests: drop or corrupt the next answers, delay answers, send a
+// noise line or an echo of the command before the answer, close the link.
+class sim_link : public QThread
+{
+public:
+    sim_link(testing::virtual_serial_pair& pair, sim_node& root, QMutex& state_lock);
+    ~sim_link() override;
+
+    void stop();
+
+    void drop_answers(int n) { _drop.store(n); }
+    void corrupt_answers(int n) { _corrupt.store(n); }
+    void set_delay(int ms) { _delay_ms.store(ms); }
+    void noise_before_answers(bool on) { _noise.store(on); }
+    void echo_commands(bool on) { _echo.store(on); }
+    void close_link() { _close.store(true); }
+
+    // Every command line received, as it came (under the state lock).
+    QStringList received() const;
+    int commands_received() const;
+
+protected:
+    void run() override;
+
+private:
+    void _process(const QString& line);
+    void _answer(const QString& payload);
+    void _send(const QByteArray& bytes);
+
+    testing::virtual_serial_pair& _pair;
+    sim_node& _root;
+    QMutex& _lock;
+    std::atomic<bool> _stop{false};
+    std::atomic<bool> _close{false};
+    std::atomic<int> _drop{0};
+    std::atomic<int> _corrupt{0};
+    std::atomic<int> _delay_ms{0};
+    std::atomic<bool> _noise{false};
+    std::atomic<bool> _echo{false};
+    QStringList _received;
+    QString _pending; // payload waiting for its CRC line
+};
+
+} // namespace kq::satsim

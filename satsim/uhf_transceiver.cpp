@@ -1,0 +1,246 @@
+#include "uhf_transceiver.h"
+
+#include "ax25_encoder.h"
+
+namespace kq::satsim {
+
+namespace {
+
+constexpr int fram_size = 64 * 1024;
+
+QString hx(uint64_t v, int width)
+{
+    return QString::number(qulonglong(v), 16).toUpper().rightJustified(width, QLatin1Char('0'));
+}
+
+bool parse_hex(const QString& text, uint64_t& out)
+{
+    bool ok = false;
+    out = text.toULongLong(&ok, 16);
+    return ok && !text.isEmpty();
+}
+
+const QStringList err{QStringLiteral("ERR")};
+const QStringList ok_line{QStringLiteral("OK")};
+
+} // namespace
+
+uhf_transceiver::uhf_transceiver(uint8_t address, bool on_wire)
+    : _on_wire(on_wire)
+    , _fram(fram_size, '\0')
+{
+    _s.address = address;
+    _since_traffic.start();
+    _uptime.start();
+    _muted.start();
+}
+
+QByteArray uhf_transceiver::fram(uint32_t address, int size) const
+{
+    return _fram.mid(int(address), size);
+}
+
+bool uhf_transceiver::pipe_on()
+{
+    const bool on = _s.scw & 0x20;
+    if (on && _since_traffic.elapsed() > qint64(_s.pipe_timeout) * 1000)
+        _s.scw &= ~0x20;
+    return _s.scw & 0x20;
+}
+
+void uhf_transceiver::mute_for(int ms)
+{
+    _mute_ms = ms;
+    _muted.restart();
+}
+
+void uhf_transceiver::drop_pipe()
+{
+    _s.scw &= ~0x20;
+}
+
+QStringList uhf_transceiver::handle(const QString& payload)
+{
+    if (_muted.elapsed() < _mute_ms)
+        return {};
+    if (!payload.startsWith(QLatin1String("KQ+")) || payload.size() < 6)
+        return err;
+    uint64_t address = 0;
+    const bool addressed = parse_hex(payload.mid(4, 2), address);
+    const bool piping = pipe_on();
+    if (addressed && address == _s.address) {
+        ++_s.rx_pkts;
+        if (piping)
+            _since_traffic.restart();
+        return _own(payload);
+    }
+    if (piping) {
+        _since_traffic.restart();
+        return _far ? _far->handle(payload) : QStringList();
+    }
+    if (_on_wire && _piped_before)
+        return {QStringLiteral("ERR+KQTTC")};
+    return {};
+}
+
+QStringList uhf_transceiver::_own(const QString& payload)
+{
+    uint64_t code = 0;
+    if (payload.size() < 8 || !parse_hex(payload.mid(6, 2), code))
+        return err;
+    const QChar kind = payload.at(3);
+    const QString rest = payload.mid(8);
+    ++_s.tx_pkts;
+    if (kind == QLatin1Char('R'))
+        return _read(int(code), rest);
+    if (kind == QLatin1Char('W'))
+        return _write(int(code), rest);
+    return err;
+}
+
+QString uhf_transceiver::_ok(const QString& value) const
+{
+    return QLatin1String("OK+") + hx(_s.rssi, 2) + value;
+}
+
+QStringList uhf_transceiver::_read(int code, const QString& args)
+{
+    switch (code) {
+    case 0x00: return {_ok(hx(_s.address, 2) + "00" + hx(_s.scw, 4))};
+    case 0x01: return {_ok(hx(_s.rf_word, 8))};
+    case 0x02: return {_ok(hx(uint32_t(_uptime.elapsed() / 1000), 8))};
+    case 0x03: return {_ok(hx(_s.tx_pkts, 8))};
+    case 0x04: return {_ok(hx(_s.rx_pkts, 8))};
+    case 0x05: return {_ok(hx(_s.rx_crc_pkts, 8))};
+    case 0x06: return {_ok("000000" + hx(_s.pipe_timeout, 2))};
+    case 0x07: return {_ok("0000" + hx(_s.text_beacon_period, 4))};
+    case 0x08: return {_ok("0000" + hx(_s.audio_beacon_period, 4))};
+    case 0xF5: return {"OK+" + _s.dst_call_sign};
+    case 0xF6: return {"OK+" + _s.src_call_sign};
+    case 0xF7: return {"OK+" + QString::number(_s.morse.size()).rightJustified(2, '0') + _s.morse};
+    case 0xF8:
+        return {"OK+" + QString::number(_s.midi.size() / 3).rightJustified(2, '0') + _s.midi};
+    case 0xF9: return {"OK+" + _s.version};
+    case 0xFA: return {"OK+" + hx(_s.payload_size, 4)};
+    case 0xFB: {
+        if (!_on_wire)
+            return {QStringLiteral("ERR+REMOTE")};
+        const QByteArray bits =
+            ax25_encoder::encode(_s.dst_call_sign, _s.src_call_sign, _s.text_beacon.toLatin1());
+        return {"OK+" + hx(uint8_t(bits.size()), 2) + QString::fromLatin1(bits.toHex().toUpper())};
+    }
+    case 0xFD: {
+        uint64_t at = 0;
+        if (!parse_hex(args, at) || at + 16 > uint64_t(_fram.size()))
+            return err;
+        return {"OK+" + QString::fromLatin1(_fram.mid(int(at), 16).toHex().toUpper())};
+    }
+    case 0xFE: {
+        uint64_t group = 0, count = 0, offset = 0;
+        if (args.size() != 6 || !parse_hex(args.mid(0, 2), group) ||
+            !parse_hex(args.mid(2, 2), count) || !parse_hex(args.mid(4, 2), offset) || count == 0)
+            return err;
+        const QByteArray props = _props.value(int(group), QByteArray(256, '\0'));
+        return {"OK+" + QString::fromLatin1(props.mid(int(offset), int(count)).toHex().toUpper())};
+    }
+    case 0xFF: return {"OK+" + hx(_s.challenge, 8)};
+    default: return err;
+    }
+}
+
+void uhf_transceiver::_write_scw(uint16_t word)
+{
+    const bool was_piping = _s.scw & 0x20;
+    _s.scw = uint16_t((word & ~0x3) | (_s.scw & 0x3)); // health bits are the device's own
+    if (_s.scw & 0x800) { // reset: back to command mode, locked
+        _s.scw &= uint16_t(~(0x800 | 0x20));
+        _s.unlocked = false;
+    }
+    if ((_s.scw & 0x20) && !was_piping) {
+        _piped_before = true;
+        _since_traffic.restart();
+    }
+}
+
+QStringList uhf_transceiver::_write(int code, const QString& value)
+{
+    uint64_t n = 0;
+    switch (code) {
+    case 0x00:
+        if (value.size() != 4 || !parse_hex(value, n))
+            return err;
+        _write_scw(uint16_t(n));
+        return ok_line;
+    case 0x01:
+        if (value.size() != 8 || !parse_hex(value, n))
+            return err;
+        _s.rf_word = uint32_t(n);
+        return ok_line;
+    case 0x06:
+        if (value.size() != 8 || !parse_hex(value, n))
+            return err;
+        _s.pipe_timeout = uint8_t(n);
+        return ok_line;
+    case 0x07:
+    case 0x08:
+        if (value.size() != 8 || !parse_hex(value, n))
+            return err;
+        (code == 0x07 ? _s.text_beacon_period : _s.audio_beacon_period) = uint16_t(n);
+        return ok_line;
+    case 0xF5:
+    case 0xF6:
+        if (value.size() != 6)
+            return err;
+        (code == 0xF5 ? _s.dst_call_sign : _s.src_call_sign) = value.trimmed();
+        return ok_line;
+    case 0xF7:
+    case 0xF8:
+        if (value.size() < 2 || !value.left(2).at(0).isDigit())
+            return err;
+        (code == 0xF7 ? _s.morse : _s.midi) = value.mid(2);
+        return ok_line;
+    case 0xFB:
+        if (value.size() < 2 || !parse_hex(value.left(2), n) ||
+            int(n) != value.mid(2).toLatin1().size())
+            return err;
+        _s.text_beacon = value.mid(2);
+        return ok_line;
+    case 0xFC:
+        if (value.size() != 2 || !parse_hex(value, n))
+            return err;
+        _s.address = uint8_t(n);
+        return ok_line;
+    case 0xFD: {
+        const QByteArray data = QByteArray::fromHex(value.mid(8).toLatin1());
+        if (value.size() != 40 || !parse_hex(value.left(8), n) || n + 16 > uint64_t(_fram.size()))
+            return err;
+        _fram.replace(int(n), 16, data);
+        return ok_line;
+    }
+    case 0xFE: {
+        uint64_t group = 0, len = 0, offset = 0;
+        if (value.size() < 6 || !parse_hex(value.mid(0, 2), group) ||
+            !parse_hex(value.mid(2, 2), len) || !parse_hex(value.mid(4, 2), offset))
+            return err;
+        const QByteArray data = QByteArray::fromHex(value.mid(6).toLatin1());
+        if (uint64_t(data.size()) != len || offset + len > 256)
+            return err;
+        QByteArray& props = _props[int(group)];
+        if (props.isEmpty())
+            props = QByteArray(256, '\0');
+        props.replace(int(offset), int(len), data);
+        return ok_line;
+    }
+    case 0xFF:
+        if (value.size() != 8 || !parse_hex(value, n))
+            return err;
+        _s.unlocked = uint32_t(n) == (_s.challenge ^ _s.secure_key);
+        if (_s.unlocked)
+            return ok_line;
+        return {QStringLiteral("ERR+ACCESS")};
+    default:
+        return err;
+    }
+}
+
+} // namespace kq::satsim
