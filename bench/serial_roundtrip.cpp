@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QSerialPort>
 
 #include <atomic>
@@ -99,6 +100,7 @@ void transport(const QString& name, int rounds, std::vector<int64_t>& ns)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("kq.*.debug=false")); // traces cost time
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 2000;
     virtual_serial_pair pair;
     echo device(pair.master_fd());

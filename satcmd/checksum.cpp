@@ -44,7 +44,8 @@ uint32_t checksum::qcrc32(QIODevice* device, int start, int length)
     if (device->seek(start)) {
         QByteArray block(static_cast<int>(std::min(block_size, end - start)), Qt::Uninitialized);
         for (qint64 pos = start; pos < end;) {
-            const qint64 got = device->read(block.data(), std::min<qint64>(block.size(), end - pos));
+            const qint64 got =
+                device->read(block.data(), std::min<qint64>(block.size(), end - pos));
             if (got <= 0)
                 break;
             crc = crc_update(crc, block.constData(), got);

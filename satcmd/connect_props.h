@@ -16,7 +16,8 @@ QT_WARNING_DISABLE_DEPRECATED
 namespace kq::api::proto {
 
 struct module_connect_props_t;
-using hop_hook_t = std::function<void(const module_connect_props_t& hop, bool persistent, bool probe)>;
+using hop_hook_t =
+    std::function<void(const module_connect_props_t& hop, bool persistent, bool probe)>;
 
 // One hop of a route from the serial port to the target.
 struct SATCMD_EXPORT module_connect_props_t

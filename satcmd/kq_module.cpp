@@ -8,7 +8,11 @@ QT_WARNING_DISABLE_DEPRECATED
 
 namespace kq::api::proto {
 
-kq_module::kq_module(media* m, const connect_props_t& props) : _media(m), _props(props) {}
+kq_module::kq_module(media* m, const connect_props_t& props)
+    : _media(m)
+    , _props(props)
+{
+}
 
 kq_module::~kq_module() = default;
 
@@ -74,7 +78,9 @@ bool kq_module::is_persistent()
     return _props.persistent;
 }
 
-void kq_module::configure_intermediate_module(const module_connect_props_t&, bool, bool, bool) {}
+void kq_module::configure_intermediate_module(const module_connect_props_t&, bool, bool, bool)
+{
+}
 
 } // namespace kq::api::proto
 

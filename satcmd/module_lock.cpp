@@ -4,7 +4,8 @@
 
 namespace kq::api::proto {
 
-module_lock::module_lock(QRecursiveMutex& mutex) : _mutex(mutex)
+module_lock::module_lock(QRecursiveMutex& mutex)
+    : _mutex(mutex)
 {
     if (!_mutex.tryLock(limit_ms))
         throw proto_exception(proto_exception::busy, 0, QStringLiteral("NOT_DEFINED"), QString(),

@@ -12,7 +12,10 @@ class SATCMD_EXPORT scw_properties
 {
 public:
     scw_properties() = default;
-    scw_properties(short value) : _word(value) {}
+    scw_properties(short value)
+        : _word(value)
+    {
+    }
 
     scw_properties& operator=(short value)
     {
@@ -44,12 +47,16 @@ public:
     bool get_rfts() const { return _get_bool(0); } // RF transceiver health: 1 good
 
 private:
-    int _field(int pos, int mask) const { return (static_cast<unsigned short>(_word) >> pos) & mask; }
+    int _field(int pos, int mask) const
+    {
+        return (static_cast<unsigned short>(_word) >> pos) & mask;
+    }
     // Values wider than the field are masked to it.
     void _set_field(int pos, int mask, int value)
     {
         const unsigned w = static_cast<unsigned short>(_word);
-        _word = static_cast<short>((w & ~(unsigned(mask) << pos)) | ((unsigned(value) & mask) << pos));
+        _word =
+            static_cast<short>((w & ~(unsigned(mask) << pos)) | ((unsigned(value) & mask) << pos));
     }
     bool _get_bool(int pos) const { return _field(pos, 1) != 0; }
     void _set_bool(bool on, int pos) { _set_field(pos, 1, on ? 1 : 0); }

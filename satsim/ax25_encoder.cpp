@@ -46,14 +46,14 @@ QByteArray ax25_encoder::frame(const QString& dst, const QString& src, const QBy
     return f;
 }
 
-QByteArray ax25_encoder::line_bits(const QByteArray& frame)
+std::vector<int> ax25_encoder::hdlc(const QByteArray& frame, int leading_flags, int trailing_flags)
 {
     std::vector<int> hdlc;
     const auto flag = [&] {
         for (int i = 0; i < 8; ++i)
             hdlc.push_back((0x7E >> i) & 1);
     };
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < leading_flags; ++i)
         flag();
     int ones = 0;
     for (const char ch : frame) {
@@ -67,9 +67,13 @@ QByteArray ax25_encoder::line_bits(const QByteArray& frame)
             }
         }
     }
-    flag();
-    flag();
+    for (int i = 0; i < trailing_flags; ++i)
+        flag();
+    return hdlc;
+}
 
+QByteArray ax25_encoder::to_line(const std::vector<int>& hdlc)
+{
     // NRZI: a zero toggles the level; then the self-synchronising scrambler
     // y = x ^ y[-12] ^ y[-17].
     QByteArray out;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 namespace kq::satsim {
 
 // Puts an AX.25 UI frame on the air the way the transceiver does: address
@@ -14,7 +16,12 @@ class ax25_encoder
 {
 public:
     static QByteArray frame(const QString& dst, const QString& src, const QByteArray& info);
-    static QByteArray line_bits(const QByteArray& frame);
+    static QByteArray line_bits(const QByteArray& frame) { return to_line(hdlc(frame)); }
+    // The frame between flags, bit-stuffed, least significant bit first.
+    static std::vector<int> hdlc(const QByteArray& frame, int leading_flags = 6,
+                                 int trailing_flags = 2);
+    // NRZI and scrambling of HDLC bits, packed into bytes.
+    static QByteArray to_line(const std::vector<int>& hdlc_bits);
     static QByteArray encode(const QString& dst, const QString& src, const QByteArray& info)
     {
         return line_bits(frame(dst, src, info));

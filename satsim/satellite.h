@@ -23,13 +23,13 @@ public:
     sim_link& link() { return _link; }
 
     // Runs f on a module's state under the simulator's lock.
-    template <typename F>
+    template<typename F>
     auto with_local(F&& f)
     {
         const QMutexLocker locker(&_lock);
         return std::forward<F>(f)(_local);
     }
-    template <typename F>
+    template<typename F>
     auto with_remote(F&& f)
     {
         const QMutexLocker locker(&_lock);

@@ -106,22 +106,36 @@ QString uhf_transceiver::_ok(const QString& value) const
 QStringList uhf_transceiver::_read(int code, const QString& args)
 {
     switch (code) {
-    case 0x00: return {_ok(hx(_s.address, 2) + "00" + hx(_s.scw, 4))};
-    case 0x01: return {_ok(hx(_s.rf_word, 8))};
-    case 0x02: return {_ok(hx(uint32_t(_uptime.elapsed() / 1000), 8))};
-    case 0x03: return {_ok(hx(_s.tx_pkts, 8))};
-    case 0x04: return {_ok(hx(_s.rx_pkts, 8))};
-    case 0x05: return {_ok(hx(_s.rx_crc_pkts, 8))};
-    case 0x06: return {_ok("000000" + hx(_s.pipe_timeout, 2))};
-    case 0x07: return {_ok("0000" + hx(_s.text_beacon_period, 4))};
-    case 0x08: return {_ok("0000" + hx(_s.audio_beacon_period, 4))};
-    case 0xF5: return {"OK+" + _s.dst_call_sign};
-    case 0xF6: return {"OK+" + _s.src_call_sign};
-    case 0xF7: return {"OK+" + QString::number(_s.morse.size()).rightJustified(2, '0') + _s.morse};
+    case 0x00:
+        return {_ok(hx(_s.address, 2) + "00" + hx(_s.scw, 4))};
+    case 0x01:
+        return {_ok(hx(_s.rf_word, 8))};
+    case 0x02:
+        return {_ok(hx(uint32_t(_uptime.elapsed() / 1000), 8))};
+    case 0x03:
+        return {_ok(hx(_s.tx_pkts, 8))};
+    case 0x04:
+        return {_ok(hx(_s.rx_pkts, 8))};
+    case 0x05:
+        return {_ok(hx(_s.rx_crc_pkts, 8))};
+    case 0x06:
+        return {_ok("000000" + hx(_s.pipe_timeout, 2))};
+    case 0x07:
+        return {_ok("0000" + hx(_s.text_beacon_period, 4))};
+    case 0x08:
+        return {_ok("0000" + hx(_s.audio_beacon_period, 4))};
+    case 0xF5:
+        return {"OK+" + _s.dst_call_sign};
+    case 0xF6:
+        return {"OK+" + _s.src_call_sign};
+    case 0xF7:
+        return {"OK+" + QString::number(_s.morse.size()).rightJustified(2, '0') + _s.morse};
     case 0xF8:
         return {"OK+" + QString::number(_s.midi.size() / 3).rightJustified(2, '0') + _s.midi};
-    case 0xF9: return {"OK+" + _s.version};
-    case 0xFA: return {"OK+" + hx(_s.payload_size, 4)};
+    case 0xF9:
+        return {"OK+" + _s.version};
+    case 0xFA:
+        return {"OK+" + hx(_s.payload_size, 4)};
     case 0xFB: {
         if (!_on_wire)
             return {QStringLiteral("ERR+REMOTE")};
@@ -143,8 +157,10 @@ QStringList uhf_transceiver::_read(int code, const QString& args)
         const QByteArray props = _props.value(int(group), QByteArray(256, '\0'));
         return {"OK+" + QString::fromLatin1(props.mid(int(offset), int(count)).toHex().toUpper())};
     }
-    case 0xFF: return {"OK+" + hx(_s.challenge, 8)};
-    default: return err;
+    case 0xFF:
+        return {"OK+" + hx(_s.challenge, 8)};
+    default:
+        return err;
     }
 }
 
@@ -152,7 +168,7 @@ void uhf_transceiver::_write_scw(uint16_t word)
 {
     const bool was_piping = _s.scw & 0x20;
     _s.scw = uint16_t((word & ~0x3) | (_s.scw & 0x3)); // health bits are the device's own
-    if (_s.scw & 0x800) { // reset: back to command mode, locked
+    if (_s.scw & 0x800) {                              // reset: back to command mode, locked
         _s.scw &= uint16_t(~(0x800 | 0x20));
         _s.unlocked = false;
     }

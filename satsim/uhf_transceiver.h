@@ -33,7 +33,7 @@ public:
     struct state_t
     {
         uint8_t address = 0x22;
-        uint16_t scw = 0x3003; // 115200 baud, health bits good
+        uint16_t scw = 0x3003;         // 115200 baud, health bits good
         uint32_t rf_word = 0x9DD80942; // 437 MHz
         uint32_t tx_pkts = 0;
         uint32_t rx_pkts = 0;

@@ -2,7 +2,10 @@
 
 namespace kq::api::proto {
 
-media::media(QObject* parent) : QObject(parent) {}
+media::media(QObject* parent)
+    : QObject(parent)
+{
+}
 
 media::~media() = default;
 

@@ -32,6 +32,8 @@ public:
     virtual void stop_request() = 0;
     virtual bool is_open() = 0;
     virtual void clear() = 0;
+    // A line already buffered is returned even with a zero timeout; with no
+    // buffered line a zero timeout fails at once.
     virtual void read_line(QString& line, const char* term, size_t max_len, int64_t timeout_ms) = 0;
     virtual void read_line(QString& line, const char* term) = 0;
     virtual void read_line(QString& line) = 0;

@@ -23,7 +23,10 @@ public:
     };
 
     media_exception() = default;
-    explicit media_exception(exception_type_e type) : _type(type) {}
+    explicit media_exception(exception_type_e type)
+        : _type(type)
+    {
+    }
 
     exception_type_e get_type() const { return _type; }
 

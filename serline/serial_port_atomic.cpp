@@ -202,7 +202,7 @@ bool serial_port_atomic::extract_line_from_byte_array(QByteArray& buffer, QStrin
     return true;
 }
 
-template <typename Body>
+template<typename Body>
 void serial_port_atomic::_run(Body&& body)
 {
     _set_error(media_exception::no_error);

@@ -83,7 +83,7 @@ private:
     void _slot_shutdown();
 
     void _call(const std::function<void()>& body);
-    template <typename Body>
+    template<typename Body>
     void _run(Body&& body);
     void _set_error(int code);
     bool _port_open() const;

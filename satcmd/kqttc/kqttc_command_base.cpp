@@ -16,8 +16,7 @@ void kqttc_ok_response::parse_response(const QString& line)
     _reject(_refusal == quiet ? QString() : line);
 }
 
-kqttc_pattern_response::kqttc_pattern_response(const QString& exec_context,
-                                               kqttc_command_e command,
+kqttc_pattern_response::kqttc_pattern_response(const QString& exec_context, kqttc_command_e command,
                                                const QRegularExpression& pattern, int rssi_group,
                                                kqttc_request* request)
     : kqttc_response(exec_context, command, 0, request)

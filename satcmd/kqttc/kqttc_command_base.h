@@ -68,7 +68,7 @@ private:
 };
 
 // A hexadecimal number in group value_group.
-template <typename T>
+template<typename T>
 class kqttc_number_response : public kqttc_pattern_response
 {
 public:

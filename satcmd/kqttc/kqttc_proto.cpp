@@ -6,7 +6,7 @@
 #include "satcmd/module_lock.h"
 #include "serline/media.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QThread>
 
 QT_WARNING_PUSH
@@ -15,6 +15,8 @@ QT_WARNING_DISABLE_DEPRECATED
 namespace kq::api::proto::kqttc {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lc_kqttc, "kq.kqttc")
 
 constexpr int64_t default_timeout_ms = 1000;
 
@@ -51,7 +53,7 @@ void kqttc_proto::exec_command(kqttc_request* request, kqttc_response* response)
     }
     const module_lock lock(_mutex);
     for (unsigned i = 0;; ++i) {
-        qDebug("i=%d", int(i));
+        qCDebug(lc_kqttc, "i=%d", int(i));
         const bool last = i >= retries;
         try {
             exec_command_atomic(request, response);
@@ -70,10 +72,28 @@ void kqttc_proto::exec_command(kqttc_request* request, kqttc_response* response)
 void kqttc_proto::exec_command_atomic(kqttc_request* request, kqttc_response* response)
 {
     _media->clear();
+    _discard_buffered_lines();
     if (request)
         _write_frame(*request);
     if (response)
         _read_answer(*response);
+}
+
+// Lines that came in one burst with an earlier answer (a second answer, an
+// echo) would otherwise be read as the answer to this command. A zero timeout
+// hands out what is buffered and fails at once when nothing is.
+void kqttc_proto::_discard_buffered_lines()
+{
+    QString stale;
+    try {
+        for (;;) {
+            _media->read_line(stale, "\r\n", 2048, 0);
+            _handle_debug(flow_received, stale);
+        }
+    } catch (const media_exception& e) {
+        if (!is_timeout(e))
+            throw;
+    }
 }
 
 void kqttc_proto::_write_frame(kqttc_request& request)
@@ -104,7 +124,7 @@ void kqttc_proto::_read_answer(kqttc_response& response)
             const QString prefix = kqttc_response::accepted_prefix(line);
             if (prefix.isEmpty())
                 continue; // echoes, empty lines, noise
-            qDebug("MATCH '%s' %s", qPrintable(prefix), qPrintable(line));
+            qCDebug(lc_kqttc, "MATCH '%s' %s", qPrintable(prefix), qPrintable(line));
             response.parse_response(kqttc_frame::checked_line(line));
             return;
         }
@@ -135,7 +155,7 @@ void kqttc_proto::_read_answer(kqttc_response& response)
     }
 }
 
-template <typename Step>
+template<typename Step>
 void kqttc_proto::_waiting_loop(bool persistent, Step&& step)
 {
     for (;;) {
@@ -249,18 +269,14 @@ void kqttc_proto::connect_pipe_only()
 int kqttc_proto::_restart_index(const route_t& route)
 {
     const QVector<module_connect_props_t> hops(route.begin(), route.end());
-    int restart = 0;
     for (int i = hops.size() - 1; i >= 1; --i) {
         const module_connect_props_t& hop = hops.at(i);
         if (hop.role == role_local_relay)
             continue;
         if (is_alive(hop))
             return hop.role == role_remote_relay ? i : i + 1;
-        restart = i;
     }
-    if (restart == 0 && hops.value(0).role != role_local_relay)
-        restart = 1;
-    return restart;
+    return !hops.isEmpty() && hops.first().role == role_local_relay ? 0 : 1;
 }
 
 void kqttc_proto::ensure_restore_pipe()
@@ -322,9 +338,13 @@ unsigned int kqttc_proto::sat_get_rf()
     return res.get_rf();
 }
 
-void kqttc_proto::keep_alive() {}
+void kqttc_proto::keep_alive()
+{
+}
 
-void kqttc_proto::_handle_debug(flow_direction_e, const QString&) {}
+void kqttc_proto::_handle_debug(flow_direction_e, const QString&)
+{
+}
 
 } // namespace kq::api::proto::kqttc
 

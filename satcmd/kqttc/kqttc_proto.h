@@ -64,7 +64,7 @@ protected:
 
     // Runs one command of this engine: request and response built with the
     // current device address.
-    template <typename Req, typename Res, typename... Args>
+    template<typename Req, typename Res, typename... Args>
     Res _run(Args&&... args)
     {
         Req request(_device_address, std::forward<Args>(args)...);
@@ -79,9 +79,10 @@ protected:
     unsigned int _device_address = 0;
 
 private:
+    void _discard_buffered_lines();
     void _write_frame(kqttc_request& request);
     void _read_answer(kqttc_response& response);
-    template <typename Step>
+    template<typename Step>
     void _waiting_loop(bool persistent, Step&& step);
     void _configure_local_relay(const module_connect_props_t& hop, bool persistent, bool probe,
                                 bool call_hooks);

@@ -43,9 +43,15 @@ void kqttc_response::parse_response(const QByteArray&)
 unsigned kqttc_response::get_command_retries(const module_config_t& config, kqttc_request*)
 {
     switch (_command) {
-    case 0xA0: case 0xA2: case 0xA4: case 0xA8: case 0xA9:
+    case 0xA0:
+    case 0xA2:
+    case 0xA4:
+    case 0xA8:
+    case 0xA9:
         return unsigned(config.repeats_xl);
-    case 0xA6: case 0xA7: case 0xFF:
+    case 0xA6:
+    case 0xA7:
+    case 0xFF:
         return unsigned(config.repeats_l);
     default:
         return unsigned(config.repeats_m);
@@ -55,9 +61,15 @@ unsigned kqttc_response::get_command_retries(const module_config_t& config, kqtt
 unsigned kqttc_response::get_media_timeout(const module_config_t& config, kqttc_request*)
 {
     switch (_command) {
-    case 0xA0: case 0xA2: case 0xA4: case 0xA8: case 0xA9:
+    case 0xA0:
+    case 0xA2:
+    case 0xA4:
+    case 0xA8:
+    case 0xA9:
         return unsigned(config.timeout_xl);
-    case 0xA6: case 0xA7: case 0xFF:
+    case 0xA6:
+    case 0xA7:
+    case 0xFF:
         return unsigned(config.timeout_l);
     default:
         return unsigned(config.timeout_m);

@@ -60,8 +60,9 @@ public:
 protected:
     // The answer line did not fit: command_response_error with this class's
     // code and context, carrying the line (or pipe_error, see _handle_error).
-    [[noreturn]] void _reject(const QString& line,
-                              proto_exception::retry_behaviour_e retry = proto_exception::retry) const;
+    [[noreturn]] void
+    _reject(const QString& line,
+            proto_exception::retry_behaviour_e retry = proto_exception::retry) const;
     // Matches the whole pattern or rejects the line.
     QRegularExpressionMatch _match(const QRegularExpression& pattern, const QString& line) const;
     // A write answer: accepted when it begins with "OK".

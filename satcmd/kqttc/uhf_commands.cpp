@@ -46,14 +46,14 @@ QString decimal2(int n)
 
 #define KQ_DEFINE_NUMBER_RESPONSE(name, code, pattern, rssi_group, value_group)                    \
     name::name(kqttc_request* request)                                                             \
-        : kqttc_number_response(QStringLiteral(#name), code, pattern(), rssi_group, value_group,  \
+        : kqttc_number_response(QStringLiteral(#name), code, pattern(), rssi_group, value_group,   \
                                 request)                                                           \
     {                                                                                              \
     }
 
 #define KQ_DEFINE_TEXT_RESPONSE(name, code, pattern, value_group)                                  \
     name::name(kqttc_request* request)                                                             \
-        : kqttc_text_response(QStringLiteral(#name), code, pattern(), value_group, request)       \
+        : kqttc_text_response(QStringLiteral(#name), code, pattern(), value_group, request)        \
     {                                                                                              \
     }
 
@@ -102,8 +102,8 @@ res_get_rf::res_get_rf(kqttc_request* request)
 uint32_t res_get_rf::si4463_to_freq(uint32_t word)
 {
     const uint32_t inte = word & 0xFF;
-    const uint32_t frac = (word >> 24) | (((word >> 16) & 0xFF) << 8) | (((word >> 8) & 0xFF) << 16) |
-                          0x80000;
+    const uint32_t frac =
+        (word >> 24) | (((word >> 16) & 0xFF) << 8) | (((word >> 8) & 0xFF) << 16) | 0x80000;
     const double hz = (inte + frac / double(1 << 19)) * 2.0 * 26000000.0 * 0.125;
     const auto truncated = static_cast<uint32_t>(hz);
     return static_cast<uint32_t>(std::round(truncated / 1000.0) * 1000.0);
@@ -166,8 +166,7 @@ req_set_call_sign::req_set_call_sign(const QString& exec_context, unsigned int d
     _field = call_sign.leftJustified(6, QLatin1Char(' '));
 }
 
-req_set_dst_call_sign::req_set_dst_call_sign(unsigned int device_address,
-                                             const QString& call_sign)
+req_set_dst_call_sign::req_set_dst_call_sign(unsigned int device_address, const QString& call_sign)
     : req_set_call_sign(QStringLiteral("req_set_dst_call_sign"), device_address,
                         uhf_cmd::dst_call_sign, call_sign, "INVALID_DST_CALL_SIGN_LENGTH",
                         "INVALID_DST_CALL_SIGN")
@@ -336,8 +335,8 @@ req_set_radio_transceiver_props::req_set_radio_transceiver_props(unsigned int de
 
 // Free text.
 
-req_send_arbitrary_text::req_send_arbitrary_text(unsigned int device_address,
-                                                 unsigned int sequence, const QString& text)
+req_send_arbitrary_text::req_send_arbitrary_text(unsigned int device_address, unsigned int sequence,
+                                                 const QString& text)
     : kqttc_request(QStringLiteral("req_send_arbitrary_text"), device_address,
                     uhf_cmd::arbitrary_text)
     , _sequence(sequence)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "satcmd/kqttc/kqttc_command_base.h"
-#include "satcmd/scw_properties.h"
 #include "satcmd/satcmd_global.h"
+#include "satcmd/scw_properties.h"
 
 #include <QByteArray>
 #include <QString>
@@ -196,8 +196,8 @@ class SATCMD_EXPORT req_set_call_sign : public kqttc_text_write_request
 {
 protected:
     req_set_call_sign(const QString& exec_context, unsigned int device_address,
-                      kqttc_command_e command, const QString& call_sign,
-                      const char* length_error, const char* form_error);
+                      kqttc_command_e command, const QString& call_sign, const char* length_error,
+                      const char* form_error);
 };
 KQ_READ_REQUEST(req_get_dst_call_sign, uhf_cmd::dst_call_sign)
 KQ_TEXT_RESPONSE(res_get_dst_call_sign, get_dst_call_sign)

@@ -17,13 +17,16 @@ private slots:
 
 void tst_error_descriptor::proto_exception_carries_its_fields()
 {
-    const proto_exception p(proto_exception::crc_error, 0xA9, "X", QString::fromUtf8("b\xc3\xa4""d"),
+    const proto_exception p(proto_exception::crc_error, 0xA9, "X",
+                            QString::fromUtf8("b\xc3\xa4"
+                                              "d"),
                             proto_exception::no_retry);
     QCOMPARE(p.get_type(), proto_exception::crc_error);
     QCOMPARE(int(p.get_code()), 0xA9);
     QCOMPARE(p.get_exec_context(), QString("X"));
     QCOMPARE(p.get_retry_behaviour(), proto_exception::no_retry);
-    QCOMPARE(QByteArray(p.what()), QByteArray("b\xc3\xa4""d"));
+    QCOMPARE(QByteArray(p.what()), QByteArray("b\xc3\xa4"
+                                              "d"));
 }
 
 void tst_error_descriptor::descriptor_from_each_kind_data()
@@ -34,11 +37,16 @@ void tst_error_descriptor::descriptor_from_each_kind_data()
     QTest::addColumn<int>("media_error");
     QTest::addColumn<int>("proto_error");
 
-    QTest::newRow("none") << 0 << "" << "" << 0 << 0;
-    QTest::newRow("media timeout") << 1 << "" << "" << 1 << 0;
-    QTest::newRow("proto crc") << 2 << "bad" << "X" << 0 << 6;
-    QTest::newRow("plain std::exception") << 3 << "" << "" << 0 << 0;
-    QTest::newRow("runtime_error") << 4 << "unsupported baud_rate" << "" << 0 << 0;
+    QTest::newRow("none") << 0 << ""
+                          << "" << 0 << 0;
+    QTest::newRow("media timeout") << 1 << ""
+                                   << "" << 1 << 0;
+    QTest::newRow("proto crc") << 2 << "bad"
+                               << "X" << 0 << 6;
+    QTest::newRow("plain std::exception") << 3 << ""
+                                          << "" << 0 << 0;
+    QTest::newRow("runtime_error") << 4 << "unsupported baud_rate"
+                                   << "" << 0 << 0;
 }
 
 void tst_error_descriptor::descriptor_from_each_kind()
@@ -56,11 +64,20 @@ void tst_error_descriptor::descriptor_from_each_kind()
 
     error_descriptor d;
     switch (kind) {
-    case 1: d = error_descriptor(&m, nullptr, nullptr); break;
-    case 2: d = error_descriptor(nullptr, &p, nullptr); break;
-    case 3: d = error_descriptor(nullptr, nullptr, &e); break;
-    case 4: d = error_descriptor(nullptr, nullptr, &r); break;
-    default: break;
+    case 1:
+        d = error_descriptor(&m, nullptr, nullptr);
+        break;
+    case 2:
+        d = error_descriptor(nullptr, &p, nullptr);
+        break;
+    case 3:
+        d = error_descriptor(nullptr, nullptr, &e);
+        break;
+    case 4:
+        d = error_descriptor(nullptr, nullptr, &r);
+        break;
+    default:
+        break;
     }
     QCOMPARE(d.get_message(), message);
     QCOMPARE(d.get_exec_context(), context);

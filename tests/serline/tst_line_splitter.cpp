@@ -22,8 +22,8 @@ void tst_line_splitter::splits_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<QByteArray>("rest");
 
-    QTest::newRow("cr lf leaves the lf") << QByteArray("OK\r\n") << QByteArray("\r\n") << "OK"
-                                         << QByteArray("\n");
+    QTest::newRow("cr lf leaves the lf")
+        << QByteArray("OK\r\n") << QByteArray("\r\n") << "OK" << QByteArray("\n");
     QTest::newRow("lone lf") << QByteArray("\n") << QByteArray("\r\n") << "" << QByteArray();
     QTest::newRow("earliest terminator wins")
         << QByteArray("A\nB\r") << QByteArray("\r\n") << "A" << QByteArray("B\r");

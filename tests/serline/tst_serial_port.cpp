@@ -111,12 +111,11 @@ void tst_serial_port::reads_lines_data()
     QTest::addColumn<QByteArray>("term");
     QTest::addColumn<QStringList>("lines");
 
-    QTest::newRow("OK crlf") << QByteArray("OK\r\n") << QByteArray("\r\n")
-                             << QStringList{"OK", ""};
+    QTest::newRow("OK crlf") << QByteArray("OK\r\n") << QByteArray("\r\n") << QStringList{"OK", ""};
     QTest::newRow("lf and cr") << QByteArray("A\nB\r") << QByteArray("\r\n")
                                << QStringList{"A", "B"};
-    QTest::newRow("nul cuts line") << QByteArray("AB\0CD\rEF\r", 9) << QByteArray("\r")
-                                   << QStringList{"AB", "EF"};
+    QTest::newRow("nul cuts line")
+        << QByteArray("AB\0CD\rEF\r", 9) << QByteArray("\r") << QStringList{"AB", "EF"};
     QTest::newRow("rest stays for next read")
         << QByteArray("ONE\rTWO\rTHR") << QByteArray("\r") << QStringList{"ONE", "TWO"};
 }
@@ -381,10 +380,12 @@ void tst_serial_port::baud_conversions()
 
 void tst_serial_port::baud_conversion_errors()
 {
-    auto e = capture<std::runtime_error>([] { serial_port::uart_baud_to_baud_rate(uart_baud_e(8)); });
+    auto e =
+        capture<std::runtime_error>([] { serial_port::uart_baud_to_baud_rate(uart_baud_e(8)); });
     QVERIFY(e);
     QCOMPARE(QString(e->what()), QString("invalid serial_port_baud_rate"));
-    e = capture<std::runtime_error>([] { serial_port::baud_rate_to_uart_baud(baud_rate_e(57600)); });
+    e = capture<std::runtime_error>(
+        [] { serial_port::baud_rate_to_uart_baud(baud_rate_e(57600)); });
     QVERIFY(e);
     QCOMPARE(QString(e->what()), QString("unsupported baud_rate"));
 }

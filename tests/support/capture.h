@@ -7,7 +7,7 @@ namespace kq::testing {
 
 // Runs f and hands back the exception of type Ex it threw, or nothing if it
 // returned. Exceptions of other types pass through and fail the test.
-template <typename Ex, typename F>
+template<typename Ex, typename F>
 std::optional<Ex> capture(F&& f)
 {
     try {
