@@ -10,12 +10,16 @@ cat <<'TXT'
 kqconf: configurator for the radio and computer modules of a small satellite.
 
 Built so far (in build/):
-  lib/libserline.so   serial transport: one I/O thread per port, blocking calls, stop from any thread
-  lib/libsatcmd.so    protocol error types
-  bin/tst_*           the test programs (./test.sh runs them all)
-  bin/serial_roundtrip  transport benchmark
+  lib/libserline.so      serial transport: one I/O thread per port, blocking calls, stop from any thread
+  lib/libsatcmd.so       text protocol: frame and CRC, UHF command set, engine with relays, AX.25 decoder
+  bin/tst_*              the test programs (./test.sh runs them all)
+  bin/serial_roundtrip   transport benchmark
+  bin/command_roundtrip  status-word reads against the simulated transceiver
+  bin/ax25_decode        AX.25 decoder throughput
 
-The simulated satellite and the command-line driver are not there yet. Meanwhile,
-here is the transport talking to an echo on a pseudo-terminal:
+The simulator program and the command-line driver are not there yet. Meanwhile,
+here is the whole stack talking to the simulated transceiver on a pseudo-terminal:
 TXT
-exec build/bin/serial_roundtrip 1000 "$@"
+build/bin/command_roundtrip 1000
+echo
+build/bin/ax25_decode 2

@@ -2,7 +2,7 @@
 // against the simulated transceiver, beside a raw QSerialPort exchange of the
 // same bytes with the same simulator, in one run.
 
-#include "bench_stats.h"
+#include "bench_support.h"
 #include "satcmd/kqttc/kqttc_frame.h"
 #include "satcmd/kqttc/kqttc_proto.h"
 #include "satcmd/kqttc/uhf_commands.h"
@@ -22,27 +22,6 @@ namespace {
 
 constexpr int warmup = 30;
 constexpr int blocks = 8;
-
-void raw_port(const QString& name, const QByteArray& frame, int rounds, std::vector<int64_t>& ns)
-{
-    QSerialPort port(name);
-    if (!port.open(QIODevice::ReadWrite))
-        qFatal("cannot open %s", qPrintable(name));
-    QElapsedTimer t;
-    for (int i = 0; i < rounds + warmup; ++i) {
-        t.start();
-        port.write(frame);
-        port.flush();
-        QByteArray got;
-        while (!got.endsWith('\n')) {
-            if (port.bytesAvailable() == 0)
-                port.waitForReadyRead(50);
-            got += port.readAll();
-        }
-        if (i >= warmup)
-            ns.push_back(t.nsecsElapsed());
-    }
-}
 
 void engine(const QString& name, int rounds, std::vector<int64_t>& ns)
 {
@@ -78,7 +57,7 @@ int main(int argc, char** argv)
 
     std::vector<int64_t> raw, ours;
     for (int b = 0; b < blocks; ++b) {
-        raw_port(sat.port_name(), frame, rounds / blocks, raw);
+        kq::bench::raw_exchanges(sat.port_name(), frame, '\n', rounds / blocks, warmup, raw);
         engine(sat.port_name(), rounds / blocks, ours);
     }
     const double raw_us = kq::bench::median_us(raw);

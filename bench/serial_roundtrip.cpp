@@ -2,7 +2,7 @@
 // serial_port transport, against the same echo on a pseudo-terminal, in one
 // run. Prints both medians and their ratio.
 
-#include "bench_stats.h"
+#include "bench_support.h"
 #include "serline/serial_port.h"
 #include "virtual_serial_pair.h"
 
@@ -55,28 +55,6 @@ private:
     std::thread _thread;
 };
 
-void raw_port(const QString& name, int rounds, std::vector<int64_t>& ns)
-{
-    QSerialPort port(name);
-    port.setBaudRate(115200);
-    if (!port.open(QIODevice::ReadWrite))
-        qFatal("cannot open %s", qPrintable(name));
-    QElapsedTimer t;
-    for (int i = 0; i < rounds + warmup; ++i) {
-        t.start();
-        port.write(probe);
-        port.flush();
-        QByteArray got;
-        while (!got.endsWith('\r')) {
-            if (port.bytesAvailable() == 0)
-                port.waitForReadyRead(50);
-            got += port.readAll();
-        }
-        if (i >= warmup)
-            ns.push_back(t.nsecsElapsed());
-    }
-}
-
 void transport(const QString& name, int rounds, std::vector<int64_t>& ns)
 {
     serial_port::settings_t s;
@@ -107,7 +85,7 @@ int main(int argc, char** argv)
 
     std::vector<int64_t> raw, ours;
     for (int b = 0; b < blocks; ++b) {
-        raw_port(pair.port_name(), rounds / blocks, raw);
+        kq::bench::raw_exchanges(pair.port_name(), probe, '\r', rounds / blocks, warmup, raw);
         transport(pair.port_name(), rounds / blocks, ours);
     }
     const double raw_us = kq::bench::median_us(raw);

@@ -42,16 +42,10 @@ void kqttc_response::parse_response(const QByteArray&)
 
 unsigned kqttc_response::get_command_retries(const module_config_t& config, kqttc_request*)
 {
-    switch (_command) {
-    case 0xA0:
-    case 0xA2:
-    case 0xA4:
-    case 0xA8:
-    case 0xA9:
+    switch (timeout_class(_command)) {
+    case class_xl:
         return unsigned(config.repeats_xl);
-    case 0xA6:
-    case 0xA7:
-    case 0xFF:
+    case class_l:
         return unsigned(config.repeats_l);
     default:
         return unsigned(config.repeats_m);
@@ -60,19 +54,31 @@ unsigned kqttc_response::get_command_retries(const module_config_t& config, kqtt
 
 unsigned kqttc_response::get_media_timeout(const module_config_t& config, kqttc_request*)
 {
-    switch (_command) {
+    switch (timeout_class(_command)) {
+    case class_xl:
+        return unsigned(config.timeout_xl);
+    case class_l:
+        return unsigned(config.timeout_l);
+    default:
+        return unsigned(config.timeout_m);
+    }
+}
+
+kqttc_response::timeout_class_e kqttc_response::timeout_class(kqttc_command_e command)
+{
+    switch (command) {
     case 0xA0:
     case 0xA2:
     case 0xA4:
     case 0xA8:
     case 0xA9:
-        return unsigned(config.timeout_xl);
+        return class_xl;
     case 0xA6:
     case 0xA7:
     case 0xFF:
-        return unsigned(config.timeout_l);
+        return class_l;
     default:
-        return unsigned(config.timeout_m);
+        return class_m;
     }
 }
 

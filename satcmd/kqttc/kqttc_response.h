@@ -25,6 +25,11 @@ public:
         flow_binary_stream = 3,
     };
 
+    // The base classes of waiting and repeating; XS and S are reached only
+    // through overrides.
+    enum timeout_class_e { class_xs, class_s, class_m, class_l, class_xl };
+    static timeout_class_e timeout_class(kqttc_command_e command);
+
     kqttc_response(const QString& exec_context, kqttc_command_e command,
                    unsigned int binary_response_length = 0, kqttc_request* request = nullptr);
     virtual ~kqttc_response();

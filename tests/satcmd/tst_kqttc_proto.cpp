@@ -49,6 +49,11 @@ public:
     void keep_alive() override { get_scw(); }
     void stop_request() override { kq_module::stop_request(); }
     QRecursiveMutex& mutex() { return module_mutex(); }
+    template<typename Req, typename Res, typename... Args>
+    Res run(Args&&... args)
+    {
+        return _run<Req, Res>(std::forward<Args>(args)...);
+    }
     void address(unsigned a) { _device_address = a; }
 
 protected:
@@ -95,6 +100,8 @@ private slots:
     void busy_while_another_holds_the_lock();
     void is_alive_on_silent_hop();
     void direct_route_reads_the_transceiver();
+    void every_command_reads_back_what_it_wrote();
+    void connect_pipe_only_skips_hooks();
     void local_relay_route();
     void ensure_restore_pipe_after_timeout();
     void persistent_waits_for_late_target();
@@ -267,6 +274,90 @@ void tst_kqttc_proto::direct_route_reads_the_transceiver()
     scw.set_bcn(true);
     m->set_scw(scw);
     QVERIFY(m->get_scw().get_bcn());
+}
+
+void tst_kqttc_proto::every_command_reads_back_what_it_wrote()
+{
+    auto m = module({hop(0x22, role_target)});
+    m->connect();
+    using M = engine_module;
+    M& e = *m;
+
+    e.run<req_set_dst_call_sign, res_set_dst_call_sign>(QString("AB"));
+    QCOMPARE((e.run<req_get_dst_call_sign, res_get_dst_call_sign>().get_dst_call_sign()),
+             QString("AB"));
+    e.run<req_set_src_call_sign, res_set_src_call_sign>(QString("KQ9XYZ"));
+    QCOMPARE((e.run<req_get_src_call_sign, res_get_src_call_sign>().get_src_call_sign()),
+             QString("KQ9XYZ"));
+    e.run<req_set_morse_code_call_sign, res_set_morse_code_call_sign>(QString("... ---"));
+    QCOMPARE((e.run<req_get_morse_code_call_sign, res_get_morse_code_call_sign>()
+                  .get_morse_code_call_sign()),
+             QString("... ---"));
+    e.run<req_set_audio_beacon_midi, res_set_audio_beacon_midi>(QString("12C34D"));
+    QCOMPARE(
+        (e.run<req_get_audio_beacon_midi, res_get_audio_beacon_midi>().get_audio_beacon_midi()),
+        QString("12C34D"));
+    e.run<req_set_text_beacon_period, res_set_text_beacon_period>((unsigned short)90);
+    QCOMPARE(int(e.run<req_get_text_beacon_period, res_get_text_beacon_period>()
+                     .get_text_beacon_period()),
+             90);
+    e.run<req_set_audio_beacon_period, res_set_audio_beacon_period>((unsigned short)30);
+    QCOMPARE(int(e.run<req_get_audio_beacon_period, res_get_audio_beacon_period>()
+                     .get_audio_beacon_period()),
+             30);
+
+    // The beacon comes back as it would go on the air and is decoded.
+    e.run<req_set_text_beacon_message, res_set_text_beacon_message>(QString("HELLO FROM ORBIT"));
+    QCOMPARE((e.run<req_get_text_beacon_message, res_get_text_beacon_message>()
+                  .get_text_beacon_message()),
+             QString("HELLO FROM ORBIT"));
+
+    const QByteArray page = QByteArray::fromHex("00112233445566778899aabbccddeeff");
+    e.run<req_set_fram_memory, res_set_fram_memory>(0x40u, page);
+    QCOMPARE((e.run<req_get_fram_memory, res_get_fram_memory>(0x40u).get_fram_memory()), page);
+    e.run<req_set_radio_transceiver_props, res_set_radio_transceiver_props>(
+        (unsigned char)0x20, (unsigned char)0x04, QByteArray("\x01\xfe\x7f", 3));
+    QCOMPARE((e.run<req_get_radio_transceiver_props, res_get_radio_transceiver_props>(
+                   (unsigned char)0x20, (unsigned char)0x04, (unsigned char)3)
+                  .get_radio_transceiver_props()),
+             QByteArray("\x01\xfe\x7f", 3));
+
+    const uint32_t challenge =
+        e.run<req_get_secure_access, res_get_secure_access>().get_challenge();
+    const auto refused = capture<proto_exception>(
+        [&] { e.run<req_set_secure_access, res_set_secure_access>(challenge); });
+    QVERIFY(refused);
+    QCOMPARE(refused->get_type(), proto_exception::command_response_error);
+    e.run<req_set_secure_access, res_set_secure_access>(challenge ^ 0x0BADF00Du);
+    QVERIFY(_sat->with_local([](uhf_transceiver& t) { return t.state().unlocked; }));
+
+    QCOMPARE((e.run<req_get_version, res_get_version>().get_version()), QString("KQ-UHF 2.4.1"));
+    const uint32_t tx = e.run<req_get_tx_pkts, res_get_tx_pkts>().get_tx_pkts();
+    QVERIFY(tx > 10);
+    QCOMPARE((e.run<req_get_tx_pkts, res_get_tx_pkts>().get_tx_pkts()), tx + 1);
+    e.run<req_get_uptime, res_get_uptime>();
+    e.run<req_get_rx_pkts, res_get_rx_pkts>();
+    e.run<req_get_rx_crc_pkts, res_get_rx_crc_pkts>();
+
+    e.run<req_set_dev_addr, res_set_dev_addr>(0x30u);
+    e.address(0x30);
+    QCOMPARE((e.run<req_get_scw, res_get_scw>().get_dev_addr()), 0x30u);
+}
+
+void tst_kqttc_proto::connect_pipe_only_skips_hooks()
+{
+    module_connect_props_t first = hop(0x22, role_local_relay);
+    int hooks = 0;
+    first.on_configure = [&](const module_connect_props_t&, bool, bool) { ++hooks; };
+    auto m = module({first, hop(0x23, role_target)});
+    m->connect();
+    QCOMPARE(hooks, 1);
+    _sat->with_local([](uhf_transceiver& t) { t.drop_pipe(); });
+    m->connect_pipe_only();
+    QCOMPARE(hooks, 1);
+    QVERIFY(_sat->with_local([](uhf_transceiver& t) { return t.pipe_on(); }));
+    QCOMPARE(int(m->get_scw().get_rf_mode()), 0); // the far transceiver answers
+    QCOMPARE(int(m->get_rssi()), 0x9A);
 }
 
 void tst_kqttc_proto::local_relay_route()
