@@ -31,6 +31,9 @@ enum rf_mode_e : int {
     rf_mode_19200_19200 = 7,
 };
 
+// The transceiver's power code, passed through as one byte.
+enum tx_power_e : int {};
+
 // Role of one hop of a route.
 enum hop_role_e : int {
     role_local_relay = 1,  // the transceiver on the serial port that opens the radio link
@@ -44,3 +47,4 @@ Q_DECLARE_METATYPE(kq::api::proto::module_type_e)
 Q_DECLARE_METATYPE(kq::api::proto::flow_direction_e)
 Q_DECLARE_METATYPE(kq::api::proto::rf_mode_e)
 Q_DECLARE_METATYPE(kq::api::proto::uart_baud_e)
+Q_DECLARE_METATYPE(kq::api::proto::tx_power_e)

@@ -6,15 +6,18 @@ satellite::satellite(uint8_t local_address, uint8_t remote_address)
     : _local(local_address, true)
     , _remote(remote_address, false)
     , _link(_pair, _local, _lock)
+    , _fsps_link(_fsps_pair, _fsps, _lock)
 {
     _local.set_far_side(&_remote);
     _remote.state().rssi = 0x9A;
     _link.start();
+    _fsps_link.start();
 }
 
 satellite::~satellite()
 {
     _link.stop();
+    _fsps_link.stop();
 }
 
 } // namespace kq::satsim

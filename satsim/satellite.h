@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fsps_unit.h"
 #include "sim_link.h"
 #include "uhf_transceiver.h"
 #include "virtual_serial_pair.h"
@@ -11,8 +12,9 @@
 
 namespace kq::satsim {
 
-// The simulated satellite behind one serial port: the local transceiver on
-// the wire and, over the air, the remote transceiver.
+// The simulated satellite: behind one serial port the local transceiver on
+// the wire and, over the air, the remote transceiver; behind a second port
+// the FSPS module.
 class satellite
 {
 public:
@@ -21,6 +23,8 @@ public:
 
     QString port_name() const { return _pair.port_name(); }
     sim_link& link() { return _link; }
+    QString fsps_port_name() const { return _fsps_pair.port_name(); }
+    sim_link& fsps_link() { return _fsps_link; }
 
     // Runs f on a module's state under the simulator's lock.
     template<typename F>
@@ -42,6 +46,9 @@ private:
     uhf_transceiver _local;
     uhf_transceiver _remote;
     sim_link _link;
+    testing::virtual_serial_pair _fsps_pair;
+    fsps_unit _fsps;
+    sim_link _fsps_link;
 };
 
 } // namespace kq::satsim

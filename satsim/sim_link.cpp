@@ -71,6 +71,11 @@ int sim_link::commands_received() const
     return _received.size();
 }
 
+QByteArray sim_link::framed_line(const QString& payload)
+{
+    return (payload + QLatin1Char(' ') + crc_text(crc_of(payload))).toLatin1() + "\r\n";
+}
+
 void sim_link::run()
 {
     QByteArray buffer;
@@ -83,8 +88,15 @@ void sim_link::run()
             msleep(20);
             continue;
         }
+        QByteArray own;
+        {
+            const QMutexLocker locker(&_lock);
+            own = _root.unsolicited();
+        }
+        if (!own.isEmpty())
+            _send(own);
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
+        if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN))
             continue;
         const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n <= 0)

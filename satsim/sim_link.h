@@ -38,6 +38,9 @@ public:
     void echo_commands(bool on) { _echo.store(on); }
     void close_link() { _close.store(true); }
 
+    // An answer line as it goes on the wire: payload, CRC field, CR LF.
+    static QByteArray framed_line(const QString& payload);
+
     // Every command line received, as it came (under the state lock).
     QStringList received() const;
     int commands_received() const;

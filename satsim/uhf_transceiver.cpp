@@ -1,6 +1,9 @@
 #include "uhf_transceiver.h"
 
 #include "ax25_encoder.h"
+#include "sim_link.h"
+
+#include <QRegularExpression>
 
 namespace kq::satsim {
 
@@ -65,6 +68,13 @@ QStringList uhf_transceiver::handle(const QString& payload)
         return {};
     if (!payload.startsWith(QLatin1String("KQ+")) || payload.size() < 6)
         return err;
+    static const QRegularExpression free_text(QStringLiteral("^KQ\\+([0-9A-Fa-f]{8})(.*)$"));
+    const QRegularExpressionMatch text = free_text.match(payload);
+    if (text.hasMatch()) {
+        if (_far)
+            _far->hear_text(text.captured(1).toUInt(nullptr, 16), text.captured(2));
+        return {};
+    }
     uint64_t address = 0;
     const bool addressed = parse_hex(payload.mid(4, 2), address);
     const bool piping = pipe_on();
@@ -85,17 +95,74 @@ QStringList uhf_transceiver::handle(const QString& payload)
 
 QStringList uhf_transceiver::_own(const QString& payload)
 {
+    const QChar kind = payload.at(3);
+    ++_s.tx_pkts;
+    if (kind == QLatin1Char('D'))
+        return _flash(payload.mid(6));
     uint64_t code = 0;
     if (payload.size() < 8 || !parse_hex(payload.mid(6, 2), code))
         return err;
-    const QChar kind = payload.at(3);
     const QString rest = payload.mid(8);
-    ++_s.tx_pkts;
     if (kind == QLatin1Char('R'))
         return _read(int(code), rest);
     if (kind == QLatin1Char('W'))
         return _write(int(code), rest);
     return err;
+}
+
+QStringList uhf_transceiver::_flash(const QString& record)
+{
+    if (!_s.unlocked)
+        return {QStringLiteral("ERR+LOCKED")};
+    if (_refuse_flash > 0) {
+        --_refuse_flash;
+        return {QStringLiteral("ERR+CHKSUM")};
+    }
+    const QByteArray bytes = QByteArray::fromHex(record.mid(2).toLatin1());
+    unsigned sum = 0;
+    for (const char b : bytes)
+        sum += uint8_t(b);
+    if (!record.startsWith(QLatin1Char('S')) || record.size() % 2 != 0 || bytes.isEmpty() ||
+        uint8_t(bytes.at(0)) + 1 != bytes.size() || (sum & 0xFF) != 0xFF)
+        return {QStringLiteral("ERR+CHKSUM")};
+    const int type = record.at(1).digitValue();
+    if (type >= 1 && type <= 3)
+        _image += bytes.mid(1 + type + 1, bytes.size() - type - 3);
+    ++_flash_lines;
+    return ok_line;
+}
+
+QByteArray uhf_transceiver::unsolicited()
+{
+    QByteArray out = std::exchange(_outgoing, QByteArray());
+    if (_beacon_ms > 0 && _beacon_timer.elapsed() >= _beacon_ms) {
+        _beacon_timer.restart();
+        out += _beacon_bits;
+    }
+    return out;
+}
+
+void uhf_transceiver::hear_text(uint32_t sequence, const QString& text)
+{
+    _texts.append({sequence, text});
+}
+
+void uhf_transceiver::set_beacon(int period_ms, const QString& dst, const QString& src,
+                                 const QByteArray& info)
+{
+    _beacon_ms = period_ms;
+    _beacon_bits = ax25_encoder::encode(dst, src, info);
+    _beacon_timer.restart();
+}
+
+void uhf_transceiver::queue_raw(const QByteArray& bytes)
+{
+    _outgoing += bytes;
+}
+
+void uhf_transceiver::inject_text(uint32_t sequence, const QString& text)
+{
+    _outgoing += sim_link::framed_line(QLatin1String("KQ+") + hx(sequence, 8) + text);
 }
 
 QString uhf_transceiver::_ok(const QString& value) const

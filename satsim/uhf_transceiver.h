@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 
 #include <cstdint>
@@ -26,7 +28,13 @@ namespace kq::satsim {
 //   lines for other addresses are ignored.
 // - An unknown command gets "ERR". A transceiver over the air cannot read its
 //   text beacon back and answers "ERR+REMOTE".
-// - Flash lines and free text come with the firmware issue; they get "ERR".
+// - Flash lines ("KQ+D") are taken only after the secure-access unlock
+//   (the challenge XORed with the key); a locked transceiver answers
+//   "ERR+LOCKED", a record with a bad count or checksum "ERR+CHKSUM". The
+//   data of accepted records is kept as the received image.
+// - Free text ("KQ+" sequence text) goes over the air to the far side, which
+//   keeps it; it is never answered. Text heard over the air, and beacons,
+//   are sent to the wire on their own.
 class uhf_transceiver : public sim_node
 {
 public:
@@ -49,7 +57,7 @@ public:
         uint16_t payload_size = 0x0080;
         QString text_beacon = "KQ SAT ONLINE";
         uint32_t challenge = 0x5A17C3E9;
-        uint32_t secure_key = 0x0BADF00D;
+        uint32_t secure_key = 0x5A3C96E1;
         bool unlocked = false;
         uint8_t rssi = 0xC5;
     };
@@ -66,6 +74,20 @@ public:
     void drop_pipe();
 
     QStringList handle(const QString& payload) override;
+    QByteArray unsolicited() override;
+    void hear_text(uint32_t sequence, const QString& text) override;
+
+    // Firmware received so far, and a way to refuse the next lines once.
+    const QByteArray& image() const { return _image; }
+    int flash_lines() const { return _flash_lines; }
+    void refuse_flash_lines(int n) { _refuse_flash = n; }
+
+    // Beacons heard over the air, sent every period_ms (0: never).
+    void set_beacon(int period_ms, const QString& dst, const QString& src, const QByteArray& info);
+    // Raw bytes or a text line to send to the wire once, as if heard.
+    void queue_raw(const QByteArray& bytes);
+    void inject_text(uint32_t sequence, const QString& text);
+    const QList<QPair<uint32_t, QString>>& texts_heard() const { return _texts; }
 
 private:
     QStringList _own(const QString& payload);
@@ -73,6 +95,7 @@ private:
     QStringList _write(int code, const QString& value);
     void _write_scw(uint16_t word);
     QString _ok(const QString& value) const;
+    QStringList _flash(const QString& record);
 
     state_t _s;
     bool _on_wire;
@@ -84,6 +107,14 @@ private:
     int _mute_ms = 0;
     QByteArray _fram;
     QMap<int, QByteArray> _props;
+    QByteArray _image;
+    int _flash_lines = 0;
+    int _refuse_flash = 0;
+    int _beacon_ms = 0;
+    QByteArray _beacon_bits;
+    QElapsedTimer _beacon_timer;
+    QByteArray _outgoing;
+    QList<QPair<uint32_t, QString>> _texts;
 };
 
 } // namespace kq::satsim

@@ -338,6 +338,10 @@ unsigned int kqttc_proto::sat_get_rf()
     return res.get_rf();
 }
 
+void kqttc_proto::sat_set_tx_power(tx_power_e)
+{
+}
+
 void kqttc_proto::keep_alive()
 {
 }

@@ -52,6 +52,7 @@ public:
     const module_config_t& get_module_config_sat() const { return _config; }
 
     virtual void sat_set_rf(unsigned long long frequency_hz);
+    virtual void sat_set_tx_power(tx_power_e power);
     virtual unsigned int sat_get_rf();
     virtual void keep_alive();
 
@@ -74,6 +75,7 @@ protected:
     }
 
     void _remember_rssi(int rssi) { _last_rssi = static_cast<unsigned char>(rssi); }
+    void _set_route(const route_t& route) { _route = route; }
 
     media* _media;
     unsigned int _device_address = 0;

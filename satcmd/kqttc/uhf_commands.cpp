@@ -2,6 +2,7 @@
 
 #include "satcmd/kqttc/ax25_decoder.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kq::api::proto::kqttc {
@@ -32,6 +33,7 @@ KQ_PATTERN(beacon_frame, "OK\\+([0-9A-F]{2})\\s*(.*?)$")
 KQ_PATTERN(printable_call_sign, "(^[\\x20-\\x7E]{1,6}$)")
 KQ_PATTERN(morse_text, "^[\\.\\-\\s]+$")
 KQ_PATTERN(note, "([0-9]{2}[A-Z])")
+KQ_PATTERN(free_text, "^KQ\\+([0-9A-Fa-f]{8})(.*?)$")
 
 #undef KQ_PATTERN
 
@@ -350,6 +352,112 @@ req_send_arbitrary_text::req_send_arbitrary_text(unsigned int device_address, un
 QString req_send_arbitrary_text::create_string_request()
 {
     return QLatin1String("KQ+") + hex::field(_sequence, 8) + _text;
+}
+
+// Received free text.
+
+res_recv_arbitrary_text::res_recv_arbitrary_text(kqttc_request* request)
+    : kqttc_pattern_response(QStringLiteral("res_recv_arbitrary_text"), uhf_cmd::arbitrary_text,
+                             free_text(), 0, request)
+{
+}
+
+void res_recv_arbitrary_text::_take(const QRegularExpressionMatch& m)
+{
+    _sequence = static_cast<uint32_t>(hex::parse(m.captured(1)));
+    _text = m.captured(2);
+}
+
+// Beacons.
+
+res_get_ax25_beacon::res_get_ax25_beacon(kqttc_request* request)
+    : kqttc_response(QStringLiteral("res_get_ax25_beacon"), uhf_cmd::ax25_beacon, 0, request)
+{
+    _flow_mode = flow_binary_stream;
+}
+
+void res_get_ax25_beacon::parse_response(const QString& line)
+{
+    _reject(line);
+}
+
+bool res_get_ax25_beacon::parse_binary_chunk(const QByteArray& chunk)
+{
+    _buffer += chunk;
+    if (_buffer.size() > max_buffer)
+        throw proto_exception(proto_exception::ax25_error, 0, get_exec_context(),
+                              QStringLiteral("AX25_PARSE_ERROR"), proto_exception::retry);
+    if (_buffer.contains("+KQTTC"))
+        throw proto_exception(proto_exception::pipe_error, 0, QStringLiteral("NOT_DEFINED"),
+                              QString(), proto_exception::retry);
+    if (_buffer.size() < 22)
+        return false;
+    QByteArray frame;
+    if (ax25_decoder::decode(_buffer, frame) == 0)
+        return false;
+    _beacon = beacon_text(frame);
+    return true;
+}
+
+QString res_get_ax25_beacon::beacon_text(const QByteArray& frame)
+{
+    const auto call = [&](int from) {
+        QByteArray c;
+        for (int i = from; i < from + 6; ++i)
+            c.append(char(uint8_t(frame.at(i)) >> 1));
+        return c;
+    };
+    const auto byte = [&](int i) { return hex::field(uint8_t(frame.at(i)), 2).toLatin1(); };
+    QByteArray text = call(0) + '[' + byte(6) + ']' + call(7) + '[' + byte(13) + "][" + byte(14) +
+                      byte(15) + ']' + frame.mid(16, frame.size() - 18);
+    const int nul = text.indexOf('\0');
+    return QString::fromUtf8(nul < 0 ? text : text.left(nul));
+}
+
+// Firmware lines.
+
+req_uhf_flash_send_line::req_uhf_flash_send_line(int address, const QString& line)
+    : kqttc_request(QStringLiteral("req_uhf_flash_send_line"), unsigned(address),
+                    uhf_cmd::flash_line)
+    , _line(line)
+{
+}
+
+QString req_uhf_flash_send_line::create_string_request()
+{
+    return QLatin1String("KQ+D") + hex::field(get_device_address(), 2) + _line;
+}
+
+res_uhf_flash_send_line::res_uhf_flash_send_line(bool data_record, kqttc_request* request)
+    : kqttc_response(QStringLiteral("res_uhf_flash_send_line"), uhf_cmd::flash_line, 0, request)
+    , _data_record(data_record)
+{
+}
+
+const QStringList& res_uhf_flash_send_line::retry_markers()
+{
+    static const QStringList markers{QStringLiteral("+CHKSUM"), QStringLiteral("+FW")};
+    return markers;
+}
+
+void res_uhf_flash_send_line::parse_response(const QString& line)
+{
+    if (line.startsWith(QLatin1String("OK")))
+        return;
+    const bool damaged = std::any_of(retry_markers().begin(), retry_markers().end(),
+                                     [&](const QString& m) { return line.contains(m); });
+    _reject(line, damaged ? proto_exception::retry : proto_exception::no_retry);
+}
+
+unsigned res_uhf_flash_send_line::get_command_retries(const module_config_t& config,
+                                                      kqttc_request*)
+{
+    return unsigned(_data_record ? config.repeats_s : config.repeats_l);
+}
+
+unsigned res_uhf_flash_send_line::get_media_timeout(const module_config_t& config, kqttc_request*)
+{
+    return unsigned(_data_record ? config.timeout_s : config.timeout_l);
 }
 
 } // namespace kq::api::proto::kqttc

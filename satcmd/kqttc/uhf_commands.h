@@ -343,6 +343,69 @@ private:
     QString _text;
 };
 
+// Received free text: "KQ+" sequence number and text.
+class SATCMD_EXPORT res_recv_arbitrary_text : public kqttc_pattern_response
+{
+public:
+    explicit res_recv_arbitrary_text(kqttc_request* request = nullptr);
+    uint32_t get_sequence() const { return _sequence; }
+    const QString& get_arbitrary_text() const { return _text; }
+
+protected:
+    void _take(const QRegularExpressionMatch& m) override;
+
+private:
+    uint32_t _sequence = 0;
+    QString _text;
+};
+
+// An AX.25 beacon the transceiver heard, sent on its own as a raw bit stream.
+class SATCMD_EXPORT res_get_ax25_beacon : public kqttc_response
+{
+public:
+    static constexpr int max_buffer = 256;
+    explicit res_get_ax25_beacon(kqttc_request* request = nullptr);
+    void parse_response(const QString& line) override;
+    bool parse_binary_chunk(const QByteArray& chunk) override;
+    const QString& get_ax25_beacon() const { return _beacon; }
+
+    // "CQ    [E0]QQ9ZZZ[E1][03F0]HELLO": call signs with their SSID bytes,
+    // control and protocol, then the information field.
+    static QString beacon_text(const QByteArray& frame);
+
+private:
+    QByteArray _buffer;
+    QString _beacon;
+};
+
+// One line of a firmware file.
+class SATCMD_EXPORT req_uhf_flash_send_line : public kqttc_request
+{
+public:
+    req_uhf_flash_send_line(int address, const QString& line);
+    QString create_string_request() override;
+    const QString& get_line() const { return _line; }
+
+private:
+    QString _line;
+};
+
+// Accepted on "OK"; a refusal is worth repeating only when the transceiver
+// says the line arrived damaged ("+CHKSUM", "+FW"). Data records wait as
+// class S, the others as class L.
+class SATCMD_EXPORT res_uhf_flash_send_line : public kqttc_response
+{
+public:
+    explicit res_uhf_flash_send_line(bool data_record, kqttc_request* request = nullptr);
+    void parse_response(const QString& line) override;
+    unsigned get_command_retries(const module_config_t& config, kqttc_request* request) override;
+    unsigned get_media_timeout(const module_config_t& config, kqttc_request* request) override;
+    static const QStringList& retry_markers();
+
+private:
+    bool _data_record;
+};
+
 #undef KQ_READ_REQUEST
 #undef KQ_OK_RESPONSE
 #undef KQ_NUMBER_WRITE_REQUEST

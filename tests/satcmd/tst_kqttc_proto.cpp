@@ -328,7 +328,7 @@ void tst_kqttc_proto::every_command_reads_back_what_it_wrote()
         [&] { e.run<req_set_secure_access, res_set_secure_access>(challenge); });
     QVERIFY(refused);
     QCOMPARE(refused->get_type(), proto_exception::command_response_error);
-    e.run<req_set_secure_access, res_set_secure_access>(challenge ^ 0x0BADF00Du);
+    e.run<req_set_secure_access, res_set_secure_access>(challenge ^ 0x5A3C96E1u);
     QVERIFY(_sat->with_local([](uhf_transceiver& t) { return t.state().unlocked; }));
 
     QCOMPARE((e.run<req_get_version, res_get_version>().get_version()), QString("KQ-UHF 2.4.1"));

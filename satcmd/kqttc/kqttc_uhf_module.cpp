@@ -1,0 +1,535 @@
+#include "satcmd/kqttc/kqttc_uhf_module.h"
+
+#include "satcmd/kqttc/uhf_commands.h"
+#include "satcmd/module_lock.h"
+#include "serline/media.h"
+
+#include <QLoggingCategory>
+#include <QRegularExpression>
+
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+
+namespace kq::api::proto::kqttc {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lc_uhf, "kq.uhf")
+
+constexpr unsigned char tx_power_group = 0x22;
+constexpr unsigned char tx_power_offset = 0x01;
+
+[[noreturn]] void bad_line(const char* error_name)
+{
+    throw proto_exception(proto_exception::parameter_error, uhf_cmd::flash_line,
+                          QStringLiteral("flash_check_line"), QLatin1String(error_name),
+                          proto_exception::retry);
+}
+
+bool is_media_timeout(const media_exception& e)
+{
+    return e.get_type() == media_exception::timeout;
+}
+
+} // namespace
+
+kqttc_uhf_module::kqttc_uhf_module(media* m, const connect_props_t& props)
+    : uhf_module(m, props)
+    , kqttc_proto(m, props, module_mutex())
+{
+    if (!props.route.isEmpty())
+        _device_address = props.route.last().dev_addr;
+}
+
+kqttc_uhf_module::~kqttc_uhf_module() = default;
+
+void kqttc_uhf_module::set_module_config(const module_config_t& config)
+{
+    kq_module::set_module_config(config);
+    set_module_config_sat(config);
+}
+
+void kqttc_uhf_module::configure_intermediate_module(const module_connect_props_t& hop,
+                                                     bool persistent, bool probe, bool call_hooks)
+{
+    kqttc_proto::configure_intermediate_module(hop, persistent, probe, call_hooks);
+}
+
+void kqttc_uhf_module::_report_rssi(int rssi)
+{
+    if (rssi >= 0)
+        _remember_rssi(rssi);
+    emit on_rssi(kqttc_proto::get_rssi());
+}
+
+unsigned int kqttc_uhf_module::find_module()
+{
+    const int64_t saved_timeout = get_media()->get_timeout();
+    const module_config_t saved = get_module_config_sat();
+    // One attempt of find_timeout_ms per address: the command class would
+    // otherwise wait and repeat as for a known module.
+    module_config_t quick = saved;
+    quick.timeout_m = find_timeout_ms;
+    quick.repeats_m = 0;
+    set_module_config_sat(quick);
+    get_media()->set_timeout(find_timeout_ms);
+    for (unsigned int n = 0;; ++n) {
+        _device_address = n % 256;
+        try {
+            get_scw();
+            set_module_config_sat(saved);
+            get_media()->set_timeout(saved_timeout);
+            return n;
+        } catch (const media_exception& e) {
+            if (is_media_timeout(e))
+                continue;
+            set_module_config_sat(saved);
+            throw;
+        } catch (...) {
+            set_module_config_sat(saved);
+            throw;
+        }
+    }
+}
+
+scw_properties& kqttc_uhf_module::get_scw()
+{
+    scw_properties& scw = kqttc_proto::get_scw();
+    _report_rssi();
+    emit on_get_scw(scw);
+    return scw;
+}
+
+void kqttc_uhf_module::set_scw(scw_properties& scw)
+{
+    kqttc_proto::set_scw(scw);
+    emit on_set_scw(scw);
+}
+
+void kqttc_uhf_module::set_rf(unsigned int hz)
+{
+    sat_set_rf(hz);
+    emit on_set_rf(uint64_t(hz));
+}
+
+unsigned long long kqttc_uhf_module::get_rf()
+{
+    const unsigned long long hz = sat_get_rf();
+    emit on_get_rf(uint64_t(hz));
+    return hz;
+}
+
+unsigned int kqttc_uhf_module::get_dev_addr()
+{
+    return _device_address;
+}
+
+unsigned int kqttc_uhf_module::_target_address() const
+{
+    const connect_props_t props = get_connect_props();
+    return props.route.isEmpty() ? _device_address : props.route.last().dev_addr;
+}
+
+// The hops known under the old address now answer to the new one, in the
+// module's connection properties and in the engine's route alike.
+void kqttc_uhf_module::_readdress_target(unsigned int from, unsigned int to)
+{
+    connect_props_t props = get_connect_props();
+    props.route.detach();
+    for (module_connect_props_t& hop : props.route) {
+        if (hop.dev_addr == from)
+            hop.dev_addr = to;
+    }
+    set_connect_props(props);
+    _set_route(props.route);
+}
+
+void kqttc_uhf_module::set_dev_addr(unsigned int address)
+{
+    const unsigned int old = _device_address;
+    _run<req_set_dev_addr, res_set_dev_addr>(address);
+    _device_address = address;
+    _readdress_target(old, address);
+}
+
+unsigned char kqttc_uhf_module::get_pipe_timeout()
+{
+    const unsigned char seconds = kqttc_proto::get_pipe_timeout();
+    _report_rssi();
+    emit on_get_pipe_timeout(seconds);
+    return seconds;
+}
+
+void kqttc_uhf_module::set_pipe_timeout(unsigned char seconds)
+{
+    kqttc_proto::set_pipe_timeout(seconds);
+    emit on_set_pipe_timeout(seconds);
+}
+
+unsigned short kqttc_uhf_module::get_text_beacon_period()
+{
+    const auto res = _run<req_get_text_beacon_period, res_get_text_beacon_period>();
+    _report_rssi(res.get_rssi());
+    emit on_get_text_beacon_period(res.get_text_beacon_period());
+    return res.get_text_beacon_period();
+}
+
+void kqttc_uhf_module::set_text_beacon_period(const unsigned short& period)
+{
+    _run<req_set_text_beacon_period, res_set_text_beacon_period>(period);
+    emit on_set_text_beacon_period(period);
+}
+
+QString kqttc_uhf_module::get_text_beacon_message()
+{
+    const auto res = _run<req_get_text_beacon_message, res_get_text_beacon_message>();
+    _report_rssi();
+    emit on_get_text_beacon_message(res.get_text_beacon_message());
+    return res.get_text_beacon_message();
+}
+
+void kqttc_uhf_module::set_text_beacon_message(const QString& message)
+{
+    _run<req_set_text_beacon_message, res_set_text_beacon_message>(message);
+    emit on_set_text_beacon_message(message);
+}
+
+QString kqttc_uhf_module::get_dst_call_sign()
+{
+    const auto res = _run<req_get_dst_call_sign, res_get_dst_call_sign>();
+    _report_rssi();
+    emit on_get_dst_call_sign(res.get_dst_call_sign());
+    return res.get_dst_call_sign();
+}
+
+void kqttc_uhf_module::set_dst_call_sign(const QString& call_sign)
+{
+    _run<req_set_dst_call_sign, res_set_dst_call_sign>(call_sign);
+    emit on_set_dst_call_sign(call_sign);
+}
+
+QString kqttc_uhf_module::get_src_call_sign()
+{
+    const auto res = _run<req_get_src_call_sign, res_get_src_call_sign>();
+    _report_rssi();
+    emit on_get_src_call_sign(res.get_src_call_sign());
+    return res.get_src_call_sign();
+}
+
+void kqttc_uhf_module::set_src_call_sign(const QString& call_sign)
+{
+    _run<req_set_src_call_sign, res_set_src_call_sign>(call_sign);
+    emit on_set_src_call_sign(call_sign);
+}
+
+unsigned short kqttc_uhf_module::get_audio_beacon_period()
+{
+    const auto res = _run<req_get_audio_beacon_period, res_get_audio_beacon_period>();
+    _report_rssi(res.get_rssi());
+    emit on_get_audio_beacon_period(res.get_audio_beacon_period());
+    return res.get_audio_beacon_period();
+}
+
+void kqttc_uhf_module::set_audio_beacon_period(const unsigned short& period)
+{
+    _run<req_set_audio_beacon_period, res_set_audio_beacon_period>(period);
+    emit on_set_audio_beacon_period(period);
+}
+
+QString kqttc_uhf_module::get_audio_beacon_midi()
+{
+    const auto res = _run<req_get_audio_beacon_midi, res_get_audio_beacon_midi>();
+    emit on_get_audio_beacon_midi(res.get_audio_beacon_midi());
+    return res.get_audio_beacon_midi();
+}
+
+void kqttc_uhf_module::set_audio_beacon_midi(const QString& notes)
+{
+    _run<req_set_audio_beacon_midi, res_set_audio_beacon_midi>(notes);
+    emit on_set_audio_beacon_midi(notes);
+}
+
+QString kqttc_uhf_module::get_morse_code_call_sign()
+{
+    const auto res = _run<req_get_morse_code_call_sign, res_get_morse_code_call_sign>();
+    _report_rssi();
+    emit on_get_morse_code_call_sign(res.get_morse_code_call_sign());
+    return res.get_morse_code_call_sign();
+}
+
+void kqttc_uhf_module::set_morse_code_call_sign(const QString& morse)
+{
+    _run<req_set_morse_code_call_sign, res_set_morse_code_call_sign>(morse);
+    emit on_set_morse_code_call_sign(morse);
+}
+
+QByteArray kqttc_uhf_module::get_radio_transceiver_props(unsigned char group,
+                                                         unsigned char offset,
+                                                         unsigned char count)
+{
+    const auto res = _run<req_get_radio_transceiver_props, res_get_radio_transceiver_props>(
+        group, offset, count);
+    emit on_get_radio_transceiver_props(group, offset, res.get_radio_transceiver_props());
+    return res.get_radio_transceiver_props();
+}
+
+void kqttc_uhf_module::set_radio_transceiver_props(unsigned char group, unsigned char offset,
+                                                   const QByteArray& value)
+{
+    _run<req_set_radio_transceiver_props, res_set_radio_transceiver_props>(group, offset, value);
+    emit on_set_radio_transceiver_props(group, offset, value);
+}
+
+QByteArray kqttc_uhf_module::get_fram_memory(unsigned int address)
+{
+    const auto res = _run<req_get_fram_memory, res_get_fram_memory>(address);
+    emit on_get_fram_memory(address, res.get_fram_memory());
+    return res.get_fram_memory();
+}
+
+void kqttc_uhf_module::set_fram_memory(unsigned int address, const QByteArray& value)
+{
+    _run<req_set_fram_memory, res_set_fram_memory>(address, value);
+    emit on_set_fram_memory(address, value);
+}
+
+QString kqttc_uhf_module::get_version()
+{
+    const auto res = _run<req_get_version, res_get_version>();
+    _report_rssi();
+    emit on_get_version(res.get_version());
+    return res.get_version();
+}
+
+unsigned short kqttc_uhf_module::get_payload_size()
+{
+    const unsigned short size = kqttc_proto::get_payload_size();
+    _report_rssi();
+    emit on_get_payload_size(size);
+    return size;
+}
+
+unsigned int kqttc_uhf_module::get_uptime()
+{
+    const auto res = _run<req_get_uptime, res_get_uptime>();
+    _report_rssi(res.get_rssi());
+    emit on_get_uptime(res.get_uptime());
+    return res.get_uptime();
+}
+
+unsigned int kqttc_uhf_module::get_tx_pkts()
+{
+    const auto res = _run<req_get_tx_pkts, res_get_tx_pkts>();
+    _report_rssi(res.get_rssi());
+    emit on_get_tx_pkts(res.get_tx_pkts());
+    return res.get_tx_pkts();
+}
+
+unsigned int kqttc_uhf_module::get_rx_pkts()
+{
+    const auto res = _run<req_get_rx_pkts, res_get_rx_pkts>();
+    _report_rssi(res.get_rssi());
+    emit on_get_rx_pkts(res.get_rx_pkts());
+    return res.get_rx_pkts();
+}
+
+unsigned int kqttc_uhf_module::get_rx_crc_pkts()
+{
+    const auto res = _run<req_get_rx_crc_pkts, res_get_rx_crc_pkts>();
+    _report_rssi(res.get_rssi());
+    emit on_get_rx_crc_pkts(res.get_rx_crc_pkts());
+    return res.get_rx_crc_pkts();
+}
+
+unsigned char kqttc_uhf_module::get_rssi()
+{
+    return kqttc_proto::get_rssi();
+}
+
+const media::settings_t& kqttc_uhf_module::get_media_settings() const
+{
+    return get_media()->get_settings();
+}
+
+void kqttc_uhf_module::set_media_settings(const media::settings_t& settings)
+{
+    get_media()->set_settings(settings);
+}
+
+void kqttc_uhf_module::set_tx_power(tx_power_e power)
+{
+    set_radio_transceiver_props(tx_power_group, tx_power_offset,
+                                QByteArray(1, char(uint8_t(power))));
+}
+
+void kqttc_uhf_module::sat_set_tx_power(tx_power_e power)
+{
+    set_tx_power(power);
+}
+
+void kqttc_uhf_module::keep_alive()
+{
+    get_scw();
+}
+
+unsigned int kqttc_uhf_module::get_secure_access()
+{
+    return _run<req_get_secure_access, res_get_secure_access>().get_challenge();
+}
+
+void kqttc_uhf_module::set_secure_access(unsigned int answer)
+{
+    _run<req_set_secure_access, res_set_secure_access>(answer);
+}
+
+void kqttc_uhf_module::set_secure_mode()
+{
+    set_secure_access(get_secure_access() ^ secure_key);
+}
+
+void kqttc_uhf_module::_handle_debug(flow_direction_e direction, const QString& message)
+{
+    emit on_media_debug(direction, message);
+}
+
+// Firmware.
+
+QStringList kqttc_uhf_module::flash_lines(const QByteArray& data)
+{
+    QStringList lines = QString::fromLatin1(data).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // the end of the last line, not a line of its own
+    for (QString& line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    return lines;
+}
+
+bool kqttc_uhf_module::is_data_record(const QString& line)
+{
+    const QChar type = line.size() > 1 ? line.at(1) : QChar();
+    return type == QLatin1Char('1') || type == QLatin1Char('2') || type == QLatin1Char('3');
+}
+
+void kqttc_uhf_module::flash_check_line(const QString& line)
+{
+    if (line.isEmpty())
+        bad_line("FLASH_FILE_EMPTY_LINE");
+    if (line.at(0) != QLatin1Char('S'))
+        bad_line("FLASH_FILE_INVALID_START_LINE");
+    if (line.size() < 2 || !QStringLiteral("01379").contains(line.at(1)))
+        bad_line("FLASH_FILE_INVALID_TYPE");
+    // Strictly pairs of hex digits: anything else cannot be counted.
+    const QString pairs = line.mid(2);
+    static const QRegularExpression hex_pairs(QStringLiteral("^(?:[0-9A-Fa-f]{2})+$"));
+    if (!hex_pairs.match(pairs).hasMatch())
+        bad_line("FLASH_FILE_INVALID_LENGTH");
+    const QByteArray bytes = QByteArray::fromHex(pairs.toLatin1());
+    if (int(uint8_t(bytes.at(0))) + 1 != bytes.size())
+        bad_line("FLASH_FILE_INVALID_LENGTH");
+    unsigned sum = 0;
+    for (const char b : bytes)
+        sum += uint8_t(b);
+    if ((sum & 0xFF) != 0xFF)
+        bad_line("FLASH_FILE_INVALID_CHECKSUM");
+}
+
+void kqttc_uhf_module::send_flash_line(const QString& line)
+{
+    req_uhf_flash_send_line request(int(_device_address), line);
+    res_uhf_flash_send_line response(is_data_record(line), &request);
+    exec_command(&request, &response);
+}
+
+void kqttc_uhf_module::flash(QByteArray& data)
+{
+    const module_lock lock(module_mutex());
+    const QStringList lines = flash_lines(data);
+    for (const QString& line : lines)
+        flash_check_line(line);
+    set_secure_mode();
+    const auto total = uint32_t(lines.size());
+    for (uint32_t i = 0; i < total; ++i) {
+        send_flash_line(lines.at(int(i)));
+        emit on_flash_progress(QStringLiteral("FLASH"), i + 1, total);
+    }
+}
+
+// Receive loops.
+
+void kqttc_uhf_module::ax25_beacon_loop(std::atomic<bool>& running)
+{
+    while (running.load()) {
+        res_get_ax25_beacon beacon;
+        try {
+            exec_command(nullptr, &beacon);
+        } catch (const media_exception& e) {
+            if (is_media_timeout(e))
+                continue;
+            throw;
+        } catch (const proto_exception& e) {
+            if (e.get_type() != proto_exception::pipe_error)
+                throw;
+            connect_pipe_only();
+            continue;
+        }
+        emit on_ax25_beacon(beacon.get_ax25_beacon());
+    }
+}
+
+void kqttc_uhf_module::send_arbitrary_text(unsigned int sequence, const QString& text)
+{
+    req_send_arbitrary_text request(_device_address, sequence, text);
+    exec_command(&request, nullptr);
+    emit on_send_arbitrary_text(sequence, text);
+}
+
+void kqttc_uhf_module::recv_arbitrary_text_loop(std::atomic<bool>& running)
+{
+    while (running.load()) {
+        res_recv_arbitrary_text text;
+        try {
+            exec_command(nullptr, &text);
+        } catch (const media_exception& e) {
+            if (is_media_timeout(e))
+                continue;
+            throw;
+        } catch (const proto_exception& e) {
+            if (e.get_type() == proto_exception::command_response_error)
+                continue;
+            if (e.get_type() != proto_exception::pipe_error)
+                throw;
+            connect_pipe_only();
+            continue;
+        }
+        emit on_receive_arbitrary_text(text.get_sequence(), text.get_arbitrary_text());
+    }
+}
+
+void kqttc_uhf_module::wait_for_pipe_timeout(std::atomic<bool>& running)
+{
+    while (running.load()) {
+        qCDebug(lc_uhf, "wait_for_pipe_timeout");
+        res_recv_arbitrary_text text;
+        try {
+            exec_command(nullptr, &text);
+        } catch (const media_exception& e) {
+            if (is_media_timeout(e))
+                continue;
+            throw;
+        } catch (const proto_exception& e) {
+            if (e.get_type() != proto_exception::pipe_error)
+                throw;
+            // The local transceiver speaks again: its pipe has closed.
+            _device_address = _target_address();
+            return;
+        }
+        emit on_receive_arbitrary_text(text.get_sequence(), text.get_arbitrary_text());
+        qCDebug(lc_uhf, "wait_for_pipe_timeout: %s", qPrintable(text.get_arbitrary_text()));
+    }
+}
+
+} // namespace kq::api::proto::kqttc
+
+QT_WARNING_POP
