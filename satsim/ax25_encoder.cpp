@@ -6,12 +6,12 @@ namespace kq::satsim {
 
 namespace {
 
-void put_address(QByteArray& out, const QString& call, bool last)
+void put_address(QByteArray& out, const QString& call, uint8_t ssid)
 {
     const QByteArray c = call.toLatin1().left(6).leftJustified(6, ' ');
     for (const char ch : c)
         out.append(char(uint8_t(ch) << 1));
-    out.append(char(0x60 | (last ? 1 : 0)));
+    out.append(char(ssid));
 }
 
 uint16_t fcs(const QByteArray& data)
@@ -32,11 +32,12 @@ uint16_t fcs(const QByteArray& data)
 
 } // namespace
 
-QByteArray ax25_encoder::frame(const QString& dst, const QString& src, const QByteArray& info)
+QByteArray ax25_encoder::frame(const QString& dst, const QString& src, const QByteArray& info,
+                               uint8_t dst_ssid, uint8_t src_ssid)
 {
     QByteArray f;
-    put_address(f, dst, false);
-    put_address(f, src, true);
+    put_address(f, dst, dst_ssid);
+    put_address(f, src, src_ssid);
     f.append(char(0x03));
     f.append(char(0xF0));
     f.append(info);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
 namespace kq::satsim {
@@ -15,7 +16,8 @@ namespace kq::satsim {
 class ax25_encoder
 {
 public:
-    static QByteArray frame(const QString& dst, const QString& src, const QByteArray& info);
+    static QByteArray frame(const QString& dst, const QString& src, const QByteArray& info,
+                            uint8_t dst_ssid = 0xE0, uint8_t src_ssid = 0xE1);
     static QByteArray line_bits(const QByteArray& frame) { return to_line(hdlc(frame)); }
     // The frame between flags, bit-stuffed, least significant bit first.
     static std::vector<int> hdlc(const QByteArray& frame, int leading_flags = 6,

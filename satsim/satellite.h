@@ -39,6 +39,12 @@ public:
         const QMutexLocker locker(&_lock);
         return std::forward<F>(f)(_remote);
     }
+    template<typename F>
+    auto with_fsps(F&& f)
+    {
+        const QMutexLocker locker(&_lock);
+        return std::forward<F>(f)(_fsps);
+    }
 
 private:
     QMutex _lock;

@@ -46,8 +46,11 @@ QByteArray uhf_transceiver::fram(uint32_t address, int size) const
 bool uhf_transceiver::pipe_on()
 {
     const bool on = _s.scw & 0x20;
-    if (on && _since_traffic.elapsed() > qint64(_s.pipe_timeout) * 1000)
+    if (on && _since_traffic.elapsed() > qint64(_s.pipe_timeout) * 1000) {
         _s.scw &= ~0x20;
+        if (_on_wire)
+            _outgoing += sim_link::framed_line(QStringLiteral("+KQTTC"));
+    }
     return _s.scw & 0x20;
 }
 
@@ -116,7 +119,7 @@ QStringList uhf_transceiver::_flash(const QString& record)
         return {QStringLiteral("ERR+LOCKED")};
     if (_refuse_flash > 0) {
         --_refuse_flash;
-        return {QStringLiteral("ERR+CHKSUM")};
+        return {_refusal};
     }
     const QByteArray bytes = QByteArray::fromHex(record.mid(2).toLatin1());
     unsigned sum = 0;
@@ -134,6 +137,7 @@ QStringList uhf_transceiver::_flash(const QString& record)
 
 QByteArray uhf_transceiver::unsolicited()
 {
+    pipe_on(); // notices a lapse
     QByteArray out = std::exchange(_outgoing, QByteArray());
     if (_beacon_ms > 0 && _beacon_timer.elapsed() >= _beacon_ms) {
         _beacon_timer.restart();

@@ -35,6 +35,8 @@ namespace kq::satsim {
 // - Free text ("KQ+" sequence text) goes over the air to the far side, which
 //   keeps it; it is never answered. Text heard over the air, and beacons,
 //   are sent to the wire on their own.
+// - When its pipe lapses, a transceiver on the wire says "+KQTTC" on its own:
+//   it is back in command mode.
 class uhf_transceiver : public sim_node
 {
 public:
@@ -80,7 +82,11 @@ public:
     // Firmware received so far, and a way to refuse the next lines once.
     const QByteArray& image() const { return _image; }
     int flash_lines() const { return _flash_lines; }
-    void refuse_flash_lines(int n) { _refuse_flash = n; }
+    void refuse_flash_lines(int n, const QString& answer = QStringLiteral("ERR+CHKSUM"))
+    {
+        _refuse_flash = n;
+        _refusal = answer;
+    }
 
     // Beacons heard over the air, sent every period_ms (0: never).
     void set_beacon(int period_ms, const QString& dst, const QString& src, const QByteArray& info);
@@ -110,6 +116,7 @@ private:
     QByteArray _image;
     int _flash_lines = 0;
     int _refuse_flash = 0;
+    QString _refusal;
     int _beacon_ms = 0;
     QByteArray _beacon_bits;
     QElapsedTimer _beacon_timer;

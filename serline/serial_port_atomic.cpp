@@ -297,11 +297,14 @@ void serial_port_atomic::_slot_is_open(bool& result)
     _run([&] { result = _port_open(); });
 }
 
+// Only the input: output still queued is a line the caller has already
+// written, and dropping it would lose that command (on a pseudo-terminal
+// it would even drop what the far side has not read yet).
 void serial_port_atomic::_slot_clear()
 {
     _run([&] {
         if (_port)
-            _port->clear(QSerialPort::AllDirections);
+            _port->clear(QSerialPort::Input);
     });
 }
 
@@ -408,7 +411,24 @@ void serial_port_atomic::_slot_write(const QByteArray& data)
                 _port->error() == QSerialPort::ResourceError)
                 throw media_exception(media_exception::write_failed);
         }
+        _wait_output_drained();
     });
+}
+
+// The driver may still hold bytes that the device has not taken yet; a
+// clear() that followed at once would discard them. Waits until its queue
+// is empty, a stop request, or the read timeout.
+void serial_port_atomic::_wait_output_drained()
+{
+#ifdef Q_OS_LINUX
+    const int fd = static_cast<int>(_port->handle());
+    QElapsedTimer timer;
+    timer.start();
+    int queued = 0;
+    while (_running.load() && timer.elapsed() < _timeout.load() &&
+           ::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0)
+        QThread::usleep(100);
+#endif
 }
 
 void serial_port_atomic::_slot_get_timeout(int64_t& timeout_ms)

@@ -90,6 +90,7 @@ private:
     void _require_open() const;
     bool _wait_for_data();
     void _read_chunk(QByteArray& dest);
+    void _wait_output_drained();
     [[noreturn]] void _throw_elapsed() const;
 
     std::unique_ptr<QSerialPort> _port;

@@ -71,10 +71,14 @@ void kqttc_proto::exec_command(kqttc_request* request, kqttc_response* response)
 
 void kqttc_proto::exec_command_atomic(kqttc_request* request, kqttc_response* response)
 {
-    _media->clear();
-    _discard_buffered_lines();
-    if (request)
+    // Stale input is dropped before a command; a round that only listens
+    // (beacons, free text) keeps it, or traffic arriving between two rounds
+    // would be lost.
+    if (request) {
+        _media->clear();
+        _discard_buffered_lines();
         _write_frame(*request);
+    }
     if (response)
         _read_answer(*response);
 }

@@ -3,6 +3,7 @@
 #include "satcmd/connect_props.h"
 #include "satcmd/module_config.h"
 #include "satcmd/module_types.h"
+#include "satcmd/proto_exception.h"
 #include "satcmd/satcmd_global.h"
 #include "satcmd/scw_properties.h"
 
