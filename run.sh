@@ -11,15 +11,18 @@ kqconf: configurator for the radio and computer modules of a small satellite.
 
 Built so far (in build/):
   lib/libserline.so      serial transport: one I/O thread per port, blocking calls, stop from any thread
-  lib/libsatcmd.so       text protocol: frame and CRC, UHF command set, engine with relays, AX.25 decoder
+  lib/libsatcmd.so       text protocol, engine with relays, UHF and FSPS modules, AX.25 decoder
   bin/tst_*              the test programs (./test.sh runs them all)
   bin/serial_roundtrip   transport benchmark
   bin/command_roundtrip  status-word reads against the simulated transceiver
   bin/ax25_decode        AX.25 decoder throughput
+  bin/uhf_flash          firmware flash through the stack against the simulated transceiver
 
 The simulator program and the command-line driver are not there yet. Meanwhile,
 here is the whole stack talking to the simulated transceiver on a pseudo-terminal:
 TXT
 build/bin/command_roundtrip 1000
+echo
+build/bin/uhf_flash 16
 echo
 build/bin/ax25_decode 2

@@ -2,7 +2,10 @@
 
 namespace kq::api::proto {
 
-fsps_module::fsps_module(media* m, const connect_props_t& props) : kq_module(m, props) {}
+fsps_module::fsps_module(media* m, const connect_props_t& props)
+    : kq_module(m, props)
+{
+}
 
 fsps_module::~fsps_module() = default;
 

@@ -2,7 +2,10 @@
 
 namespace kq::api::proto {
 
-uhf_module::uhf_module(media* m, const connect_props_t& props) : kq_module(m, props) {}
+uhf_module::uhf_module(media* m, const connect_props_t& props)
+    : kq_module(m, props)
+{
+}
 
 uhf_module::~uhf_module() = default;
 

@@ -11,8 +11,8 @@ namespace kq::satsim {
 // matching end record (S9 or S7).
 struct firmware_image
 {
-    QByteArray file;  // the text, one record per line, LF line ends
-    QByteArray data;  // the bytes the data records carry, in order
+    QByteArray file; // the text, one record per line, LF line ends
+    QByteArray data; // the bytes the data records carry, in order
     int lines = 0;
 
     static firmware_image generate(int data_size, int bytes_per_line = 16, uint32_t seed = 1,

@@ -12,7 +12,10 @@ namespace kq::satsim {
 class fsps_unit : public sim_node
 {
 public:
-    explicit fsps_unit(uint8_t address = 0x31) : _address(address) {}
+    explicit fsps_unit(uint8_t address = 0x31)
+        : _address(address)
+    {
+    }
 
     QStringList handle(const QString& payload) override;
     uint64_t rf() const { return _rf; }

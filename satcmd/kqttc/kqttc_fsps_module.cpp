@@ -24,8 +24,7 @@ void kqttc_fsps_module::set_module_config(const module_config_t& config)
 }
 
 void kqttc_fsps_module::configure_intermediate_module(const module_connect_props_t& hop,
-                                                      bool persistent, bool probe,
-                                                      bool call_hooks)
+                                                      bool persistent, bool probe, bool call_hooks)
 {
     kqttc_proto::configure_intermediate_module(hop, persistent, probe, call_hooks);
 }

@@ -168,103 +168,96 @@ void kqttc_uhf_module::set_pipe_timeout(unsigned char seconds)
 
 unsigned short kqttc_uhf_module::get_text_beacon_period()
 {
-    const auto res = _run<req_get_text_beacon_period, res_get_text_beacon_period>();
-    _report_rssi(res.get_rssi());
-    emit on_get_text_beacon_period(res.get_text_beacon_period());
-    return res.get_text_beacon_period();
+    return _read<req_get_text_beacon_period, res_get_text_beacon_period>(
+        &res_get_text_beacon_period::get_text_beacon_period, &uhf_module::on_get_text_beacon_period,
+        rssi_of_answer);
 }
 
 void kqttc_uhf_module::set_text_beacon_period(const unsigned short& period)
 {
-    _run<req_set_text_beacon_period, res_set_text_beacon_period>(period);
-    emit on_set_text_beacon_period(period);
+    _write<req_set_text_beacon_period, res_set_text_beacon_period>(
+        &uhf_module::on_set_text_beacon_period, period);
 }
 
 QString kqttc_uhf_module::get_text_beacon_message()
 {
-    const auto res = _run<req_get_text_beacon_message, res_get_text_beacon_message>();
-    _report_rssi();
-    emit on_get_text_beacon_message(res.get_text_beacon_message());
-    return res.get_text_beacon_message();
+    return _read<req_get_text_beacon_message, res_get_text_beacon_message>(
+        &res_get_text_beacon_message::get_text_beacon_message,
+        &uhf_module::on_get_text_beacon_message, rssi_last_known);
 }
 
 void kqttc_uhf_module::set_text_beacon_message(const QString& message)
 {
-    _run<req_set_text_beacon_message, res_set_text_beacon_message>(message);
-    emit on_set_text_beacon_message(message);
+    _write<req_set_text_beacon_message, res_set_text_beacon_message>(
+        &uhf_module::on_set_text_beacon_message, message);
 }
 
 QString kqttc_uhf_module::get_dst_call_sign()
 {
-    const auto res = _run<req_get_dst_call_sign, res_get_dst_call_sign>();
-    _report_rssi();
-    emit on_get_dst_call_sign(res.get_dst_call_sign());
-    return res.get_dst_call_sign();
+    return _read<req_get_dst_call_sign, res_get_dst_call_sign>(
+        &res_get_dst_call_sign::get_dst_call_sign, &uhf_module::on_get_dst_call_sign,
+        rssi_last_known);
 }
 
 void kqttc_uhf_module::set_dst_call_sign(const QString& call_sign)
 {
-    _run<req_set_dst_call_sign, res_set_dst_call_sign>(call_sign);
-    emit on_set_dst_call_sign(call_sign);
+    _write<req_set_dst_call_sign, res_set_dst_call_sign>(&uhf_module::on_set_dst_call_sign,
+                                                         call_sign);
 }
 
 QString kqttc_uhf_module::get_src_call_sign()
 {
-    const auto res = _run<req_get_src_call_sign, res_get_src_call_sign>();
-    _report_rssi();
-    emit on_get_src_call_sign(res.get_src_call_sign());
-    return res.get_src_call_sign();
+    return _read<req_get_src_call_sign, res_get_src_call_sign>(
+        &res_get_src_call_sign::get_src_call_sign, &uhf_module::on_get_src_call_sign,
+        rssi_last_known);
 }
 
 void kqttc_uhf_module::set_src_call_sign(const QString& call_sign)
 {
-    _run<req_set_src_call_sign, res_set_src_call_sign>(call_sign);
-    emit on_set_src_call_sign(call_sign);
+    _write<req_set_src_call_sign, res_set_src_call_sign>(&uhf_module::on_set_src_call_sign,
+                                                         call_sign);
 }
 
 unsigned short kqttc_uhf_module::get_audio_beacon_period()
 {
-    const auto res = _run<req_get_audio_beacon_period, res_get_audio_beacon_period>();
-    _report_rssi(res.get_rssi());
-    emit on_get_audio_beacon_period(res.get_audio_beacon_period());
-    return res.get_audio_beacon_period();
+    return _read<req_get_audio_beacon_period, res_get_audio_beacon_period>(
+        &res_get_audio_beacon_period::get_audio_beacon_period,
+        &uhf_module::on_get_audio_beacon_period, rssi_of_answer);
 }
 
 void kqttc_uhf_module::set_audio_beacon_period(const unsigned short& period)
 {
-    _run<req_set_audio_beacon_period, res_set_audio_beacon_period>(period);
-    emit on_set_audio_beacon_period(period);
+    _write<req_set_audio_beacon_period, res_set_audio_beacon_period>(
+        &uhf_module::on_set_audio_beacon_period, period);
 }
 
 QString kqttc_uhf_module::get_audio_beacon_midi()
 {
-    const auto res = _run<req_get_audio_beacon_midi, res_get_audio_beacon_midi>();
-    emit on_get_audio_beacon_midi(res.get_audio_beacon_midi());
-    return res.get_audio_beacon_midi();
+    return _read<req_get_audio_beacon_midi, res_get_audio_beacon_midi>(
+        &res_get_audio_beacon_midi::get_audio_beacon_midi, &uhf_module::on_get_audio_beacon_midi,
+        rssi_none);
 }
 
 void kqttc_uhf_module::set_audio_beacon_midi(const QString& notes)
 {
-    _run<req_set_audio_beacon_midi, res_set_audio_beacon_midi>(notes);
-    emit on_set_audio_beacon_midi(notes);
+    _write<req_set_audio_beacon_midi, res_set_audio_beacon_midi>(
+        &uhf_module::on_set_audio_beacon_midi, notes);
 }
 
 QString kqttc_uhf_module::get_morse_code_call_sign()
 {
-    const auto res = _run<req_get_morse_code_call_sign, res_get_morse_code_call_sign>();
-    _report_rssi();
-    emit on_get_morse_code_call_sign(res.get_morse_code_call_sign());
-    return res.get_morse_code_call_sign();
+    return _read<req_get_morse_code_call_sign, res_get_morse_code_call_sign>(
+        &res_get_morse_code_call_sign::get_morse_code_call_sign,
+        &uhf_module::on_get_morse_code_call_sign, rssi_last_known);
 }
 
 void kqttc_uhf_module::set_morse_code_call_sign(const QString& morse)
 {
-    _run<req_set_morse_code_call_sign, res_set_morse_code_call_sign>(morse);
-    emit on_set_morse_code_call_sign(morse);
+    _write<req_set_morse_code_call_sign, res_set_morse_code_call_sign>(
+        &uhf_module::on_set_morse_code_call_sign, morse);
 }
 
-QByteArray kqttc_uhf_module::get_radio_transceiver_props(unsigned char group,
-                                                         unsigned char offset,
+QByteArray kqttc_uhf_module::get_radio_transceiver_props(unsigned char group, unsigned char offset,
                                                          unsigned char count)
 {
     const auto res = _run<req_get_radio_transceiver_props, res_get_radio_transceiver_props>(
@@ -276,8 +269,8 @@ QByteArray kqttc_uhf_module::get_radio_transceiver_props(unsigned char group,
 void kqttc_uhf_module::set_radio_transceiver_props(unsigned char group, unsigned char offset,
                                                    const QByteArray& value)
 {
-    _run<req_set_radio_transceiver_props, res_set_radio_transceiver_props>(group, offset, value);
-    emit on_set_radio_transceiver_props(group, offset, value);
+    _write<req_set_radio_transceiver_props, res_set_radio_transceiver_props>(
+        &uhf_module::on_set_radio_transceiver_props, group, offset, value);
 }
 
 QByteArray kqttc_uhf_module::get_fram_memory(unsigned int address)
@@ -289,56 +282,44 @@ QByteArray kqttc_uhf_module::get_fram_memory(unsigned int address)
 
 void kqttc_uhf_module::set_fram_memory(unsigned int address, const QByteArray& value)
 {
-    _run<req_set_fram_memory, res_set_fram_memory>(address, value);
-    emit on_set_fram_memory(address, value);
+    _write<req_set_fram_memory, res_set_fram_memory>(&uhf_module::on_set_fram_memory, address,
+                                                     value);
 }
 
 QString kqttc_uhf_module::get_version()
 {
-    const auto res = _run<req_get_version, res_get_version>();
-    _report_rssi();
-    emit on_get_version(res.get_version());
-    return res.get_version();
+    return _read<req_get_version, res_get_version>(&res_get_version::get_version,
+                                                   &uhf_module::on_get_version, rssi_last_known);
 }
 
 unsigned short kqttc_uhf_module::get_payload_size()
 {
-    const unsigned short size = kqttc_proto::get_payload_size();
-    _report_rssi();
-    emit on_get_payload_size(size);
-    return size;
+    return _read<req_get_payload_size, res_get_payload_size>(
+        &res_get_payload_size::get_payload_size, &uhf_module::on_get_payload_size, rssi_last_known);
 }
 
 unsigned int kqttc_uhf_module::get_uptime()
 {
-    const auto res = _run<req_get_uptime, res_get_uptime>();
-    _report_rssi(res.get_rssi());
-    emit on_get_uptime(res.get_uptime());
-    return res.get_uptime();
+    return _read<req_get_uptime, res_get_uptime>(&res_get_uptime::get_uptime,
+                                                 &uhf_module::on_get_uptime, rssi_of_answer);
 }
 
 unsigned int kqttc_uhf_module::get_tx_pkts()
 {
-    const auto res = _run<req_get_tx_pkts, res_get_tx_pkts>();
-    _report_rssi(res.get_rssi());
-    emit on_get_tx_pkts(res.get_tx_pkts());
-    return res.get_tx_pkts();
+    return _read<req_get_tx_pkts, res_get_tx_pkts>(&res_get_tx_pkts::get_tx_pkts,
+                                                   &uhf_module::on_get_tx_pkts, rssi_of_answer);
 }
 
 unsigned int kqttc_uhf_module::get_rx_pkts()
 {
-    const auto res = _run<req_get_rx_pkts, res_get_rx_pkts>();
-    _report_rssi(res.get_rssi());
-    emit on_get_rx_pkts(res.get_rx_pkts());
-    return res.get_rx_pkts();
+    return _read<req_get_rx_pkts, res_get_rx_pkts>(&res_get_rx_pkts::get_rx_pkts,
+                                                   &uhf_module::on_get_rx_pkts, rssi_of_answer);
 }
 
 unsigned int kqttc_uhf_module::get_rx_crc_pkts()
 {
-    const auto res = _run<req_get_rx_crc_pkts, res_get_rx_crc_pkts>();
-    _report_rssi(res.get_rssi());
-    emit on_get_rx_crc_pkts(res.get_rx_crc_pkts());
-    return res.get_rx_crc_pkts();
+    return _read<req_get_rx_crc_pkts, res_get_rx_crc_pkts>(
+        &res_get_rx_crc_pkts::get_rx_crc_pkts, &uhf_module::on_get_rx_crc_pkts, rssi_of_answer);
 }
 
 unsigned char kqttc_uhf_module::get_rssi()

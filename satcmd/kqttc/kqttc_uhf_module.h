@@ -94,7 +94,27 @@ protected:
 private:
     // Reads whose answer carries an RSSI byte remember it; on_rssi then
     // reports the last RSSI known, also after answers that carry none.
+    enum rssi_e { rssi_none, rssi_last_known, rssi_of_answer };
     void _report_rssi(int rssi = -1);
+
+    // One read: the command, on_rssi as asked, the value's signal, the value.
+    template<typename Req, typename Res, typename Get, typename Signal, typename... Args>
+    auto _read(Get get, Signal signal, rssi_e rssi, Args&&... args)
+    {
+        const Res res = _run<Req, Res>(std::forward<Args>(args)...);
+        if (rssi != rssi_none)
+            _report_rssi(rssi == rssi_of_answer ? res.get_rssi() : -1);
+        const auto value = (res.*get)();
+        emit(this->*signal)(value);
+        return value;
+    }
+    // One write: the command, then the signal with what was written.
+    template<typename Req, typename Res, typename Signal, typename... Args>
+    void _write(Signal signal, const Args&... args)
+    {
+        _run<Req, Res>(args...);
+        emit(this->*signal)(args...);
+    }
     void _readdress_target(unsigned int from, unsigned int to);
     unsigned int _target_address() const;
 };

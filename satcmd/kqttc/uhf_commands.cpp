@@ -449,8 +449,7 @@ void res_uhf_flash_send_line::parse_response(const QString& line)
     _reject(line, damaged ? proto_exception::retry : proto_exception::no_retry);
 }
 
-unsigned res_uhf_flash_send_line::get_command_retries(const module_config_t& config,
-                                                      kqttc_request*)
+unsigned res_uhf_flash_send_line::get_command_retries(const module_config_t& config, kqttc_request*)
 {
     return unsigned(_data_record ? config.repeats_s : config.repeats_l);
 }

@@ -1,7 +1,9 @@
 #include "capture.h"
 #include "satcmd/factory.h"
 #include "satcmd/kq_module.h"
+#include "satcmd/kqttc/kqttc_fsps_module.h"
 #include "satcmd/kqttc/kqttc_proto.h"
+#include "satcmd/kqttc/kqttc_uhf_module.h"
 #include "satcmd/kqttc/uhf_commands.h"
 #include "satcmd/module_factory.h"
 #include "satellite.h"
@@ -520,6 +522,15 @@ void tst_kqttc_proto::factory_errors()
     std::unique_ptr<media> port(f.create_media(factory::media_serial_port, s));
     QVERIFY(dynamic_cast<serial_port*>(port.get()));
     QVERIFY(!port->is_open());
+    std::unique_ptr<kq_module> uhf(
+        f.create_module(module_type_uhf, factory::proto_kqttc, port.get(), {}));
+    QVERIFY(dynamic_cast<kqttc_uhf_module*>(uhf.get()));
+    QVERIFY(dynamic_cast<uhf_module*>(uhf.get()));
+    std::unique_ptr<kq_module> fsps(
+        f.create_module(module_type_fsps, factory::proto_kqttc, port.get(), {}));
+    QVERIFY(dynamic_cast<kqttc_fsps_module*>(fsps.get()));
+    QCOMPARE(message([&] { f.create_module(module_type_obc, factory::proto_kqttc, nullptr, {}); }),
+             QString("kqttc_module_factory::create_module: unsupported module_type_e"));
 }
 
 void tst_kqttc_proto::factory_replaces_registered()

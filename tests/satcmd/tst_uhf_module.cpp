@@ -42,7 +42,7 @@ route_t relayed()
 class loop_runner
 {
 public:
-    template <typename F>
+    template<typename F>
     explicit loop_runner(F&& loop)
         : _thread(QThread::create([this, loop = std::forward<F>(loop)] {
             try {
@@ -123,7 +123,9 @@ private:
     std::unique_ptr<sim_session> _s;
 };
 
-void tst_uhf_module::init() {}
+void tst_uhf_module::init()
+{
+}
 
 void tst_uhf_module::cleanup()
 {
@@ -144,67 +146,94 @@ void tst_uhf_module::operations_round_trip_data()
     const auto row = [](const char* name, uhf_action a, QStringList s) {
         QTest::newRow(name) << a << s;
     };
-    row("scw", [](kqttc_uhf_module& m) {
-        scw_properties scw = m.get_scw();
-        scw.set_bcn(true);
-        m.set_scw(scw);
-        QVERIFY(m.get_scw().get_bcn());
-    }, {"on_rssi", "on_get_scw", "on_set_scw", "on_rssi", "on_get_scw"});
-    row("rf", [](kqttc_uhf_module& m) {
-        m.set_rf(437050000);
-        QCOMPARE(m.get_rf(), 437050000ull);
-    }, {"on_set_rf", "on_get_rf"});
-    row("pipe timeout", [](kqttc_uhf_module& m) {
-        m.set_pipe_timeout(12);
-        QCOMPARE(int(m.get_pipe_timeout()), 12);
-    }, {"on_set_pipe_timeout", "on_rssi", "on_get_pipe_timeout"});
-    row("text beacon period", [](kqttc_uhf_module& m) {
-        m.set_text_beacon_period(300);
-        QCOMPARE(int(m.get_text_beacon_period()), 300);
-    }, {"on_set_text_beacon_period", "on_rssi", "on_get_text_beacon_period"});
-    row("audio beacon period", [](kqttc_uhf_module& m) {
-        m.set_audio_beacon_period(45);
-        QCOMPARE(int(m.get_audio_beacon_period()), 45);
-    }, {"on_set_audio_beacon_period", "on_rssi", "on_get_audio_beacon_period"});
-    row("text beacon", [](kqttc_uhf_module& m) {
-        m.set_text_beacon_message("KQ SAT TEST 42");
-        QCOMPARE(m.get_text_beacon_message(), QString("KQ SAT TEST 42"));
-    }, {"on_set_text_beacon_message", "on_rssi", "on_get_text_beacon_message"});
-    row("dst call sign", [](kqttc_uhf_module& m) {
-        m.set_dst_call_sign("APRS");
-        QCOMPARE(m.get_dst_call_sign(), QString("APRS"));
-    }, {"on_set_dst_call_sign", "on_rssi", "on_get_dst_call_sign"});
-    row("src call sign", [](kqttc_uhf_module& m) {
-        m.set_src_call_sign("KQ1AB");
-        QCOMPARE(m.get_src_call_sign(), QString("KQ1AB"));
-    }, {"on_set_src_call_sign", "on_rssi", "on_get_src_call_sign"});
-    row("morse", [](kqttc_uhf_module& m) {
-        m.set_morse_code_call_sign("-.- --.-");
-        QCOMPARE(m.get_morse_code_call_sign(), QString("-.- --.-"));
-    }, {"on_set_morse_code_call_sign", "on_rssi", "on_get_morse_code_call_sign"});
-    row("melody", [](kqttc_uhf_module& m) {
-        m.set_audio_beacon_midi("60C64E67G");
-        QCOMPARE(m.get_audio_beacon_midi(), QString("60C64E67G"));
-    }, {"on_set_audio_beacon_midi", "on_get_audio_beacon_midi"});
-    row("radio props", [](kqttc_uhf_module& m) {
-        m.set_radio_transceiver_props(0x10, 0x02, QByteArray("\x0a\x0b", 2));
-        QCOMPARE(m.get_radio_transceiver_props(0x10, 0x02, 2), QByteArray("\x0a\x0b", 2));
-    }, {"on_set_radio_transceiver_props", "on_get_radio_transceiver_props"});
-    row("fram", [](kqttc_uhf_module& m) {
-        const QByteArray page(16, '\x5a');
-        m.set_fram_memory(0x100, page);
-        QCOMPARE(m.get_fram_memory(0x100), page);
-    }, {"on_set_fram_memory", "on_get_fram_memory"});
-    row("identity and counters", [](kqttc_uhf_module& m) {
-        QCOMPARE(m.get_version(), QString("KQ-UHF 2.4.1"));
-        QCOMPARE(int(m.get_payload_size()), 0x80);
-        m.get_uptime();
-        QVERIFY(m.get_tx_pkts() > 0);
-        QVERIFY(m.get_rx_pkts() > 0);
-        QCOMPARE(m.get_rx_crc_pkts(), 0u);
-        QCOMPARE(int(m.get_rssi()), 0xC5);
-    }, {"on_rssi", "on_get_version", "on_rssi", "on_get_payload_size", "on_rssi", "on_get_uptime",
-        "on_rssi", "on_get_tx_pkts", "on_rssi", "on_get_rx_pkts", "on_rssi", "on_get_rx_crc_pkts"});
+    row("scw",
+        [](kqttc_uhf_module& m) {
+            scw_properties scw = m.get_scw();
+            scw.set_bcn(true);
+            m.set_scw(scw);
+            QVERIFY(m.get_scw().get_bcn());
+        },
+        {"on_rssi", "on_get_scw", "on_set_scw", "on_rssi", "on_get_scw"});
+    row("rf",
+        [](kqttc_uhf_module& m) {
+            m.set_rf(437050000);
+            QCOMPARE(m.get_rf(), 437050000ull);
+        },
+        {"on_set_rf", "on_get_rf"});
+    row("pipe timeout",
+        [](kqttc_uhf_module& m) {
+            m.set_pipe_timeout(12);
+            QCOMPARE(int(m.get_pipe_timeout()), 12);
+        },
+        {"on_set_pipe_timeout", "on_rssi", "on_get_pipe_timeout"});
+    row("text beacon period",
+        [](kqttc_uhf_module& m) {
+            m.set_text_beacon_period(300);
+            QCOMPARE(int(m.get_text_beacon_period()), 300);
+        },
+        {"on_set_text_beacon_period", "on_rssi", "on_get_text_beacon_period"});
+    row("audio beacon period",
+        [](kqttc_uhf_module& m) {
+            m.set_audio_beacon_period(45);
+            QCOMPARE(int(m.get_audio_beacon_period()), 45);
+        },
+        {"on_set_audio_beacon_period", "on_rssi", "on_get_audio_beacon_period"});
+    row("text beacon",
+        [](kqttc_uhf_module& m) {
+            m.set_text_beacon_message("KQ SAT TEST 42");
+            QCOMPARE(m.get_text_beacon_message(), QString("KQ SAT TEST 42"));
+        },
+        {"on_set_text_beacon_message", "on_rssi", "on_get_text_beacon_message"});
+    row("dst call sign",
+        [](kqttc_uhf_module& m) {
+            m.set_dst_call_sign("APRS");
+            QCOMPARE(m.get_dst_call_sign(), QString("APRS"));
+        },
+        {"on_set_dst_call_sign", "on_rssi", "on_get_dst_call_sign"});
+    row("src call sign",
+        [](kqttc_uhf_module& m) {
+            m.set_src_call_sign("KQ1AB");
+            QCOMPARE(m.get_src_call_sign(), QString("KQ1AB"));
+        },
+        {"on_set_src_call_sign", "on_rssi", "on_get_src_call_sign"});
+    row("morse",
+        [](kqttc_uhf_module& m) {
+            m.set_morse_code_call_sign("-.- --.-");
+            QCOMPARE(m.get_morse_code_call_sign(), QString("-.- --.-"));
+        },
+        {"on_set_morse_code_call_sign", "on_rssi", "on_get_morse_code_call_sign"});
+    row("melody",
+        [](kqttc_uhf_module& m) {
+            m.set_audio_beacon_midi("60C64E67G");
+            QCOMPARE(m.get_audio_beacon_midi(), QString("60C64E67G"));
+        },
+        {"on_set_audio_beacon_midi", "on_get_audio_beacon_midi"});
+    row("radio props",
+        [](kqttc_uhf_module& m) {
+            m.set_radio_transceiver_props(0x10, 0x02, QByteArray("\x0a\x0b", 2));
+            QCOMPARE(m.get_radio_transceiver_props(0x10, 0x02, 2), QByteArray("\x0a\x0b", 2));
+        },
+        {"on_set_radio_transceiver_props", "on_get_radio_transceiver_props"});
+    row("fram",
+        [](kqttc_uhf_module& m) {
+            const QByteArray page(16, '\x5a');
+            m.set_fram_memory(0x100, page);
+            QCOMPARE(m.get_fram_memory(0x100), page);
+        },
+        {"on_set_fram_memory", "on_get_fram_memory"});
+    row("identity and counters",
+        [](kqttc_uhf_module& m) {
+            QCOMPARE(m.get_version(), QString("KQ-UHF 2.4.1"));
+            QCOMPARE(int(m.get_payload_size()), 0x80);
+            m.get_uptime();
+            QVERIFY(m.get_tx_pkts() > 0);
+            QVERIFY(m.get_rx_pkts() > 0);
+            QCOMPARE(m.get_rx_crc_pkts(), 0u);
+            QCOMPARE(int(m.get_rssi()), 0xC5);
+        },
+        {"on_rssi", "on_get_version", "on_rssi", "on_get_payload_size", "on_rssi", "on_get_uptime",
+         "on_rssi", "on_get_tx_pkts", "on_rssi", "on_get_rx_pkts", "on_rssi",
+         "on_get_rx_crc_pkts"});
     row("keep alive reads the word", [](kqttc_uhf_module& m) { m.keep_alive(); },
         {"on_rssi", "on_get_scw"});
     row("secure mode writes no signal", [](kqttc_uhf_module& m) { m.set_secure_mode(); }, {});
@@ -322,16 +351,20 @@ void tst_uhf_module::flash_refuses_bad_files_data()
     };
     QByteArray bad_sum = lines.at(2);
     bad_sum[bad_sum.size() - 1] = bad_sum.endsWith('0') ? '1' : '0';
-    QTest::newRow("wrong checksum on line 3") << with_third(bad_sum) << "FLASH_FILE_INVALID_CHECKSUM";
-    QTest::newRow("S2 record") << with_third("S2" + lines.at(2).mid(2)) << "FLASH_FILE_INVALID_TYPE";
+    QTest::newRow("wrong checksum on line 3")
+        << with_third(bad_sum) << "FLASH_FILE_INVALID_CHECKSUM";
+    QTest::newRow("S2 record") << with_third("S2" + lines.at(2).mid(2))
+                               << "FLASH_FILE_INVALID_TYPE";
     QTest::newRow("S5 record") << with_third("S5030000FC") << "FLASH_FILE_INVALID_TYPE";
-    QTest::newRow("count does not match") << with_third("S1050000AAFC") << "FLASH_FILE_INVALID_LENGTH";
+    QTest::newRow("count does not match")
+        << with_third("S1050000AAFC") << "FLASH_FILE_INVALID_LENGTH";
     QTest::newRow("not hex") << with_third("S1030000ZZ") << "FLASH_FILE_INVALID_LENGTH";
     QTest::newRow("odd digits") << with_third("S1030000F") << "FLASH_FILE_INVALID_LENGTH";
     QTest::newRow("bare type") << with_third("S1") << "FLASH_FILE_INVALID_LENGTH";
     QTest::newRow("no S") << with_third("X1030000FC") << "FLASH_FILE_INVALID_START_LINE";
     QTest::newRow("empty line inside") << with_third("") << "FLASH_FILE_EMPTY_LINE";
-    QTest::newRow("trailing empty line") << lines.join('\n') + "\n" << "FLASH_FILE_EMPTY_LINE";
+    QTest::newRow("trailing empty line") << lines.join('\n') + "\n"
+                                         << "FLASH_FILE_EMPTY_LINE";
     QByteArray garbage(4000, '\0');
     QRandomGenerator rng(3);
     for (char& c : garbage)
@@ -458,8 +491,9 @@ void tst_uhf_module::beacon_loop_reports_exact_text()
     });
     QStringList beacons;
     QObject receiver; // goes before the list: late queued beacons are dropped
-    connect(&uhf(), &uhf_module::on_ax25_beacon, &receiver, [&](const QString& b) { beacons << b; },
-            Qt::QueuedConnection);
+    connect(
+        &uhf(), &uhf_module::on_ax25_beacon, &receiver, [&](const QString& b) { beacons << b; },
+        Qt::QueuedConnection);
     loop_runner loop([this](std::atomic<bool>& r) { uhf().ax25_beacon_loop(r); });
     QTRY_VERIFY_WITH_TIMEOUT(beacons.size() >= 2, 5000);
     QCOMPARE(beacons.first(), QString("CQ    [E0]QQ9ZZZ[E1][03F0]HELLO"));
@@ -477,8 +511,9 @@ void tst_uhf_module::beacon_loop_skips_bad_frame()
     bad[bad.size() - 1] = char(bad.at(bad.size() - 1) ^ 0x01);
     QStringList beacons;
     QObject receiver; // goes before the list: late queued beacons are dropped
-    connect(&uhf(), &uhf_module::on_ax25_beacon, &receiver, [&](const QString& b) { beacons << b; },
-            Qt::QueuedConnection);
+    connect(
+        &uhf(), &uhf_module::on_ax25_beacon, &receiver, [&](const QString& b) { beacons << b; },
+        Qt::QueuedConnection);
     loop_runner loop([this](std::atomic<bool>& r) { uhf().ax25_beacon_loop(r); });
     QTest::qWait(200);
     _s->sat().with_local([&](uhf_transceiver& t) {
@@ -521,8 +556,9 @@ void tst_uhf_module::beacon_loop_rebuilds_pipe()
     QVERIFY(_s->sat().with_local([](uhf_transceiver& t) { return t.pipe_on(); }));
     QStringList beacons;
     QObject receiver; // goes before the list: late queued beacons are dropped
-    connect(&uhf(), &uhf_module::on_ax25_beacon, &receiver, [&](const QString& b) { beacons << b; },
-            Qt::QueuedConnection);
+    connect(
+        &uhf(), &uhf_module::on_ax25_beacon, &receiver, [&](const QString& b) { beacons << b; },
+        Qt::QueuedConnection);
     loop_runner loop([this](std::atomic<bool>& r) { uhf().ax25_beacon_loop(r); });
     QTest::qWait(200);
     _s->sat().with_local([](uhf_transceiver& t) {
@@ -554,9 +590,12 @@ void tst_uhf_module::free_text_both_ways()
 
     QList<QPair<uint32_t, QString>> heard;
     QObject receiver;
-    connect(&uhf(), &uhf_module::on_receive_arbitrary_text, &receiver,
-            [&](uint32_t seq, const QString& text) { heard.append({seq, text}); },
-            Qt::QueuedConnection);
+    connect(
+        &uhf(), &uhf_module::on_receive_arbitrary_text, &receiver,
+        [&](uint32_t seq, const QString& text) {
+            heard.append({seq, text});
+        },
+        Qt::QueuedConnection);
     loop_runner loop([this](std::atomic<bool>& r) { uhf().recv_arbitrary_text_loop(r); });
     QTest::qWait(150);
     _s->sat().with_local([](uhf_transceiver& t) {

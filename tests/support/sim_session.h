@@ -24,7 +24,7 @@ public:
 
     satsim::satellite& sat() { return *_sat; }
     api::proto::media& port() { return *_port; }
-    template <typename M>
+    template<typename M>
     M& module()
     {
         return dynamic_cast<M&>(*_module);
@@ -33,9 +33,8 @@ public:
     void configure(const api::proto::module_config_t& config);
 
     static api::proto::module_config_t quick_config();
-    static api::proto::module_connect_props_t hop(unsigned addr, int role,
-                                                  api::proto::module_type_e type =
-                                                      api::proto::module_type_uhf);
+    static api::proto::module_connect_props_t
+    hop(unsigned addr, int role, api::proto::module_type_e type = api::proto::module_type_uhf);
 
 private:
     std::unique_ptr<satsim::satellite> _sat;
