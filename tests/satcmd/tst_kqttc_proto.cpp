@@ -2,6 +2,7 @@
 #include "satcmd/factory.h"
 #include "satcmd/kq_module.h"
 #include "satcmd/kqttc/kqttc_fsps_module.h"
+#include "satcmd/kqttc/kqttc_obc_module.h"
 #include "satcmd/kqttc/kqttc_proto.h"
 #include "satcmd/kqttc/kqttc_uhf_module.h"
 #include "satcmd/kqttc/uhf_commands.h"
@@ -529,8 +530,9 @@ void tst_kqttc_proto::factory_errors()
     std::unique_ptr<kq_module> fsps(
         f.create_module(module_type_fsps, factory::proto_kqttc, port.get(), {}));
     QVERIFY(dynamic_cast<kqttc_fsps_module*>(fsps.get()));
-    QCOMPARE(message([&] { f.create_module(module_type_obc, factory::proto_kqttc, nullptr, {}); }),
-             QString("kqttc_module_factory::create_module: unsupported module_type_e"));
+    std::unique_ptr<kq_module> obc(
+        f.create_module(module_type_obc, factory::proto_kqttc, port.get(), {}));
+    QVERIFY(dynamic_cast<obc_module*>(obc.get()));
 }
 
 void tst_kqttc_proto::factory_replaces_registered()
