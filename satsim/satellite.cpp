@@ -9,6 +9,7 @@ satellite::satellite(uint8_t local_address, uint8_t remote_address)
     , _fsps_link(_fsps_pair, _fsps, _lock)
 {
     _local.set_far_side(&_remote);
+    _remote.set_far_side(&_obc);
     _remote.state().rssi = 0x9A;
     _link.start();
     _fsps_link.start();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fsps_unit.h"
+#include "obc_computer.h"
 #include "sim_link.h"
 #include "uhf_transceiver.h"
 #include "virtual_serial_pair.h"
@@ -13,8 +14,8 @@
 namespace kq::satsim {
 
 // The simulated satellite: behind one serial port the local transceiver on
-// the wire and, over the air, the remote transceiver; behind a second port
-// the FSPS module.
+// the wire, over the air the remote transceiver and behind it the on-board
+// computer; behind a second port the FSPS module.
 class satellite
 {
 public:
@@ -40,6 +41,12 @@ public:
         return std::forward<F>(f)(_remote);
     }
     template<typename F>
+    auto with_obc(F&& f)
+    {
+        const QMutexLocker locker(&_lock);
+        return std::forward<F>(f)(_obc);
+    }
+    template<typename F>
     auto with_fsps(F&& f)
     {
         const QMutexLocker locker(&_lock);
@@ -51,6 +58,7 @@ private:
     testing::virtual_serial_pair _pair;
     uhf_transceiver _local;
     uhf_transceiver _remote;
+    obc_computer _obc;
     sim_link _link;
     testing::virtual_serial_pair _fsps_pair;
     fsps_unit _fsps;

@@ -14,10 +14,23 @@ namespace kq::satsim {
 
 namespace {
 
+uint32_t crc_of(const QByteArray& b)
+{
+    return uint32_t(::crc32(0, reinterpret_cast<const Bytef*>(b.constData()), uInt(b.size())));
+}
+
+// The bytes as they travel: text here is ASCII, blocks are raw bytes.
 uint32_t crc_of(const QString& payload)
 {
-    const QByteArray b = payload.toUtf8();
-    return uint32_t(::crc32(0, reinterpret_cast<const Bytef*>(b.constData()), uInt(b.size())));
+    return crc_of(payload.toLatin1());
+}
+
+// The header of a block write; the data, its sum and the CRC field follow.
+const QRegularExpression& write_header()
+{
+    static const QRegularExpression rx(
+        QStringLiteral("^KQ\\+D[0-9A-F]{2}FW[0-9A-F]{8}([0-9A-F]{4})$"));
+    return rx;
 }
 
 QString crc_text(uint32_t crc)
@@ -102,22 +115,45 @@ void sim_link::run()
         if (n <= 0)
             continue;
         buffer.append(chunk, int(n));
-        for (;;) {
-            int end = -1;
-            for (int i = 0; i < buffer.size(); ++i) {
-                if (buffer.at(i) == '\r' || buffer.at(i) == '\n') {
-                    end = i;
-                    break;
-                }
-            }
-            if (end < 0)
-                break;
-            const QString line = QString::fromLatin1(buffer.left(end));
-            buffer.remove(0, end + 1);
-            if (!line.isEmpty())
-                _process(line);
+        while (_take_frame(buffer)) {
         }
     }
+}
+
+// Takes one line, or one block write, off the front of the buffer; false
+// when more bytes are needed.
+bool sim_link::_take_frame(QByteArray& buffer)
+{
+    int end = -1;
+    for (int i = 0; i < buffer.size(); ++i) {
+        if (buffer.at(i) == '\r' || buffer.at(i) == '\n') {
+            end = i;
+            break;
+        }
+    }
+    if (end < 0)
+        return false;
+    const QString line = QString::fromLatin1(buffer.left(end));
+    const QRegularExpressionMatch block = write_header().match(line);
+    if (block.hasMatch()) {
+        const int data = int(block.captured(1).toUInt(nullptr, 16)) + 1;
+        const int size = end + 1 + data + 10; // header, CR, data and sum, " CRC", CR
+        if (buffer.size() < size)
+            return false;
+        const QByteArray body = buffer.left(size - 10);
+        const QByteArray field = buffer.mid(size - 9, 8);
+        buffer.remove(0, size);
+        {
+            const QMutexLocker locker(&_lock);
+            _received << line;
+        }
+        _answer(crc_text(crc_of(body)).toLatin1() == field ? QString::fromLatin1(body) : QString());
+        return true;
+    }
+    buffer.remove(0, end + 1);
+    if (!line.isEmpty())
+        _process(line);
+    return true;
 }
 
 void sim_link::_process(const QString& line)
@@ -131,9 +167,13 @@ void sim_link::_process(const QString& line)
 
     const QRegularExpressionMatch joined = crc_only().match(line);
     if (joined.hasMatch() && !_pending.isEmpty()) {
+        // The payload may end in a CR of its own that the CRC covers.
         const QString payload = std::exchange(_pending, QString());
-        if (crc_text(crc_of(payload)) == joined.captured(1))
+        const QString field = joined.captured(1);
+        if (crc_text(crc_of(payload)) == field)
             _answer(payload);
+        else if (crc_text(crc_of(payload + QLatin1Char('\r'))) == field)
+            _answer(payload + QLatin1Char('\r'));
         else
             _answer(QString());
         return;
@@ -168,12 +208,14 @@ void sim_link::_answer(const QString& payload)
             msleep(static_cast<unsigned long>(ms));
         if (_noise.load())
             _send(QByteArray("~\x01\x7f noise\r\n"));
-        uint32_t crc = crc_of(a);
+        const bool binary = sim_node::is_binary_answer(a);
+        const QByteArray bytes = binary ? a.mid(1).toLatin1() : a.toLatin1();
+        uint32_t crc = crc_of(bytes);
         if (_corrupt.load() > 0) {
             _corrupt.fetch_sub(1);
             crc ^= 0x1;
         }
-        _send((a + QLatin1Char(' ') + crc_text(crc)).toLatin1() + "\r\n");
+        _send(bytes + ' ' + crc_text(crc).toLatin1() + (binary ? "\r" : "\r\n"));
     }
 }
 

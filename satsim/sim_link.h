@@ -49,6 +49,7 @@ protected:
     void run() override;
 
 private:
+    bool _take_frame(QByteArray& buffer);
     void _process(const QString& line);
     void _answer(const QString& payload);
     void _send(const QByteArray& bytes);

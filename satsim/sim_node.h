@@ -12,6 +12,17 @@ namespace kq::satsim {
 class sim_node
 {
 public:
+    // An answer sent as raw bytes (a data block) rather than as a text line:
+    // on the wire it is the bytes, a blank, their CRC field and CR.
+    static QString binary_answer(const QByteArray& bytes)
+    {
+        return QLatin1Char('\x02') + QString::fromLatin1(bytes);
+    }
+    static bool is_binary_answer(const QString& answer)
+    {
+        return answer.startsWith(QLatin1Char('\x02'));
+    }
+
     virtual ~sim_node() = default;
     virtual QStringList handle(const QString& payload) = 0;
     // Bytes the module sends on its own (beacons it heard, received text),

@@ -71,9 +71,10 @@ QStringList uhf_transceiver::handle(const QString& payload)
         return {};
     if (!payload.startsWith(QLatin1String("KQ+")) || payload.size() < 6)
         return err;
+    static const QRegularExpression command(QStringLiteral("^KQ\\+[RWD][0-9A-F]{2}"));
     static const QRegularExpression free_text(QStringLiteral("^KQ\\+([0-9A-Fa-f]{8})(.*)$"));
     const QRegularExpressionMatch text = free_text.match(payload);
-    if (text.hasMatch()) {
+    if (!command.match(payload).hasMatch() && text.hasMatch()) {
         if (_far)
             _far->hear_text(text.captured(1).toUInt(nullptr, 16), text.captured(2));
         return {};
@@ -137,8 +138,14 @@ QStringList uhf_transceiver::_flash(const QString& record)
 
 QByteArray uhf_transceiver::unsolicited()
 {
-    pipe_on(); // notices a lapse
+    const bool piping = pipe_on(); // also notices a lapse
     QByteArray out = std::exchange(_outgoing, QByteArray());
+    // What the far side says on its own comes through while the pipe is on.
+    if (_far) {
+        const QByteArray far = _far->unsolicited();
+        if (piping)
+            out += far;
+    }
     if (_beacon_ms > 0 && _beacon_timer.elapsed() >= _beacon_ms) {
         _beacon_timer.restart();
         out += _beacon_bits;

@@ -1,0 +1,278 @@
+#include "obc_computer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <zlib.h>
+
+namespace kq::satsim {
+
+namespace {
+
+const QStringList err_line{QStringLiteral("ERR")};
+const QStringList ok_line{QStringLiteral("OK")};
+
+QString hx(uint64_t v, int width)
+{
+    return QString::number(qulonglong(v), 16).toUpper().rightJustified(width, QLatin1Char('0'));
+}
+
+uint8_t block_sum(const QByteArray& data)
+{
+    unsigned sum = 0;
+    for (const char b : data)
+        sum += uint8_t(b);
+    return uint8_t(sum);
+}
+
+// "06" and six digits, each as the hex code of its ASCII character.
+bool six_digits(const QString& value, int& a, int& b, int& c)
+{
+    if (value.size() != 14 || !value.startsWith(QLatin1String("06")))
+        return false;
+    QString digits;
+    for (int i = 2; i < 14; i += 2) {
+        if (value.at(i) != QLatin1Char('3') || !value.at(i + 1).isDigit())
+            return false;
+        digits += value.at(i + 1);
+    }
+    a = digits.mid(0, 2).toInt();
+    b = digits.mid(2, 2).toInt();
+    c = digits.mid(4, 2).toInt();
+    return true;
+}
+
+} // namespace
+
+obc_computer::obc_computer(uint8_t address, const QString& store_dir)
+    : _address(address)
+    , _dir(store_dir)
+{
+    _since.start();
+    if (_dir.isEmpty())
+        return;
+    const QDir dir(_dir);
+    for (const QString& name : dir.entryList(QDir::Files)) {
+        QFile f(dir.filePath(name));
+        if (f.open(QIODevice::ReadOnly))
+            _files.insert(name.toUpper(), f.readAll());
+    }
+}
+
+QDateTime obc_computer::clock() const
+{
+    return QDateTime::currentDateTimeUtc().addMSecs(_clock_offset_ms);
+}
+
+QString obc_computer::size_text(qint64 size)
+{
+    const char* units[] = {"B", "KB", "MB", "GB"};
+    int unit = 0;
+    qint64 scale = 1;
+    while (unit < 3 && size >= scale * 1024) {
+        scale *= 1024;
+        ++unit;
+    }
+    const qint64 shown = (size + scale / 2) / scale;
+    const bool rounded = shown * scale != size;
+    return (rounded ? QStringLiteral("~") : QString()) + QString::number(shown) + QLatin1Char(' ') +
+           QLatin1String(units[unit]);
+}
+
+void obc_computer::_schedule(int after_ms, const QByteArray& bytes)
+{
+    const int64_t last = _outgoing.isEmpty() ? _since.elapsed() : _outgoing.last().first;
+    _outgoing.append({std::max<int64_t>(last, _since.elapsed()) + after_ms, bytes});
+}
+
+QByteArray obc_computer::unsolicited()
+{
+    QByteArray out;
+    while (!_outgoing.isEmpty() && _outgoing.first().first <= _since.elapsed())
+        out += _outgoing.takeFirst().second;
+    return out;
+}
+
+void obc_computer::_store(const QString& name)
+{
+    if (_dir.isEmpty())
+        return;
+    QFile f(QDir(_dir).filePath(name));
+    if (!_files.contains(name)) {
+        f.remove();
+        return;
+    }
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(_files.value(name));
+}
+
+QStringList obc_computer::handle(const QString& payload)
+{
+    if (_since.elapsed() < _muted_until)
+        return {}; // restarting
+    bool ok = false;
+    if (payload.size() < 6 || payload.mid(4, 2).toUInt(&ok, 16) != _address || !ok)
+        return {};
+    const QString kind = payload.left(4);
+    const QString rest = payload.mid(6);
+    if (kind == QLatin1String("KQ+D"))
+        return _file_command(rest.left(2), rest.mid(2));
+    const QString code = rest.left(2);
+    const QString value = rest.mid(2);
+    int a = 0, b = 0, c = 0;
+    if (kind == QLatin1String("KQ+R")) {
+        const QDateTime now = clock();
+        if (code == QLatin1String("31"))
+            return {QStringLiteral("OK TIME ") + now.time().toString(QStringLiteral("HH:mm:ss"))};
+        if (code == QLatin1String("33"))
+            return {QStringLiteral("OK DATE YY/MM/DD ") + now.date().toString(QStringLiteral("yy/MM/dd"))};
+        if (code == QLatin1String("7F"))
+            return {QStringLiteral("OK+") + _mode};
+        return err_line;
+    }
+    if (kind != QLatin1String("KQ+W"))
+        return err_line;
+    if (code == QLatin1String("32") && six_digits(value, a, b, c) && QTime(a, b, c).isValid()) {
+        const QDateTime now = clock();
+        _clock_offset_ms += now.time().msecsTo(QTime(a, b, c));
+        return {QStringLiteral("OK TIME")};
+    }
+    if (code == QLatin1String("34") && six_digits(value, a, b, c) &&
+        QDate(2000 + a, b, c).isValid()) {
+        const QDateTime now = clock();
+        _clock_offset_ms += now.date().daysTo(QDate(2000 + a, b, c)) * 86400000LL;
+        return {QStringLiteral("OK DATE")};
+    }
+    if (code == QLatin1String("7F") && value.size() >= 4 && value.startsWith(QLatin1String("01")))
+        return _set_mode(value.mid(2, 2).toInt(nullptr, 16));
+    return err_line;
+}
+
+QStringList obc_computer::_set_mode(int code)
+{
+    if (code != 10 && code != 11)
+        return {QStringLiteral("ERR+MODE")};
+    _mode = code == 11 ? QStringLiteral("BOOT") : QStringLiteral("APPL");
+    _open_name.clear();
+    _muted_until = _since.elapsed() + restart_ms;
+    return {QStringLiteral("Restarting into ") + _mode, QStringLiteral("KQ OBC 1.3"),
+            QStringLiteral("OK+") + _mode + QStringLiteral(" initialisation complete")};
+}
+
+QStringList obc_computer::_file_command(const QString& letters, const QString& argument)
+{
+    const QString name = argument.toUpper();
+    if (letters == QLatin1String("FR"))
+        return _read_block(argument);
+    if (letters == QLatin1String("FW"))
+        return _write_block(argument);
+    if (letters == QLatin1String("FL")) {
+        _write_dirlist(argument);
+        return ok_line;
+    }
+    if (letters == QLatin1String("FC")) {
+        if (_open_for_write)
+            _store(_open_name);
+        _open_name.clear();
+        return ok_line;
+    }
+    if (letters == QLatin1String("FB") || letters == QLatin1String("FA"))
+        return _flash(name);
+    if (letters == QLatin1String("FD")) {
+        if (!_files.remove(name))
+            return {QStringLiteral("ERR+NOFILE")};
+        _store(name);
+        return ok_line;
+    }
+    if (letters == QLatin1String("FS")) {
+        if (!_files.contains(name))
+            return {QStringLiteral("ERR+NOFILE")};
+        const QByteArray& data = _files[name];
+        const auto crc = ::crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size()));
+        return {QStringLiteral("OK+") + hx(crc, 8) + QLatin1Char(' ') + hx(uint32_t(data.size()), 8)};
+    }
+    if (letters == QLatin1String("FI")) {
+        if (!_files.contains(name))
+            return {QStringLiteral("ERR+NOFILE")};
+        _open_name = name;
+        _open_for_write = false;
+        return {QStringLiteral("OK+") + hx(uint32_t(_files[name].size()), 8)};
+    }
+    if (letters == QLatin1String("FO") || letters == QLatin1String("FE")) {
+        if (letters == QLatin1String("FO") || !_files.contains(name))
+            _files[name] = QByteArray();
+        _open_name = name;
+        _open_for_write = true;
+        return ok_line;
+    }
+    return err_line;
+}
+
+QStringList obc_computer::_read_block(const QString& argument)
+{
+    bool ok_pos = false, ok_len = false;
+    const uint32_t pos = argument.left(8).toUInt(&ok_pos, 16);
+    const uint32_t len = argument.mid(8, 4).toUInt(&ok_len, 16);
+    if (argument.size() != 12 || !ok_pos || !ok_len || _open_name.isEmpty() || _open_for_write)
+        return err_line;
+    const QByteArray& data = _files[_open_name];
+    if (uint64_t(pos) + len > uint64_t(data.size()))
+        return {QStringLiteral("ERR+RANGE")};
+    const QByteArray block = data.mid(int(pos), int(len));
+    return {binary_answer(block + char(block_sum(block)))};
+}
+
+// Argument: position, length, CR, the data and its sum byte.
+QStringList obc_computer::_write_block(const QString& argument)
+{
+    bool ok_pos = false, ok_len = false;
+    const uint32_t pos = argument.left(8).toUInt(&ok_pos, 16);
+    const int len = int(argument.mid(8, 4).toUInt(&ok_len, 16));
+    const QByteArray body = argument.mid(13).toLatin1();
+    if (!ok_pos || !ok_len || argument.mid(12, 1) != QLatin1String("\r") || body.size() != len + 1 ||
+        _open_name.isEmpty() || !_open_for_write)
+        return err_line;
+    const QByteArray data = body.left(len);
+    if (block_sum(data) != uint8_t(body.at(len)))
+        return {QStringLiteral("ERR+SUM")};
+    QByteArray& file = _files[_open_name];
+    if (file.size() < int(pos) + len)
+        file.resize(int(pos) + len);
+    file.replace(int(pos), len, data);
+    return ok_line;
+}
+
+QStringList obc_computer::_flash(const QString& name)
+{
+    if (!_files.contains(name))
+        return {QStringLiteral("ERR+NOFILE")};
+    _schedule(20, "__FLASHING__ " + name.toLatin1() + "\r\n");
+    _schedule(60, "Calculating checksum\r\n");
+    _schedule(60, "Erasing FLASH\r\n");
+    _schedule(60, "Writing flash memory\r\n");
+    for (int i = 0; i < stars; ++i)
+        _schedule(star_interval_ms, "*");
+    if (fail_flash) {
+        _schedule(60, "\r\nERR+ FLASH WRITE FAILED\r\n");
+        return {};
+    }
+    _schedule(60, "\r\nOK+ Flashing completed\r\n");
+    _schedule(100, "KQ OBC boot loader 1.3\r\nOK+BOOT ready\r\n");
+    flashed << name;
+    return {};
+}
+
+void obc_computer::_write_dirlist(const QString& path)
+{
+    QByteArray listing = " Directory of " + path.toLatin1() + "\r\n\n";
+    for (auto it = _files.constBegin(); it != _files.constEnd(); ++it) {
+        if (it.key() == QLatin1String("DIRLIST.TXT"))
+            continue;
+        listing += "   " + it.key().toLatin1() + "   " + size_text(it.value().size()).toLatin1() + "\n";
+    }
+    listing += "\n" + QByteArray::number(_files.size()) + " file(s)\n";
+    _files[QStringLiteral("DIRLIST.TXT")] = listing;
+}
+
+} // namespace kq::satsim
