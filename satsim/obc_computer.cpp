@@ -126,7 +126,8 @@ QStringList obc_computer::handle(const QString& payload)
         if (code == QLatin1String("31"))
             return {QStringLiteral("OK TIME ") + now.time().toString(QStringLiteral("HH:mm:ss"))};
         if (code == QLatin1String("33"))
-            return {QStringLiteral("OK DATE YY/MM/DD ") + now.date().toString(QStringLiteral("yy/MM/dd"))};
+            return {QStringLiteral("OK DATE YY/MM/DD ") +
+                    now.date().toString(QStringLiteral("yy/MM/dd"))};
         if (code == QLatin1String("7F"))
             return {QStringLiteral("OK+") + _mode};
         return err_line;
@@ -189,8 +190,10 @@ QStringList obc_computer::_file_command(const QString& letters, const QString& a
         if (!_files.contains(name))
             return {QStringLiteral("ERR+NOFILE")};
         const QByteArray& data = _files[name];
-        const auto crc = ::crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size()));
-        return {QStringLiteral("OK+") + hx(crc, 8) + QLatin1Char(' ') + hx(uint32_t(data.size()), 8)};
+        const auto crc =
+            ::crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size()));
+        return {QStringLiteral("OK+") + hx(crc, 8) + QLatin1Char(' ') +
+                hx(uint32_t(data.size()), 8)};
     }
     if (letters == QLatin1String("FI")) {
         if (!_files.contains(name))
@@ -230,8 +233,8 @@ QStringList obc_computer::_write_block(const QString& argument)
     const uint32_t pos = argument.left(8).toUInt(&ok_pos, 16);
     const int len = int(argument.mid(8, 4).toUInt(&ok_len, 16));
     const QByteArray body = argument.mid(13).toLatin1();
-    if (!ok_pos || !ok_len || argument.mid(12, 1) != QLatin1String("\r") || body.size() != len + 1 ||
-        _open_name.isEmpty() || !_open_for_write)
+    if (!ok_pos || !ok_len || argument.mid(12, 1) != QLatin1String("\r") ||
+        body.size() != len + 1 || _open_name.isEmpty() || !_open_for_write)
         return err_line;
     const QByteArray data = body.left(len);
     if (block_sum(data) != uint8_t(body.at(len)))
@@ -269,7 +272,8 @@ void obc_computer::_write_dirlist(const QString& path)
     for (auto it = _files.constBegin(); it != _files.constEnd(); ++it) {
         if (it.key() == QLatin1String("DIRLIST.TXT"))
             continue;
-        listing += "   " + it.key().toLatin1() + "   " + size_text(it.value().size()).toLatin1() + "\n";
+        listing +=
+            "   " + it.key().toLatin1() + "   " + size_text(it.value().size()).toLatin1() + "\n";
     }
     listing += "\n" + QByteArray::number(_files.size()) + " file(s)\n";
     _files[QStringLiteral("DIRLIST.TXT")] = listing;

@@ -72,6 +72,14 @@ void sim_link::stop()
     wait();
 }
 
+void sim_link::set_fault_rates(double drop, double corrupt, uint32_t seed)
+{
+    const QMutexLocker locker(&_lock);
+    _drop_rate = drop;
+    _corrupt_rate = corrupt;
+    _rng.seed(seed);
+}
+
 QStringList sim_link::received() const
 {
     const QMutexLocker locker(&_lock);
@@ -147,7 +155,10 @@ bool sim_link::_take_frame(QByteArray& buffer)
             const QMutexLocker locker(&_lock);
             _received << line;
         }
-        _answer(crc_text(crc_of(body)).toLatin1() == field ? QString::fromLatin1(body) : QString());
+        // fromLatin1(QByteArray) would stop at the first zero byte of the data.
+        _answer(crc_text(crc_of(body)).toLatin1() == field
+                    ? QString::fromLatin1(body.constData(), body.size())
+                    : QString());
         return true;
     }
     buffer.remove(0, end + 1);
@@ -200,10 +211,18 @@ void sim_link::_answer(const QString& payload)
         answers = _root.handle(payload);
     }
     for (const QString& a : answers) {
+        bool drop = false, spoil = false;
+        {
+            const QMutexLocker locker(&_lock);
+            drop = _drop_rate > 0 && _rng.generateDouble() < _drop_rate;
+            spoil = _corrupt_rate > 0 && _rng.generateDouble() < _corrupt_rate;
+        }
         if (_drop.load() > 0) {
             _drop.fetch_sub(1);
             continue;
         }
+        if (drop)
+            continue;
         if (const int ms = _delay_ms.load())
             msleep(static_cast<unsigned long>(ms));
         if (_noise.load())
@@ -213,6 +232,8 @@ void sim_link::_answer(const QString& payload)
         uint32_t crc = crc_of(bytes);
         if (_corrupt.load() > 0) {
             _corrupt.fetch_sub(1);
+            crc ^= 0x1;
+        } else if (spoil) {
             crc ^= 0x1;
         }
         _send(bytes + ' ' + crc_text(crc).toLatin1() + (binary ? "\r" : "\r\n"));

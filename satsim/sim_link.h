@@ -3,6 +3,7 @@
 #include "sim_node.h"
 
 #include <QMutex>
+#include <QRandomGenerator>
 #include <QStringList>
 #include <QThread>
 
@@ -32,6 +33,9 @@ public:
     void stop();
 
     void drop_answers(int n) { _drop.store(n); }
+    // Each answer is dropped, or its CRC spoilt, with these probabilities;
+    // the same seed gives the same faults.
+    void set_fault_rates(double drop, double corrupt, uint32_t seed = 1);
     void corrupt_answers(int n) { _corrupt.store(n); }
     void set_delay(int ms) { _delay_ms.store(ms); }
     void noise_before_answers(bool on) { _noise.store(on); }
@@ -65,6 +69,9 @@ private:
     std::atomic<bool> _noise{false};
     std::atomic<bool> _echo{false};
     QStringList _received;
+    double _drop_rate = 0.0;
+    double _corrupt_rate = 0.0;
+    QRandomGenerator _rng;
     QString _pending; // payload waiting for its CRC line
 };
 

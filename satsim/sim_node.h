@@ -16,7 +16,7 @@ public:
     // on the wire it is the bytes, a blank, their CRC field and CR.
     static QString binary_answer(const QByteArray& bytes)
     {
-        return QLatin1Char('\x02') + QString::fromLatin1(bytes);
+        return QLatin1Char('\x02') + QString::fromLatin1(bytes.constData(), bytes.size());
     }
     static bool is_binary_answer(const QString& answer)
     {

@@ -237,7 +237,13 @@ bool kqttc_proto::is_alive(const module_connect_props_t& hop)
     _config.repeats_l = 0;
     _device_address = hop.dev_addr;
     try {
-        keep_alive();
+        // A transceiver is asked for its status word whatever module this
+        // engine drives: the keep-alive of an on-board computer is a
+        // command that relays do not know.
+        if (hop.module_type == module_type_uhf)
+            kqttc_proto::get_scw();
+        else
+            keep_alive();
     } catch (const media_exception& e) {
         _config = saved;
         if (is_timeout(e))
