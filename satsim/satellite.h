@@ -24,6 +24,9 @@ public:
 
     QString port_name() const { return _pair.port_name(); }
     sim_link& link() { return _link; }
+    // Pacing of the links as real hardware would (off by default).
+    void set_pacing(bool on, int serial_baud = 115200);
+    int64_t paced_us();
     QString fsps_port_name() const { return _fsps_pair.port_name(); }
     sim_link& fsps_link() { return _fsps_link; }
 
@@ -55,6 +58,7 @@ public:
 
 private:
     QMutex _lock;
+    pacer _pacer;
     testing::virtual_serial_pair _pair;
     uhf_transceiver _local;
     uhf_transceiver _remote;

@@ -53,9 +53,11 @@ const QRegularExpression& crc_only()
 
 } // namespace
 
-sim_link::sim_link(testing::virtual_serial_pair& pair, sim_node& root, QMutex& state_lock)
+sim_link::sim_link(testing::virtual_serial_pair& pair, sim_node& root, QMutex& state_lock,
+                   pacer* pace)
     : _pair(pair)
     , _root(root)
+    , _pacer(pace)
     , _lock(state_lock)
 {
     setObjectName(QStringLiteral("sim_link"));
@@ -206,10 +208,21 @@ void sim_link::_process(const QString& line)
 void sim_link::_answer(const QString& payload)
 {
     QStringList answers{QStringLiteral("ERR")};
+    int64_t owed_us = 0;
     if (!payload.isEmpty()) {
         const QMutexLocker locker(&_lock);
         answers = _root.handle(payload);
+        if (_pacer && _pacer->enabled()) {
+            constexpr int frame = 12;
+            int bytes = payload.size() + frame;
+            for (const QString& a : answers)
+                bytes += a.size() + frame;
+            _pacer->serial(bytes);
+            owed_us = _pacer->take_us();
+        }
     }
+    if (owed_us > 0)
+        usleep(static_cast<unsigned long>(owed_us));
     for (const QString& a : answers) {
         bool drop = false, spoil = false;
         {

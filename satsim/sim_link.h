@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pacer.h"
 #include "sim_node.h"
 
 #include <QMutex>
@@ -27,7 +28,8 @@ namespace kq::satsim {
 class sim_link : public QThread
 {
 public:
-    sim_link(testing::virtual_serial_pair& pair, sim_node& root, QMutex& state_lock);
+    sim_link(testing::virtual_serial_pair& pair, sim_node& root, QMutex& state_lock,
+             pacer* pace = nullptr);
     ~sim_link() override;
 
     void stop();
@@ -60,6 +62,7 @@ private:
 
     testing::virtual_serial_pair& _pair;
     sim_node& _root;
+    pacer* _pacer;
     QMutex& _lock;
     std::atomic<bool> _stop{false};
     std::atomic<bool> _close{false};

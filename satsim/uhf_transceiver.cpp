@@ -90,7 +90,15 @@ QStringList uhf_transceiver::handle(const QString& payload)
     }
     if (piping) {
         _since_traffic.restart();
-        return _far ? _far->handle(payload) : QStringList();
+        const QStringList answers = _far ? _far->handle(payload) : QStringList();
+        if (_pacer) {
+            constexpr int frame = 12; // CRC field, separators and terminators
+            int bytes = payload.size() + frame;
+            for (const QString& a : answers)
+                bytes += a.size() + frame;
+            _pacer->radio(bytes, (_s.scw >> 8) & 7);
+        }
+        return answers;
     }
     if (_on_wire && _piped_before)
         return {QStringLiteral("ERR+KQTTC")};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pacer.h"
 #include "sim_node.h"
 
 #include <QByteArray>
@@ -67,6 +68,8 @@ public:
     explicit uhf_transceiver(uint8_t address, bool on_wire);
 
     void set_far_side(sim_node* far) { _far = far; }
+    // Radio hops are paced at this transceiver's RF mode.
+    void set_pacer(pacer* p) { _pacer = p; }
     state_t& state() { return _s; }
     QByteArray fram(uint32_t address, int size) const;
     bool pipe_on();
@@ -107,6 +110,7 @@ private:
     bool _on_wire;
     bool _piped_before = false;
     sim_node* _far = nullptr;
+    pacer* _pacer = nullptr;
     QElapsedTimer _since_traffic;
     QElapsedTimer _uptime;
     QElapsedTimer _muted;

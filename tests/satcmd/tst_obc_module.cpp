@@ -66,6 +66,7 @@ private slots:
     void flash_steps_data();
     void flash_steps();
     void flash_refusals();
+    void pacing_holds_the_link();
 
 private:
     kqttc_obc_module& obc() { return _s->module<kqttc_obc_module>(); }
@@ -364,6 +365,22 @@ void tst_obc_module::flash_refusals()
     QCOMPARE(failed->get_type(), proto_exception::command_response_error);
     QVERIFY(QString(failed->what()).contains("ERR+"));
     QVERIFY(!steps.contains("FLASH_END"));
+}
+
+void tst_obc_module::pacing_holds_the_link()
+{
+    _s->sat().set_pacing(true, 9600);
+    const int64_t before = _s->sat().paced_us();
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(obc().get_obc_mode(), obc_mode_appl);
+    const qint64 took_us = t.nsecsElapsed() / 1000;
+    const int64_t paced = _s->sat().paced_us() - before;
+    _s->sat().set_pacing(false);
+    // Serial bytes at 9600 baud both ways plus the radio hop at the relay's
+    // "2GFSK-9600-2400" (9600 bit/s): about 8 + 20 ms for this exchange.
+    QVERIFY2(paced > 20000, qPrintable(QString::number(paced)));
+    QVERIFY(took_us >= paced);
 }
 
 KQ_TEST_MAIN(tst_obc_module)
