@@ -1,0 +1,94 @@
+#include "obc_computer.h"
+#include "test_environment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using kq::satsim::obc_computer;
+
+// The simulated computer's store and listing, driven with payloads directly.
+class tst_obc_computer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void store_backed_by_a_directory();
+    void refuses_bad_blocks();
+    void size_texts_data();
+    void size_texts();
+};
+
+namespace {
+
+QString write_payload(uint32_t pos, const QByteArray& data, char sum)
+{
+    const QByteArray body = data + sum;
+    return QString::asprintf("KQ+D11FW%08X%04X\r", pos, int(data.size())) +
+           QString::fromLatin1(body.constData(), body.size());
+}
+
+QByteArray read_file(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+void tst_obc_computer::store_backed_by_a_directory()
+{
+    QTemporaryDir dir;
+    {
+        QFile old(QDir(dir.path()).filePath("OLD.TXT"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("kept");
+    }
+    obc_computer obc(0x11, dir.path());
+    QCOMPARE(obc.files().value("OLD.TXT"), QByteArray("kept"));
+    QCOMPARE(obc.handle("KQ+D11FONEW.TXT"), QStringList{"OK"});
+    const QByteArray zeros("a\0c", 3);
+    QCOMPARE(obc.handle(write_payload(0, zeros, char('a' + 'c'))), QStringList{"OK"});
+    QCOMPARE(obc.handle("KQ+D11FC"), QStringList{"OK"});
+    QCOMPARE(read_file(QDir(dir.path()).filePath("NEW.TXT")), zeros);
+    QCOMPARE(obc.handle("KQ+D11FDOLD.TXT"), QStringList{"OK"});
+    QVERIFY(!QFile::exists(QDir(dir.path()).filePath("OLD.TXT")));
+    QCOMPARE(obc.handle("KQ+D11FDOLD.TXT"), QStringList{"ERR+NOFILE"});
+}
+
+void tst_obc_computer::refuses_bad_blocks()
+{
+    obc_computer obc;
+    obc.files()["F.TXT"] = "0123456789";
+    QCOMPARE(obc.handle("KQ+D11FR000000000004"), QStringList{"ERR"}); // nothing open
+    QCOMPARE(obc.handle("KQ+D11FIF.TXT"), QStringList{"OK+0000000A"});
+    QCOMPARE(obc.handle("KQ+D11FR000000080004"), QStringList{"ERR+RANGE"});
+    const QStringList block = obc.handle("KQ+D11FR000000080002");
+    QCOMPARE(block.size(), 1);
+    QVERIFY(obc_computer::is_binary_answer(block.first()));
+    QCOMPARE(block.first().mid(1).toLatin1(), QByteArray("89") + char('8' + '9'));
+    QCOMPARE(obc.handle("KQ+D11FOG.TXT"), QStringList{"OK"});
+    QCOMPARE(obc.handle(write_payload(0, "xy", 0)), QStringList{"ERR+SUM"});
+    QCOMPARE(obc.files().value("G.TXT"), QByteArray());
+    QCOMPARE(obc.handle("KQ+D12FC"), QStringList()); // another address: not for it
+}
+
+void tst_obc_computer::size_texts_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("bytes") << qint64(12) << "12 B";
+    QTest::newRow("exact KB") << qint64(12288) << "12 KB";
+    QTest::newRow("rounded KB") << qint64(3000) << "~3 KB";
+    QTest::newRow("MB") << qint64(5 * 1048576) << "5 MB";
+}
+
+void tst_obc_computer::size_texts()
+{
+    QFETCH(qint64, size);
+    QFETCH(QString, text);
+    QCOMPARE(obc_computer::size_text(size), text);
+}
+
+KQ_TEST_MAIN(tst_obc_computer)
+#include "tst_obc_computer.moc"
