@@ -1,12 +1,17 @@
 #include "satcmd/kqup/kqup_module_factory.h"
 
+#include "satcmd/kqup/kqup_xband_module.h"
+
 #include <stdexcept>
 
 namespace kq::api::proto::kqup {
 
-kq_module* kqup_module_factory::create_module(module_type_e, media*, const connect_props_t&)
+kq_module* kqup_module_factory::create_module(module_type_e type, media* m,
+                                              const connect_props_t& props)
 {
-    throw std::runtime_error("kqup_module_factory::create_module: unsupported module_type_e");
+    if (type != module_type_xband)
+        throw std::runtime_error("kqup_module_factory::create_module: unsupported module_type_e");
+    return new kqup_xband_module(m, props);
 }
 
 } // namespace kq::api::proto::kqup

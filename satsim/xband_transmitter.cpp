@@ -1,0 +1,351 @@
+#include "xband_transmitter.h"
+
+#include "virtual_serial_pair.h"
+
+#include <QDataStream>
+#include <QtEndian>
+
+#include <cmath>
+#include <poll.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace kq::satsim {
+
+namespace {
+
+constexpr uint16_t answer_command = 276;
+constexpr uint16_t accepted = 5;
+
+enum : uint8_t { ok = 0, no_file = 1, bad_handle = 2, out_of_range = 3, unknown = 0xFF };
+
+QByteArray status(uint8_t s)
+{
+    return QByteArray(1, char(s));
+}
+
+QByteArray le16(uint16_t v)
+{
+    char b[2];
+    qToLittleEndian<quint16>(v, b);
+    return QByteArray(b, 2);
+}
+
+QByteArray le32(uint32_t v)
+{
+    char b[4];
+    qToLittleEndian<quint32>(v, b);
+    return QByteArray(b, 4);
+}
+
+QByteArray lef(float v)
+{
+    char b[4];
+    qToLittleEndian<float>(v, b);
+    return QByteArray(b, 4);
+}
+
+QString name_of(const QByteArray& payload)
+{
+    const int zero = payload.indexOf('\0');
+    return QString::fromUtf8(zero < 0 ? payload : payload.left(zero));
+}
+
+} // namespace
+
+xband_transmitter::xband_transmitter(testing::virtual_serial_pair& pair, uint16_t address)
+    : _pair(pair)
+    , _address(address)
+{
+    _uptime.start();
+}
+
+xband_transmitter::~xband_transmitter()
+{
+    stop();
+}
+
+void xband_transmitter::stop()
+{
+    _stop.store(true);
+    wait();
+}
+
+xband_transmitter::parameters_t xband_transmitter::parameters()
+{
+    const QMutexLocker locker(&_lock);
+    return _params;
+}
+
+QMap<QString, QByteArray> xband_transmitter::files()
+{
+    const QMutexLocker locker(&_lock);
+    return _files;
+}
+
+QByteArray xband_transmitter::last_request_payload()
+{
+    const QMutexLocker locker(&_lock);
+    return _last_payload;
+}
+
+QString xband_transmitter::mode()
+{
+    const QMutexLocker locker(&_lock);
+    return _mode;
+}
+
+QByteArray xband_transmitter::frame(uint16_t src, uint16_t dst, uint16_t command, uint16_t type,
+                                    const QByteArray& payload)
+{
+    QByteArray f = "KQUP" + le16(src) + le16(uint16_t(payload.size())) + le16(dst) + le16(command) +
+                   le16(type) + payload;
+    const auto crc = ::crc32(0, reinterpret_cast<const Bytef*>(f.constData()), uInt(f.size()));
+    return f + le32(uint32_t(crc));
+}
+
+void xband_transmitter::_reply(uint16_t command, uint16_t type, const QByteArray& payload)
+{
+    if (_silent.load() > 0) {
+        _silent.fetch_sub(1);
+        return;
+    }
+    QByteArray f = frame(_address, _address, command, type, payload);
+    if (_bad_crc.load() > 0) {
+        _bad_crc.fetch_sub(1);
+        f[f.size() - 1] = char(f.at(f.size() - 1) ^ 0x5A);
+    }
+    if (_bad_magic.load() > 0) {
+        _bad_magic.fetch_sub(1);
+        f[0] = 'X';
+    }
+    if (_oversize.load() > 0) {
+        _oversize.fetch_sub(1);
+        f.replace(6, 2, le16(1473));
+    }
+    if (!_split.load()) {
+        _pair.write(f);
+        return;
+    }
+    for (int at = 0; at < f.size(); at += 5) {
+        _pair.write(f.mid(at, 5));
+        msleep(15);
+    }
+}
+
+void xband_transmitter::run()
+{
+    QByteArray buffer;
+    char chunk[4096];
+    while (!_stop.load()) {
+        pollfd p{_pair.master_fd(), POLLIN, 0};
+        if (_pair.master_fd() < 0 || ::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
+            continue;
+        const ssize_t n = ::read(_pair.master_fd(), chunk, sizeof chunk);
+        if (n <= 0)
+            continue;
+        buffer.append(chunk, int(n));
+        while (buffer.size() >= 14) {
+            const int start = buffer.indexOf("KQUP");
+            if (start < 0) {
+                buffer.clear();
+                break;
+            }
+            buffer.remove(0, start);
+            const int len = qFromLittleEndian<quint16>(buffer.constData() + 6);
+            if (buffer.size() < len + 18)
+                break;
+            const QByteArray f = buffer.left(len + 18);
+            buffer.remove(0, len + 18);
+            const auto crc =
+                ::crc32(0, reinterpret_cast<const Bytef*>(f.constData()), uInt(len + 14));
+            if (qFromLittleEndian<quint32>(f.constData() + 14 + len) != uint32_t(crc))
+                continue; // a damaged request goes unanswered
+            const uint16_t command = qFromLittleEndian<quint16>(f.constData() + 10);
+            const uint16_t type = qFromLittleEndian<quint16>(f.constData() + 12);
+            const QByteArray payload = f.mid(14, len);
+            const QMutexLocker locker(&_lock);
+            if (command != answer_command) {
+                _pending_command = command;
+                _pending_type = type;
+                _pending_command_payload = payload;
+                _last_payload = payload;
+                _reply(command, accepted, QByteArray());
+            } else {
+                _reply(answer_command, accepted,
+                       _result(_pending_command, _pending_type, _pending_command_payload));
+            }
+        }
+    }
+}
+
+QByteArray xband_transmitter::_get(uint16_t type)
+{
+    const auto t = double(_uptime.elapsed()) / 1000.0;
+    switch (type) {
+    case 64:
+        return status(ok) + char(_params.symbol_rate);
+    case 65:
+        return status(ok) + char(_params.tx_power);
+    case 66:
+        return status(ok) + lef(_params.central_frequency);
+    case 67:
+        return status(ok) + char(_params.modcod);
+    case 68:
+        return status(ok) + char(_params.roll_off);
+    case 69:
+        return status(ok) + char(_params.pilot_signal);
+    case 70:
+        return status(ok) + char(_params.fec_frame_size);
+    case 71:
+        return status(ok) + char(_params.symbol_rate) + char(_params.tx_power) + le16(0xBEEF) +
+               lef(_params.central_frequency) + char(_params.modcod) + char(_params.roll_off) +
+               char(_params.pilot_signal) + char(_params.fec_frame_size) +
+               le16(_params.parameters_word);
+    case 72:
+    case 73: {
+        const auto seconds = uint16_t(t);
+        QByteArray r = QByteArray(1, char(_mode == QLatin1String("TX"))) + char(_params.tx_power) +
+                       le16(seconds) + le16(uint16_t(1000 + int(10 * std::sin(t))));
+        if (type == 72)
+            return status(ok) + r;
+        for (int i = 0; i < 10; ++i)
+            r.append(char(i * 3 + seconds));
+        r += le16(uint16_t(_files.size())) + le16(0x55AA);
+        r += lef(float(21.5 + std::sin(t))) + lef(float(5.02)) + lef(float(-3.5 + 0.1 * t)) +
+             lef(_params.central_frequency);
+        return status(ok) + r;
+    }
+    default:
+        return status(unknown);
+    }
+}
+
+QByteArray xband_transmitter::_set(uint16_t type, const QByteArray& value)
+{
+    const auto byte = [&](uint8_t& field) {
+        if (value.size() != 1)
+            return status(out_of_range);
+        field = uint8_t(value.at(0));
+        return status(ok);
+    };
+    switch (type) {
+    case 64:
+        return byte(_params.symbol_rate);
+    case 65:
+        return byte(_params.tx_power);
+    case 66:
+        if (value.size() != 4)
+            return status(out_of_range);
+        _params.central_frequency = qFromLittleEndian<float>(value.constData());
+        return status(ok);
+    case 67:
+        return byte(_params.modcod);
+    case 68:
+        return byte(_params.roll_off);
+    case 69:
+        return byte(_params.pilot_signal);
+    case 70:
+        return byte(_params.fec_frame_size);
+    case 71:
+        if (value.size() != 14)
+            return status(out_of_range);
+        _params.symbol_rate = uint8_t(value.at(0));
+        _params.tx_power = uint8_t(value.at(1));
+        _params.central_frequency = qFromLittleEndian<float>(value.constData() + 4);
+        _params.modcod = uint8_t(value.at(8));
+        _params.roll_off = uint8_t(value.at(9));
+        _params.pilot_signal = uint8_t(value.at(10));
+        _params.fec_frame_size = uint8_t(value.at(11));
+        _params.parameters_word = qFromLittleEndian<quint16>(value.constData() + 12);
+        return status(ok);
+    default:
+        return status(unknown);
+    }
+}
+
+QByteArray xband_transmitter::_result(uint16_t command, uint16_t type, const QByteArray& payload)
+{
+    switch (command) {
+    case 256:
+        return _get(type);
+    case 257:
+        return _set(type, payload);
+    case 258: {
+        QByteArray out = status(ok);
+        for (auto it = _files.constBegin(); it != _files.constEnd(); ++it)
+            out += it.key().toUtf8() + '\0' + le32(uint32_t(it.value().size()));
+        return out;
+    }
+    case 259:
+        return _files.remove(name_of(payload)) ? status(ok) : status(no_file);
+    case 260:
+        _files.clear();
+        _handles.clear();
+        return status(ok);
+    case 261: {
+        const QString name = name_of(payload);
+        const int zero = payload.indexOf('\0');
+        if (name.isEmpty() || zero < 0 || payload.size() < zero + 3)
+            return status(out_of_range);
+        _files[name] = QByteArray();
+        _handles[_next_handle] = name;
+        _read_pos[_next_handle] = 0;
+        return status(ok) + le32(_next_handle++);
+    }
+    case 262: {
+        QDataStream in(payload);
+        quint16 length = 0;
+        quint32 handle = 0, offset = 0;
+        QByteArray data;
+        in >> length >> handle >> offset >> data;
+        if (in.status() != QDataStream::Ok || data.size() != length)
+            return status(out_of_range);
+        if (!_handles.contains(handle))
+            return status(bad_handle);
+        QByteArray& file = _files[_handles[handle]];
+        if (file.size() < int(offset + length))
+            file.resize(int(offset + length));
+        file.replace(int(offset), length, data);
+        return status(ok);
+    }
+    case 263: {
+        const QString name = name_of(payload);
+        if (!_files.contains(name))
+            return status(no_file);
+        _handles[_next_handle] = name;
+        _read_pos[_next_handle] = 0;
+        return status(ok) + le32(_next_handle++) + le32(uint32_t(_files[name].size()));
+    }
+    case 264: {
+        QDataStream in(payload);
+        quint32 handle = 0;
+        in >> handle;
+        if (!_handles.contains(handle))
+            return status(bad_handle);
+        const QByteArray& file = _files[_handles[handle]];
+        int& pos = _read_pos[handle];
+        const QByteArray data = file.mid(pos, 512);
+        pos += data.size();
+        QByteArray out;
+        QDataStream o(&out, QIODevice::WriteOnly);
+        o << qint8(0) << qint16(data.size()) << qint32(file.size() - pos);
+        return out + data;
+    }
+    case 272:
+        _mode = QStringLiteral("TX");
+        return status(ok);
+    case 273:
+        _mode = payload.isEmpty() ? QStringLiteral("LOAD") : QStringLiteral("SEND");
+        return status(ok);
+    case 274:
+        return _files.contains(name_of(payload)) ? status(ok) : status(no_file);
+    case 275:
+        _mode = QStringLiteral("OFF");
+        return status(ok);
+    default:
+        return status(unknown);
+    }
+}
+
+} // namespace kq::satsim

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QMutex>
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+
+namespace kq::testing {
+class virtual_serial_pair;
+}
+
+namespace kq::satsim {
+
+// A simulated X-band transmitter speaking KQUP on a serial line of its own.
+//
+// It keeps its parameters, answers reports with telemetry that changes over
+// time, and keeps a file store with handles. Every command is two exchanges:
+// the request phase is answered with type code 5 and an empty payload, the
+// answer phase (command 276) with type code 5 and the result: a status byte
+// (0 success; 1 unknown file, 2 bad handle, 3 out of range, 0xFF unknown
+// command) and the result's record. A directory entry is the name, a zero
+// byte and the size as 32 bits little-endian.
+//
+// Faults for tests: spoil the CRC, the magic or the length field of the next
+// replies, send replies in pieces, or stay silent.
+class xband_transmitter : public QThread
+{
+public:
+    struct parameters_t
+    {
+        uint8_t symbol_rate = 3;
+        uint8_t tx_power = 20;
+        float central_frequency = 8025.5f;
+        uint8_t modcod = 11;
+        uint8_t roll_off = 1;
+        uint8_t pilot_signal = 1;
+        uint8_t fec_frame_size = 0;
+        uint16_t parameters_word = 0x1234;
+    };
+
+    explicit xband_transmitter(testing::virtual_serial_pair& pair, uint16_t address = 0x40);
+    ~xband_transmitter() override;
+    void stop();
+
+    parameters_t parameters();
+    QMap<QString, QByteArray> files();
+    QByteArray last_request_payload();
+    QString mode();
+
+    void corrupt_crc(int n) { _bad_crc.store(n); }
+    void corrupt_magic(int n) { _bad_magic.store(n); }
+    void oversize(int n) { _oversize.store(n); }
+    void split_replies(bool on) { _split.store(on); }
+    void stay_silent(int n) { _silent.store(n); }
+
+    static QByteArray frame(uint16_t src, uint16_t dst, uint16_t command, uint16_t type,
+                            const QByteArray& payload);
+
+protected:
+    void run() override;
+
+private:
+    QByteArray _result(uint16_t command, uint16_t type, const QByteArray& payload);
+    QByteArray _get(uint16_t type);
+    QByteArray _set(uint16_t type, const QByteArray& value);
+    void _reply(uint16_t command, uint16_t type, const QByteArray& payload);
+
+    testing::virtual_serial_pair& _pair;
+    uint16_t _address;
+    QMutex _lock;
+    parameters_t _params;
+    QMap<QString, QByteArray> _files;
+    QMap<uint32_t, QString> _handles;
+    QMap<uint32_t, int> _read_pos;
+    uint32_t _next_handle = 1;
+    QString _mode = QStringLiteral("IDLE");
+    QByteArray _pending_command_payload;
+    uint16_t _pending_command = 0;
+    uint16_t _pending_type = 0;
+    QByteArray _last_payload;
+    QElapsedTimer _uptime;
+    std::atomic<bool> _stop{false};
+    std::atomic<int> _bad_crc{0}, _bad_magic{0}, _oversize{0}, _silent{0};
+    std::atomic<bool> _split{false};
+};
+
+} // namespace kq::satsim

@@ -1,0 +1,518 @@
+#include "capture.h"
+#include "satcmd/factory.h"
+#include "satcmd/kqup/kqup_xband_module.h"
+#include "satcmd/kqup/xband_data.h"
+#include "satcmd/proto_exception.h"
+#include "serline/serial_port.h"
+#include "test_environment.h"
+#include "virtual_serial_pair.h"
+#include "xband_transmitter.h"
+
+#include <QThread>
+#include <QtEndian>
+
+#include <memory>
+#include <zlib.h>
+
+using namespace kq::api::proto;
+using namespace kq::api::proto::kqup;
+using kq::satsim::xband_transmitter;
+using kq::testing::capture;
+using kq::testing::virtual_serial_pair;
+
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+
+namespace {
+
+connect_props_t xband_route(uint16_t address = 0x40)
+{
+    module_connect_props_t hop;
+    hop.dev_addr = address;
+    hop.role = role_target;
+    hop.module_type = module_type_xband;
+    connect_props_t props;
+    props.route.append(hop);
+    return props;
+}
+
+// Answers each request frame read from the pair with the next scripted reply.
+class scripted_device
+{
+public:
+    scripted_device(virtual_serial_pair& pair, QList<QByteArray> replies)
+        : _thread(QThread::create([&pair, this, replies] {
+            for (const QByteArray& r : replies) {
+                QByteArray got = pair.read_exact(14, 3000);
+                if (got.size() < 14)
+                    return;
+                const int n = qFromLittleEndian<quint16>(got.constData() + 6);
+                got += pair.read_exact(n + 4, 3000);
+                requests << got;
+                pair.write(r);
+            }
+        }))
+    {
+        _thread->start();
+    }
+    ~scripted_device() { _thread->wait(); }
+    QList<QByteArray> requests;
+
+private:
+    std::unique_ptr<QThread> _thread;
+};
+
+} // namespace
+
+class tst_kqup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void frames_byte_for_byte();
+    void parse_cases_data();
+    void parse_cases();
+    void split_reply_is_assembled();
+    void request_phase_failures();
+    void answer_phase_request();
+    void parameters_round_trip();
+    void records_round_trip();
+    void files_round_trip();
+    void modes_and_refusals();
+    void faults_of_the_transmitter();
+    void payload_builders();
+    void single_status_replies();
+
+private:
+    std::unique_ptr<virtual_serial_pair> _pair;
+    std::unique_ptr<xband_transmitter> _tx;
+    std::unique_ptr<media> _port;
+    std::unique_ptr<kq_module> _module;
+    xband_module& xb() { return dynamic_cast<xband_module&>(*_module); }
+};
+
+void tst_kqup::init()
+{
+    _pair = std::make_unique<virtual_serial_pair>();
+    _tx = std::make_unique<xband_transmitter>(*_pair);
+    _tx->start();
+    factory f;
+    media::settings_t s;
+    s.port_name = _pair->port_name();
+    s.timeout = 1000;
+    _port.reset(f.create_media(factory::media_serial_port, s));
+    _module.reset(
+        f.create_module(module_type_xband, factory::proto_kqup, _port.get(), xband_route()));
+    _module->connect();
+}
+
+void tst_kqup::cleanup()
+{
+    _module.reset();
+    _port.reset();
+    _tx.reset();
+    _pair.reset();
+}
+
+void tst_kqup::frames_byte_for_byte()
+{
+    kqup_packet_data_t p{0x0102, 0x0304, 257, 69, QByteArray("\x07", 1)};
+    QByteArray frame;
+    kqup_request::create_request(p, frame);
+    const QByteArray head = QByteArray("KQUP") +
+                            QByteArray::fromHex("0403"
+                                                "0100"
+                                                "0201"
+                                                "0101"
+                                                "4500") +
+                            QByteArray("\x07", 1);
+    QCOMPARE(frame.left(15), head);
+    QCOMPARE(frame.size(), 19);
+    const auto crc =
+        ::crc32(0, reinterpret_cast<const Bytef*>(head.constData()), uInt(head.size()));
+    QCOMPARE(qFromLittleEndian<quint32>(frame.constData() + 15), quint32(crc));
+
+    kqup_request::create_request({1, 2, 258, 0, QByteArray()}, frame);
+    QCOMPARE(frame.size(), 18);
+    kqup_packet_data_t back;
+    QCOMPARE(kqup_request::parse_response(frame, back), 0);
+    QCOMPARE(back.dst_address, uint16_t(2)); // offset 4 holds the sender
+    QCOMPARE(back.src_address, uint16_t(1));
+    QCOMPARE(back.command, uint16_t(258));
+    QVERIFY(back.payload.isEmpty());
+}
+
+void tst_kqup::parse_cases_data()
+{
+    QTest::addColumn<QByteArray>("buffer");
+    QTest::addColumn<int>("missing");
+    QTest::addColumn<QString>("error");
+    const QByteArray big = xband_transmitter::frame(1, 1, 276, 5, QByteArray(1472, 'x'));
+    QByteArray too_big = xband_transmitter::frame(1, 1, 276, 5, QByteArray(10, 'x'));
+    too_big.replace(6, 2, QByteArray::fromHex("c105")); // 1473
+    QByteArray bad_magic = xband_transmitter::frame(1, 1, 276, 5, "ok");
+    bad_magic[1] = 'X';
+    QByteArray bad_crc = xband_transmitter::frame(1, 1, 276, 5, "ok");
+    bad_crc[15] = 'x';
+    QTest::newRow("1472 accepted") << big << 0 << "";
+    QTest::newRow("header missing") << big.left(5) << 9 << "";
+    QTest::newRow("body missing") << big.left(20) << 1472 + 18 - 20 << "";
+    QTest::newRow("1473 refused") << too_big << 0 << "E_SIZE";
+    QTest::newRow("magic") << bad_magic << 0 << "E_MAGIC";
+    QTest::newRow("crc") << bad_crc << 0 << "E_SRC";
+    QTest::newRow("more than a frame")
+        << xband_transmitter::frame(1, 1, 276, 5, "ok") + "K" << 0 << "E_SIZE_SHOULD_NOT_HAPPEND";
+}
+
+void tst_kqup::parse_cases()
+{
+    QFETCH(QByteArray, buffer);
+    QFETCH(int, missing);
+    QFETCH(QString, error);
+    kqup_packet_data_t p;
+    int got = -1;
+    const auto e = capture<proto_exception>([&] { got = kqup_request::parse_response(buffer, p); });
+    if (error.isEmpty()) {
+        QVERIFY(!e);
+        QCOMPARE(got, missing);
+        return;
+    }
+    QVERIFY(e);
+    QCOMPARE(QString(e->what()), error);
+    QCOMPARE(e->get_exec_context(), QString("parse_response"));
+    QCOMPARE(e->get_type(),
+             error == "E_SRC" ? proto_exception::crc_error : proto_exception::general_error);
+}
+
+void tst_kqup::split_reply_is_assembled()
+{
+    _tx->split_replies(true);
+    QCOMPARE(xb().get_tx_power(), uint8_t(20));
+}
+
+void tst_kqup::request_phase_failures()
+{
+    cleanup();
+    virtual_serial_pair pair;
+    media::settings_t s;
+    s.port_name = pair.port_name();
+    serial_port port(s);
+    port.open();
+    kqup_xband_module m(&port, xband_route());
+    {
+        QByteArray bad = xband_transmitter::frame(0x40, 0x40, 256, 5, QByteArray());
+        bad[bad.size() - 1] = char(bad.at(bad.size() - 1) ^ 1);
+        scripted_device device(pair, {bad});
+        const auto e = capture<proto_exception>([&] { m.get_tx_power(); });
+        QVERIFY(e);
+        QCOMPARE(e->get_type(), proto_exception::crc_error);
+        QTest::qWait(100);
+        QCOMPARE(device.requests.size(), 1); // no answer phase
+    }
+    {
+        scripted_device device(pair, {xband_transmitter::frame(0x40, 0x40, 256, 7, "\x2a")});
+        const auto e = capture<proto_exception>([&] { m.get_tx_power(); });
+        QVERIFY(e);
+        QCOMPARE(e->get_type(), proto_exception::command_response_error);
+        QCOMPARE(e->get_exec_context(), QString("REQUEST_PHASE"));
+        QCOMPARE(QString(e->what()), QString("42"));
+        QCOMPARE(int(e->get_code()), 256);
+    }
+    {
+        scripted_device device(pair, {xband_transmitter::frame(0x40, 0x40, 256, 5, {}),
+                                      xband_transmitter::frame(0x40, 0x40, 276, 9, "\x00")});
+        const auto e = capture<proto_exception>([&] { m.get_tx_power(); });
+        QVERIFY(e);
+        QCOMPARE(e->get_exec_context(), QString("ANSWER_PHASE"));
+        QCOMPARE(QString(e->what()), QString("9"));
+    }
+    init();
+}
+
+void tst_kqup::answer_phase_request()
+{
+    cleanup();
+    virtual_serial_pair pair;
+    media::settings_t s;
+    s.port_name = pair.port_name();
+    serial_port port(s);
+    port.open();
+    kqup_xband_module m(&port, xband_route(0x0A0B));
+    {
+        scripted_device device(pair, {xband_transmitter::frame(1, 1, 257, 5, {}),
+                                      xband_transmitter::frame(1, 1, 276, 5, QByteArray(1, '\0'))});
+        m.set_pilot_signal(xband_pilot_signal_status_e(1));
+        QTest::qWait(50);
+        QCOMPARE(device.requests.size(), 2);
+        const QByteArray first = device.requests.at(0);
+        QCOMPARE(first.mid(4, 2), QByteArray::fromHex("0b0a"));
+        QCOMPARE(qFromLittleEndian<quint16>(first.constData() + 10), quint16(257));
+        QCOMPARE(qFromLittleEndian<quint16>(first.constData() + 12), quint16(69));
+        QCOMPARE(first.mid(14, 1), QByteArray("\x01"));
+        const QByteArray second = device.requests.at(1);
+        QCOMPARE(qFromLittleEndian<quint16>(second.constData() + 10), quint16(276));
+        QCOMPARE(qFromLittleEndian<quint16>(second.constData() + 12), quint16(257));
+        QCOMPARE(second.mid(14, 2), QByteArray(2, '\0'));
+        QCOMPARE(second.size(), 20);
+    }
+    {
+        scripted_device device(
+            pair, {xband_transmitter::frame(1, 1, 256, 5, {}),
+                   xband_transmitter::frame(1, 1, 276, 5, QByteArray::fromHex("0001"))});
+        QCOMPARE(int(m.get_pilot_signal()), 1);
+        QTest::qWait(50);
+        QCOMPARE(qFromLittleEndian<quint16>(device.requests.at(0).constData() + 12), quint16(69));
+    }
+    {
+        // Load mode and send files share command 273; only send files carries a payload.
+        scripted_device device(pair, {xband_transmitter::frame(1, 1, 273, 5, {}),
+                                      xband_transmitter::frame(1, 1, 276, 5, QByteArray(1, '\0')),
+                                      xband_transmitter::frame(1, 1, 273, 5, {}),
+                                      xband_transmitter::frame(1, 1, 276, 5, QByteArray(1, '\0'))});
+        m.load_mode();
+        m.send_files(xband_file_status_e(2), "A");
+        QTest::qWait(50);
+        QCOMPARE(device.requests.at(0).size(), 18);
+        QCOMPARE(qFromLittleEndian<quint16>(device.requests.at(2).constData() + 10), quint16(273));
+        QVERIFY(device.requests.at(2).size() > 18);
+    }
+    init();
+}
+
+void tst_kqup::parameters_round_trip()
+{
+    xb().set_symbol_rate(7);
+    QCOMPARE(xb().get_symbol_rate(), uint8_t(7));
+    xb().set_tx_power(33);
+    QCOMPARE(xb().get_tx_power(), uint8_t(33));
+    xb().set_central_frequency(8100.25f);
+    QCOMPARE(xb().get_central_frequency(), 8100.25f);
+    xb().set_modcod(28);
+    QCOMPARE(xb().get_modcod(), uint8_t(28));
+    xb().set_roll_off(xband_roll_off_e(2));
+    QCOMPARE(int(xb().get_roll_off()), 2);
+    xb().set_pilot_signal(xband_pilot_signal_status_e(0));
+    QCOMPARE(int(xb().get_pilot_signal()), 0);
+    xb().set_fec_frame_size(xband_fec_frame_size_e(1));
+    QCOMPARE(int(xb().get_fec_frame_size()), 1);
+}
+
+void tst_kqup::records_round_trip()
+{
+    xband_all_parameters_t p;
+    p.symbol_rate = 5;
+    p.tx_power = 9;
+    p.central_frequency = 7999.5f;
+    p.modcod = 3;
+    p.roll_off = xband_roll_off_e(1);
+    p.pilot_signal = xband_pilot_signal_status_e(1);
+    p.fec_frame_size = xband_fec_frame_size_e(0);
+    p.parameters_word = 0xA55A;
+    xb().set_all_parameters(p);
+    QCOMPARE(_tx->last_request_payload().size(), 14);
+    QCOMPARE(_tx->last_request_payload().mid(2, 2), QByteArray(2, '\0'));
+    const xband_all_parameters_t back = xb().get_all_parameters(); // bytes 2-3 come back as BEEF
+    QCOMPARE(back.symbol_rate, 5u);
+    QCOMPARE(back.tx_power, 9u);
+    QCOMPARE(back.central_frequency, 7999.5f);
+    QCOMPARE(back.modcod, 3u);
+    QCOMPARE(int(back.roll_off), 1);
+    QCOMPARE(back.parameters_word, 0xA55Au);
+
+    const xband_simple_report_t r1 = xb().get_simple_report();
+    QCOMPARE(r1.report_byte_1, uint8_t(9));
+    const xband_full_report_t f = xb().get_full_report();
+    QCOMPARE(f.report_byte_1, uint8_t(9));
+    QCOMPARE(f.report_word_3, uint16_t(0x55AA));
+    QCOMPARE(f.report_float_1, 5.02f);
+    QCOMPARE(f.report_float_3, 7999.5f);
+    QTest::qWait(1100);
+    QVERIFY(xb().get_simple_report().report_word_0 > r1.report_word_0); // telemetry moves
+}
+
+void tst_kqup::files_round_trip()
+{
+    unsigned int h1 = 0, h2 = 0;
+    xb().create_file("LOG.BIN", 3000, h1);
+    xb().create_file("B.TXT", 10, h2);
+    QVERIFY(h1 != h2);
+    QByteArray data(1300, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7);
+    for (int at = 0; at < data.size(); at += 500)
+        xb().write_file(h1, unsigned(at), data.mid(at, 500));
+    QCOMPARE(_tx->files().value("LOG.BIN"), data);
+
+    QVector<xband_file_entry_t> entries;
+    xb().dir(entries);
+    QCOMPARE(entries.size(), 2);
+    QCOMPARE(entries.at(0).name, QString("B.TXT"));
+    QCOMPARE(entries.at(1).name, QString("LOG.BIN"));
+    QCOMPARE(entries.at(1).size, 1300u);
+
+    unsigned int handle = 0, size = 0;
+    xb().open_file("LOG.BIN", handle, size);
+    QCOMPARE(size, 1300u);
+    QByteArray back;
+    unsigned int left = 1;
+    while (left > 0) {
+        QByteArray piece;
+        xb().read_file(handle, left, piece);
+        back += piece;
+    }
+    QCOMPARE(back, data);
+
+    xb().delete_file("B.TXT");
+    xb().dir(entries);
+    QCOMPARE(entries.size(), 1);
+    xb().delete_all_files();
+    xb().dir(entries);
+    QVERIFY(entries.isEmpty());
+}
+
+void tst_kqup::modes_and_refusals()
+{
+    xb().tx_mode();
+    QCOMPARE(_tx->mode(), QString("TX"));
+    xb().load_mode();
+    QCOMPARE(_tx->mode(), QString("LOAD"));
+    xb().send_files(xband_file_status_e(1), "X");
+    QCOMPARE(_tx->mode(), QString("SEND"));
+    xb().shutdown();
+    QCOMPARE(_tx->mode(), QString("OFF"));
+
+    const auto refusal = [&](auto f) {
+        const auto e = capture<proto_exception>(f);
+        return e ? QString("%1 %2").arg(e->get_exec_context(), e->what()) : QString("none");
+    };
+    QCOMPARE(refusal([&] { xb().delete_file("NOPE"); }), QString("exec_command 1"));
+    QCOMPARE(refusal([&] { xb().update_fw("NOPE.BIN"); }), QString("exec_command 1"));
+    QCOMPARE(refusal([&] { xb().write_file(999, 0, "x"); }), QString("exec_command 2"));
+    unsigned a = 0, b = 0;
+    QCOMPARE(refusal([&] { xb().open_file("NOPE", a, b); }), QString("exec_command 1"));
+}
+
+void tst_kqup::faults_of_the_transmitter()
+{
+    const auto kind = [&](auto arm) {
+        arm();
+        try {
+            xb().get_modcod();
+        } catch (const proto_exception& e) {
+            QTest::qWait(100);
+            _port->clear();
+            return QString::fromUtf8(e.what());
+        } catch (const media_exception& e) {
+            return QString("media %1").arg(int(e.get_type()));
+        }
+        return QString("none");
+    };
+    QCOMPARE(kind([&] { _tx->corrupt_crc(1); }), QString("E_SRC"));
+    QCOMPARE(kind([&] { _tx->corrupt_magic(1); }), QString("E_MAGIC"));
+    QCOMPARE(kind([&] { _tx->oversize(1); }), QString("E_SIZE"));
+    QCOMPARE(kind([&] { _tx->stay_silent(1); }), QString("media 1"));
+    QCOMPARE(xb().get_modcod(), uint8_t(11));
+}
+
+void tst_kqup::payload_builders()
+{
+    QByteArray p;
+    xband_data::create_cmd_write_file_payload(0x01020304, 0x10, "ab", p);
+    QCOMPARE(p.toHex(), QByteArray("0002"
+                                   "01020304"
+                                   "00000010"
+                                   "00000002"
+                                   "6162"));
+    xband_data::create_cmd_read_file_payload(7, p);
+    QCOMPARE(p.toHex(), QByteArray("00000007"));
+    xband_data::create_cmd_send_files_payload(xband_file_status_e(3), "A", p);
+    QCOMPARE(p.toHex(), QByteArray("00000002"
+                                   "0041"
+                                   "00000000"
+                                   "0003"));
+
+    QVector<xband_file_entry_t> entries{{"stale", 1}};
+    xband_data::parse_cmd_dir_result(QByteArray(1, '\0'), entries);
+    QVERIFY(entries.isEmpty());
+    unsigned value = 0;
+    QByteArray data;
+    xband_data::parse_cmd_read_file_result(QByteArray::fromHex("00"
+                                                               "0002"
+                                                               "00000009"
+                                                               "7a7b"),
+                                           value, data);
+    QCOMPARE(value, 9u);
+    QCOMPARE(data, QByteArray("z{"));
+    int mode = 0;
+    xband_data::parse_xband_load_mode_result(QByteArray("\xfe", 1), mode);
+    QCOMPARE(mode, -2);
+    const auto e =
+        capture<proto_exception>([&] { xband_data::parse_xband_load_mode_result("ab", mode); });
+    QVERIFY(e);
+    QCOMPARE(QString(e->what()), QString("invalid status value"));
+
+    xband_all_parameters_packed_t w;
+    w.central_frequency = 1.5f;
+    w.parameters_word = 0x0102;
+    const QByteArray record = xband_data::pack(w);
+    QCOMPARE(record.size(), 14);
+    QCOMPARE(record.mid(12), QByteArray::fromHex("0201"));
+    QByteArray with_reserved = record;
+    with_reserved[2] = '\x77';
+    with_reserved[3] = '\x66';
+    QCOMPARE(xband_data::pack(xband_data::unpack_all_parameters(with_reserved)), record);
+    QCOMPARE(xband_data::pack(xband_full_report_packed_t()).size(), 36);
+}
+
+void tst_kqup::single_status_replies()
+{
+    xband_cmd_set_result_t r;
+    const auto empty = capture<proto_exception>([&] { xband_data::parse_cmd_set_result({}, &r); });
+    QVERIFY(empty);
+    QCOMPARE(QString(empty->what()), QString("data length missmatch"));
+    QCOMPARE(int(empty->get_code()), 257);
+    xband_data::parse_cmd_set_result(QByteArray(1, '\0'), &r);
+    QCOMPARE(int(r.status), 0);
+
+    cleanup();
+    virtual_serial_pair pair;
+    media::settings_t s;
+    s.port_name = pair.port_name();
+    serial_port port(s);
+    port.open();
+    kqup_xband_module m(&port, xband_route());
+    {
+        scripted_device device(
+            pair, {xband_transmitter::frame(1, 1, 256, 5, {}),
+                   xband_transmitter::frame(1, 1, 276, 5, QByteArray::fromHex("000c"))});
+        QCOMPARE(m.get_tx_power(), uint8_t(12));
+    }
+    {
+        scripted_device device(pair,
+                               {xband_transmitter::frame(1, 1, 256, 5, {}),
+                                xband_transmitter::frame(1, 1, 276, 5, QByteArray::fromHex("03"))});
+        const auto e = capture<proto_exception>([&] { m.get_tx_power(); });
+        QVERIFY(e);
+        QCOMPARE(e->get_type(), proto_exception::command_response_error);
+        QCOMPARE(QString(e->what()), QString("3"));
+        QCOMPARE(e->get_exec_context(), QString("_command_get_value"));
+    }
+    {
+        scripted_device device(
+            pair, {xband_transmitter::frame(1, 1, 256, 5, {}),
+                   xband_transmitter::frame(1, 1, 276, 5, QByteArray::fromHex("000102"))});
+        const auto e = capture<proto_exception>([&] { m.get_tx_power(); });
+        QVERIFY(e);
+        QCOMPARE(e->get_type(), proto_exception::invalid_result);
+        QCOMPARE(QString(e->what()), QString("data length missmatch"));
+    }
+    init();
+}
+
+KQ_TEST_MAIN(tst_kqup)
+#include "tst_kqup.moc"
+
+QT_WARNING_POP
