@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QApplication>
 #include <QtTest>
 
 namespace kq::testing {
@@ -16,6 +17,17 @@ void prepare_test_environment();
     {                                                                                              \
         kq::testing::prepare_test_environment();                                                   \
         QCoreApplication app(argc, argv);                                                          \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
+
+// The same for tests that need widgets (run with QT_QPA_PLATFORM=offscreen).
+#define KQ_GUI_TEST_MAIN(TestObject)                                                               \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        kq::testing::prepare_test_environment();                                                   \
+        QApplication app(argc, argv);                                                              \
         TestObject tc;                                                                             \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&tc, argc, argv);                                                      \
