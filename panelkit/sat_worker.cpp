@@ -1,0 +1,268 @@
+#include "panelkit/sat_worker.h"
+
+#include "satcmd/kq_module.h"
+
+#include <QSettings>
+
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+
+namespace kq::gui {
+
+using namespace api::proto;
+
+sat_worker::sat_worker(QObject* parent, kq_module* module)
+    : QObject(parent)
+    , _module(module)
+{
+    // The requests and notifications cross threads queued.
+    qRegisterMetaType<QVector<uint32_t>>("QVector<uint32_t>");
+    qRegisterMetaType<uint32_t>("uint32_t");
+    qRegisterMetaType<param_pairs_t>();
+    qRegisterMetaType<error_descriptor>();
+    qRegisterMetaType<connection_state_e>();
+    qRegisterMetaType<operation_type_e>();
+    qRegisterMetaType<operation_status_e>();
+    connect(this, &sat_worker::connect_module, this, &sat_worker::_connect_module);
+    connect(this, &sat_worker::disconnect_module, this, &sat_worker::_disconnect_module);
+    connect(this, &sat_worker::get_params, this, &sat_worker::_get_params);
+    connect(this, &sat_worker::set_params, this, &sat_worker::_set_params);
+}
+
+sat_worker::~sat_worker() = default;
+
+void sat_worker::stop()
+{
+    if (!_running.exchange(false))
+        return;
+    _module->stop_request();
+    const QMutexLocker locker(&_mutex);
+    _wait_condition.wakeAll();
+}
+
+void sat_worker::set_persistent(bool persistent)
+{
+    _module->set_persistent(persistent);
+}
+
+void sat_worker::_set_module_config()
+{
+    const QSettings s;
+    const auto value = [&](const char* key, int fallback) {
+        return int32_t(s.value(QLatin1String("command/") + QLatin1String(key), fallback).toInt());
+    };
+    _config.timeout_pipe = value("timeout_pipe", 10000);
+    _config.persistent_time =
+        int32_t(s.value(QStringLiteral("command/persistent_time"), 9500).toUInt());
+    _config.timeout_xs = value("timeout_xs", 400);
+    _config.timeout_s = value("timeout_s", 800);
+    _config.timeout_m = value("timeout_m", 1000);
+    _config.timeout_l = value("timeout_l", 4000);
+    _config.timeout_xl = value("timeout_xl", 9000);
+    _config.repeats_xs = value("repeats_xs", 10);
+    _config.repeats_s = value("repeats_s", 4);
+    _config.repeats_m = value("repeats_m", 2);
+    _config.repeats_l = value("repeats_l", 1);
+    _config.repeats_xl = value("repeats_xl", 0);
+    _module->set_module_config(_config);
+}
+
+bool sat_worker::_connect_module()
+{
+    _running.store(true);
+    _set_connection_state(connecting);
+    try {
+        _module->connect();
+        _set_connection_state(connected);
+        return true;
+    } catch (const media_exception& e) {
+        _emit_on_connection_error(error_descriptor(&e, nullptr, nullptr));
+        if (e.get_type() != media_exception::timeout) {
+            _set_connection_state(disconnected);
+            return false;
+        }
+        if (!_running.load())
+            return false; // stopped by the user: the state stays
+        if (_module->get_connect_props().route.size() < 2) {
+            _set_connection_state(disconnected);
+            return false;
+        }
+        // Through a radio hop the relays' pipes may still be open: wait for
+        // them to lapse before the next command goes out.
+        _set_connection_state(pipe_drain);
+        {
+            QMutexLocker locker(&_mutex);
+            if (_running.load())
+                _wait_condition.wait(&_mutex, static_cast<unsigned long>(_config.timeout_pipe));
+        }
+        _set_connection_state(disconnected);
+        return false;
+    } catch (const proto_exception& e) {
+        _emit_on_connection_error(error_descriptor(nullptr, &e, nullptr));
+    } catch (const std::exception& e) {
+        _emit_on_connection_error(error_descriptor(nullptr, nullptr, &e));
+    }
+    _set_connection_state(disconnected);
+    return false;
+}
+
+void sat_worker::_disconnect_module()
+{
+    try {
+        _module->disconnect();
+    } catch (const media_exception& e) {
+        _emit_on_connection_error(error_descriptor(&e, nullptr, nullptr));
+    } catch (const proto_exception& e) {
+        _emit_on_connection_error(error_descriptor(nullptr, &e, nullptr));
+    } catch (const std::runtime_error& e) {
+        _emit_on_connection_error(error_descriptor(nullptr, nullptr, &e));
+    }
+    _set_connection_state(disconnected);
+}
+
+bool sat_worker::_try_exec_func(operation_type_e, const std::function<void()>& fn)
+{
+    if (!_running.load())
+        return false;
+    if (!fn)
+        return true;
+    error_descriptor failure;
+    if (_guarded(fn, failure))
+        return true;
+    _emit_on_connection_error(failure);
+    return false;
+}
+
+void sat_worker::_connect_exec_disconnect(operation_type_e op, const std::function<void()>& fn)
+{
+    _emit_on_operation_control(op, begin);
+    error_descriptor failure;
+    const bool completed = _guarded(
+        [&] {
+            if (_connect_module() && _running.load() &&
+                _try_exec_func(op, [this] { _execute_pre_ops(); }) && _running.load() &&
+                _try_exec_func(op, fn))
+                _try_exec_func(op, [this] { _execute_post_ops(); });
+            _disconnect_module();
+        },
+        failure);
+    if (!completed)
+        _emit_on_operation_error(op, failure);
+    _emit_on_operation_control(op, end);
+}
+
+void sat_worker::_try_exec_op(operation_type_e op, std::function<void()> fn)
+{
+    if (!_running.load())
+        return;
+    error_descriptor failure;
+    if (!_guarded(
+            [&] {
+                _set_module_config();
+                fn(); // an empty function throws std::bad_function_call
+            },
+            failure))
+        _emit_on_operation_error(op, failure);
+}
+
+void sat_worker::_get_params(const QVector<uint32_t>& params)
+{
+    _set_module_config();
+    _connect_exec_disconnect(READ, [this, params] {
+        for (const uint32_t id : params) {
+            if (!_running.load())
+                return;
+            _try_get_param(id);
+        }
+    });
+}
+
+void sat_worker::_set_params(const param_pairs_t& params)
+{
+    _set_module_config();
+    _connect_exec_disconnect(WRITE, [this, params] {
+        for (const auto& p : params) {
+            if (!_running.load())
+                return;
+            _try_set_param(p.first, p.second);
+        }
+    });
+}
+
+void sat_worker::_try_get_param(uint32_t id)
+{
+    if (!_running.load())
+        return;
+    error_descriptor failure;
+    if (!_guarded([&] { _get_param(id); }, failure))
+        emit on_get_param_request_error(id, failure);
+}
+
+void sat_worker::_try_set_param(uint32_t id, const QVariant& value)
+{
+    if (!_running.load())
+        return;
+    error_descriptor failure;
+    if (!_guarded([&] { _set_param(id, value); }, failure))
+        emit on_set_param_request_error(id, failure);
+}
+
+void sat_worker::_execute_pre_ops()
+{
+}
+
+void sat_worker::_execute_post_ops()
+{
+}
+
+void sat_worker::_cache_parameter_and_emit_signal(uint32_t id, const QVariant& value,
+                                                  bool emit_signal)
+{
+    _cache.insert(id, qMakePair(QDateTime::currentDateTime(), value));
+    if (emit_signal)
+        emit on_get_param(id, value);
+}
+
+bool sat_worker::_emit_param_value_from_cache(uint32_t id)
+{
+    const auto it = _cache.constFind(id);
+    if (it == _cache.constEnd())
+        return false;
+    const qint64 age =
+        QDateTime::currentDateTime().toSecsSinceEpoch() - it.value().first.toSecsSinceEpoch();
+    if (age > 1)
+        return false;
+    emit on_get_param(id, it.value().second);
+    return true;
+}
+
+void sat_worker::_age_cache_entry(uint32_t id, const QDateTime& stored)
+{
+    if (_cache.contains(id))
+        _cache[id].first = stored;
+}
+
+void sat_worker::_set_connection_state(connection_state_e state)
+{
+    _connection_state = state;
+    emit on_connection_state(state);
+}
+
+void sat_worker::_emit_on_connection_error(const error_descriptor& error)
+{
+    emit on_connection_error(error);
+}
+
+void sat_worker::_emit_on_operation_control(operation_type_e op, operation_status_e status)
+{
+    emit on_operation_control(op, status);
+}
+
+void sat_worker::_emit_on_operation_error(operation_type_e op, const error_descriptor& error)
+{
+    emit on_operation_error(op, error);
+}
+
+} // namespace kq::gui
+
+QT_WARNING_POP
