@@ -1,0 +1,79 @@
+#pragma once
+
+#include "panelkit/panelkit_global.h"
+
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QVariant>
+#include <QVector>
+
+#include <cstdint>
+
+class QWidget;
+
+namespace kq::gui {
+
+// What the controller knows of a parameter's widget: its class, and so which
+// change signal marks an edit and how a value goes in and comes out.
+enum widget_type_e : uint32_t {
+    checkbox = 0,
+    lineedit = 1,
+    spinbox = 2,
+    doublespinbox = 3,
+    combobox = 4,
+    label = 5,
+    progressbar = 6,
+    datetimeedit = 7,
+    unmanaged = 8,
+};
+
+// Binds parameter ids to a panel's widgets: loads values into them, tracks
+// which ones the user edited, collects the edits for writing, restores the
+// last read values on discard, and marks captions for edits and errors.
+class PANELKIT_EXPORT ui_controller : public QObject
+{
+    Q_OBJECT
+
+public:
+    using param_table_t = QMap<uint32_t, QPair<widget_type_e, QObject*>>;
+    using hint_table_t = QMap<uint32_t, QWidget*>;
+
+    // Both tables belong to the panel and must outlive the controller;
+    // `hint_widgets` may be null (no captions to mark).
+    ui_controller(const param_table_t* params, const hint_table_t* hint_widgets);
+
+    void set_data(uint32_t id, const QVariant& value);
+
+    void set_loading_data(bool loading) { _loading = loading; }
+    bool get_loading_data() const { return _loading; }
+
+    bool has_changed_parameters() const { return !_changed.isEmpty(); }
+    const QVector<uint32_t>& changed_parameters() const { return _changed; }
+    void remove_changed_parameter(uint32_t id);
+    void clear_changed_parameters() { _changed.clear(); }
+    void collect_changed_params(QVector<QPair<uint32_t, QVariant>>& out) const;
+    void discard_changes(const QMap<uint32_t, QVariant>& saved_values);
+
+    void set_hint_for_error(uint32_t id, bool on, const QString& message);
+    void set_hint_for_changed_value(uint32_t id, bool on, const QString& text);
+    void clear_hints();
+
+signals:
+    void on_data_changed(uint32_t param);
+
+private slots:
+    void _on_data_changed();
+
+private:
+    void _watch(widget_type_e type, QObject* object);
+    QWidget* _hint_widget(uint32_t id) const;
+
+    const param_table_t* _params;
+    const hint_table_t* _hint_widgets;
+    QMap<QObject*, uint32_t> _object_ids;
+    QVector<uint32_t> _changed;
+    bool _loading = false;
+};
+
+} // namespace kq::gui
