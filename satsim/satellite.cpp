@@ -2,9 +2,11 @@
 
 namespace kq::satsim {
 
-satellite::satellite(uint8_t local_address, uint8_t remote_address)
+satellite::satellite(uint8_t local_address, uint8_t remote_address, uint8_t obc_address,
+                     const QString& store_dir)
     : _local(local_address, true)
     , _remote(remote_address, false)
+    , _obc(obc_address, store_dir)
     , _link(_pair, _local, _lock, &_pacer)
     , _fsps_link(_fsps_pair, _fsps, _lock)
 {

@@ -19,7 +19,8 @@ namespace kq::satsim {
 class satellite
 {
 public:
-    explicit satellite(uint8_t local_address = 0x22, uint8_t remote_address = 0x23);
+    explicit satellite(uint8_t local_address = 0x22, uint8_t remote_address = 0x23,
+                       uint8_t obc_address = 0x11, const QString& store_dir = QString());
     ~satellite();
 
     QString port_name() const { return _pair.port_name(); }

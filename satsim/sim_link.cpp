@@ -169,8 +169,19 @@ bool sim_link::_take_frame(QByteArray& buffer)
     return true;
 }
 
+void sim_link::set_trace(trace_t trace)
+{
+    const QMutexLocker locker(&_trace_lock);
+    _trace = std::move(trace);
+}
+
 void sim_link::_process(const QString& line)
 {
+    {
+        const QMutexLocker locker(&_trace_lock);
+        if (_trace)
+            _trace(true, line.toLatin1());
+    }
     {
         const QMutexLocker locker(&_lock);
         _received << line;
@@ -255,6 +266,11 @@ void sim_link::_answer(const QString& payload)
 
 void sim_link::_send(const QByteArray& bytes)
 {
+    {
+        const QMutexLocker locker(&_trace_lock);
+        if (_trace)
+            _trace(false, bytes);
+    }
     try {
         _pair.write(bytes);
     } catch (const std::exception&) {

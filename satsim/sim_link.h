@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 
 namespace kq::testing {
 class virtual_serial_pair;
@@ -44,6 +45,11 @@ public:
     void echo_commands(bool on) { _echo.store(on); }
     void close_link() { _close.store(true); }
 
+    // Sees every line received (incoming) and every byte block sent, in the
+    // link's thread.
+    using trace_t = std::function<void(bool incoming, const QByteArray& bytes)>;
+    void set_trace(trace_t trace);
+
     // An answer line as it goes on the wire: payload, CRC field, CR LF.
     static QByteArray framed_line(const QString& payload);
 
@@ -76,6 +82,8 @@ private:
     double _corrupt_rate = 0.0;
     QRandomGenerator _rng;
     QString _pending; // payload waiting for its CRC line
+    QMutex _trace_lock;
+    trace_t _trace;
 };
 
 } // namespace kq::satsim

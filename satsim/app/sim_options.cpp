@@ -1,0 +1,157 @@
+#include "sim_options.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+
+#include <unistd.h>
+
+namespace kq::satsim {
+
+namespace {
+
+bool parse_address(const QString& text, uint8_t& out)
+{
+    bool ok = false;
+    const uint value = text.toUInt(&ok, 0); // 0x22, 34 or 042
+    if (!ok || value < 1 || value > 0xFF)
+        return false;
+    out = uint8_t(value);
+    return true;
+}
+
+bool parse_fraction(const QString& text, double& out)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || value < 0.0 || value > 1.0)
+        return false;
+    out = value;
+    return true;
+}
+
+} // namespace
+
+QString sim_options::default_link()
+{
+    // The user's runtime directory when the session has one, else a private
+    // folder in the temporary directory.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        return runtime + QStringLiteral("/satsim-uhf");
+    return QDir::tempPath() + QStringLiteral("/satsim-%1/uhf").arg(::getuid());
+}
+
+bool sim_options::parse(const QStringList& arguments, QString& error)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(
+        QStringLiteral("The simulated satellite: a UHF transceiver on a pseudo-terminal, over the "
+                       "air a second transceiver and the on-board computer behind it; an FSPS "
+                       "module and an X-band transmitter on ports of their own."));
+    const QCommandLineOption help_option({QStringLiteral("h"), QStringLiteral("help")},
+                                         QStringLiteral("Show this help."));
+    const QCommandLineOption local({QStringLiteral("local-addr")},
+                                   QStringLiteral("Address of the transceiver on the wire."),
+                                   QStringLiteral("ADDR"), QStringLiteral("0x22"));
+    const QCommandLineOption remote({QStringLiteral("remote-addr")},
+                                    QStringLiteral("Address of the transceiver over the air."),
+                                    QStringLiteral("ADDR"), QStringLiteral("0x23"));
+    const QCommandLineOption obc({QStringLiteral("obc-addr")},
+                                 QStringLiteral("Address of the on-board computer."),
+                                 QStringLiteral("ADDR"), QStringLiteral("0x11"));
+    const QCommandLineOption freq({QStringLiteral("freq")},
+                                  QStringLiteral("Radio frequency of both transceivers."),
+                                  QStringLiteral("MHZ"), QStringLiteral("437.0"));
+    const QCommandLineOption scw_option({QStringLiteral("scw")},
+                                        QStringLiteral("Starting status word (16 bits)."),
+                                        QStringLiteral("WORD"));
+    const QCommandLineOption period({QStringLiteral("beacon-period")},
+                                    QStringLiteral("Seconds between beacons; 0 for none."),
+                                    QStringLiteral("SECONDS"), QStringLiteral("10"));
+    const QCommandLineOption text({QStringLiteral("beacon-text")},
+                                  QStringLiteral("Information field of the beacons."),
+                                  QStringLiteral("TEXT"), QStringLiteral("KQ SAT ONLINE"));
+    const QCommandLineOption store({QStringLiteral("store")},
+                                   QStringLiteral("Directory of the on-board computer's files "
+                                                  "(default: a temporary store with samples)."),
+                                   QStringLiteral("DIR"));
+    const QCommandLineOption pacing_option(
+        {QStringLiteral("pacing")}, QStringLiteral("Pace the serial and radio links as hardware."));
+    const QCommandLineOption drop_option({QStringLiteral("drop")},
+                                         QStringLiteral("Fraction of answers dropped (0 to 1)."),
+                                         QStringLiteral("FRACTION"), QStringLiteral("0"));
+    const QCommandLineOption corrupt_option(
+        {QStringLiteral("corrupt")}, QStringLiteral("Fraction of answers with a spoilt CRC."),
+        QStringLiteral("FRACTION"), QStringLiteral("0"));
+    const QCommandLineOption seed_option({QStringLiteral("seed")},
+                                         QStringLiteral("Seed of the faults, for repeatable runs."),
+                                         QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption trace_option({QStringLiteral("trace")},
+                                          QStringLiteral("Print every line received and sent."));
+    const QCommandLineOption link_option(
+        {QStringLiteral("link")},
+        QStringLiteral("Symbolic link to the UHF port (default %1); the FSPS and X-band ports get "
+                       "the same name with -fsps and -xband.")
+            .arg(default_link()),
+        QStringLiteral("PATH"));
+    p.addOptions({help_option, local, remote, obc, freq, scw_option, period, text, store,
+                  pacing_option, drop_option, corrupt_option, seed_option, trace_option,
+                  link_option});
+    help_text = p.helpText();
+
+    if (!p.parse(arguments)) {
+        error = p.errorText();
+        return false;
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        error = QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first());
+        return false;
+    }
+    help = p.isSet(help_option);
+
+    const auto bad = [&error](const QCommandLineOption& o, const QString& value,
+                              const QString& why) {
+        error = QStringLiteral("--%1 '%2': %3").arg(o.names().first(), value, why);
+        return false;
+    };
+    if (!parse_address(p.value(local), local_address))
+        return bad(local, p.value(local), QStringLiteral("an address from 0x01 to 0xFF"));
+    if (!parse_address(p.value(remote), remote_address))
+        return bad(remote, p.value(remote), QStringLiteral("an address from 0x01 to 0xFF"));
+    if (!parse_address(p.value(obc), obc_address))
+        return bad(obc, p.value(obc), QStringLiteral("an address from 0x01 to 0xFF"));
+    if (local_address == remote_address)
+        return bad(remote, p.value(remote), QStringLiteral("must differ from --local-addr"));
+
+    bool ok = false;
+    frequency_mhz = p.value(freq).toDouble(&ok);
+    if (!ok || frequency_mhz < 400.0 || frequency_mhz > 440.0)
+        return bad(freq, p.value(freq), QStringLiteral("a frequency from 400 to 440 MHz"));
+    if (p.isSet(scw_option)) {
+        const uint word = p.value(scw_option).toUInt(&ok, 0);
+        if (!ok || word > 0xFFFF)
+            return bad(scw_option, p.value(scw_option), QStringLiteral("a 16-bit word"));
+        scw = int(word);
+    }
+    beacon_period_s = p.value(period).toInt(&ok);
+    if (!ok || beacon_period_s < 0 || beacon_period_s > 3600)
+        return bad(period, p.value(period), QStringLiteral("seconds from 0 to 3600"));
+    beacon_text = p.value(text);
+    if (beacon_text.size() > 200)
+        return bad(text, beacon_text.left(20) + "...", QStringLiteral("at most 200 characters"));
+    store_dir = p.value(store);
+    pacing = p.isSet(pacing_option);
+    if (!parse_fraction(p.value(drop_option), drop))
+        return bad(drop_option, p.value(drop_option), QStringLiteral("a fraction from 0 to 1"));
+    if (!parse_fraction(p.value(corrupt_option), corrupt))
+        return bad(corrupt_option, p.value(corrupt_option),
+                   QStringLiteral("a fraction from 0 to 1"));
+    seed = p.value(seed_option).toUInt(&ok);
+    if (!ok)
+        return bad(seed_option, p.value(seed_option), QStringLiteral("a whole number"));
+    trace = p.isSet(trace_option);
+    link = p.isSet(link_option) ? p.value(link_option) : default_link();
+    return true;
+}
+
+} // namespace kq::satsim
