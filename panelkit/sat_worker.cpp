@@ -1,4 +1,5 @@
 #include "panelkit/sat_worker.h"
+#include "panelkit/module_settings.h"
 
 #include "satcmd/kq_module.h"
 
@@ -47,23 +48,7 @@ void sat_worker::set_persistent(bool persistent)
 
 void sat_worker::_set_module_config()
 {
-    const QSettings s;
-    const auto value = [&](const char* key, int fallback) {
-        return int32_t(s.value(QLatin1String("command/") + QLatin1String(key), fallback).toInt());
-    };
-    _config.timeout_pipe = value("timeout_pipe", 10000);
-    _config.persistent_time =
-        int32_t(s.value(QStringLiteral("command/persistent_time"), 9500).toUInt());
-    _config.timeout_xs = value("timeout_xs", 400);
-    _config.timeout_s = value("timeout_s", 800);
-    _config.timeout_m = value("timeout_m", 1000);
-    _config.timeout_l = value("timeout_l", 4000);
-    _config.timeout_xl = value("timeout_xl", 9000);
-    _config.repeats_xs = value("repeats_xs", 10);
-    _config.repeats_s = value("repeats_s", 4);
-    _config.repeats_m = value("repeats_m", 2);
-    _config.repeats_l = value("repeats_l", 1);
-    _config.repeats_xl = value("repeats_xl", 0);
+    _config = module_config_from_settings(QSettings());
     _module->set_module_config(_config);
 }
 

@@ -61,7 +61,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                                  QStringLiteral("ADDR"), QStringLiteral("0x11"));
     const QCommandLineOption freq({QStringLiteral("freq")},
                                   QStringLiteral("Radio frequency of both transceivers."),
-                                  QStringLiteral("MHZ"), QStringLiteral("437.0"));
+                                  QStringLiteral("MHZ"), QStringLiteral("435.0"));
     const QCommandLineOption scw_option({QStringLiteral("scw")},
                                         QStringLiteral("Starting status word (16 bits)."),
                                         QStringLiteral("WORD"));

@@ -14,7 +14,7 @@ struct sim_options
     uint8_t local_address = 0x22;
     uint8_t remote_address = 0x23;
     uint8_t obc_address = 0x11;
-    double frequency_mhz = 437.0;
+    double frequency_mhz = 435.0;
     int scw = -1; // the transceivers' own default when negative
     int beacon_period_s = 10;
     QString beacon_text = QStringLiteral("KQ SAT ONLINE");

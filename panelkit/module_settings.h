@@ -1,0 +1,14 @@
+#pragma once
+
+#include "panelkit/panelkit_global.h"
+#include "satcmd/module_config.h"
+
+class QSettings;
+
+namespace kq::gui {
+
+// The command timing of the settings store ("command/<name>"), with the
+// defaults of a first start for keys not yet written.
+PANELKIT_EXPORT api::proto::module_config_t module_config_from_settings(const QSettings& s);
+
+} // namespace kq::gui

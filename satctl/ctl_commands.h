@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ctl_error.h"
+#include "ctl_options.h"
+#include "ctl_output.h"
+
+#include <QString>
+#include <QVector>
+
+namespace kq::ctl {
+
+// One command of the driver. `run` checks its arguments before it connects,
+// so a bad value is refused before anything is sent; it returns the exit
+// code or throws.
+struct command_t
+{
+    QString name;
+    QString synopsis;
+    QString summary;
+    exit_code_e (*run)(const ctl_options& options, const ctl_output& out);
+};
+
+const QVector<command_t>& uhf_commands();
+const QVector<command_t>& obc_commands();
+const QVector<command_t>& device_commands(); // beacons, FSPS, X-band
+
+const command_t* find_command(const QString& name);
+QString commands_help();
+
+// Arguments of the command in `options`, at least `minimum` and at most
+// `maximum` of them (-1: any number).
+void expect_arguments(const ctl_options& options, int minimum, int maximum);
+
+} // namespace kq::ctl

@@ -1,0 +1,252 @@
+// Beacons, the FSPS module and the X-band transmitter.
+
+#include "ctl_commands.h"
+#include "ctl_session.h"
+#include "interrupt_watcher.h"
+
+#include "satcmd/fsps_module.h"
+#include "satcmd/uhf_module.h"
+#include "satcmd/xband_module.h"
+#include "serline/media_exception.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <atomic>
+
+namespace kq::ctl {
+
+using namespace api::proto;
+
+namespace {
+
+// Listens until Ctrl+C, --count beacons or --seconds; each beacon printed
+// with the workstation's time stamp as the receiver panel shows it.
+exit_code_e run_beacons(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 0, 0);
+    ctl_session s(o, target_e::beacon);
+    auto& u = s.module<uhf_module>();
+    std::atomic<bool> running{true};
+    int heard = 0;
+    QObject::connect(&u, &uhf_module::on_ax25_beacon, [&](const QString& beacon) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString stamp = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        out.event(QJsonObject{{"time", now.toString(Qt::ISODateWithMs)}, {"beacon", beacon}},
+                  stamp + QStringLiteral("  AX25 ") + beacon);
+        if (o.count > 0 && ++heard >= o.count)
+            running.store(false);
+    });
+    s.watcher().watch_loop(running, o.seconds * 1000);
+    try {
+        u.ax25_beacon_loop(running);
+    } catch (const media_exception& e) {
+        if (running.load() || e.get_type() != media_exception::stopped)
+            throw;
+    }
+    return exit_ok;
+}
+
+unsigned long long whole_number(const ctl_options& o, const QString& what)
+{
+    bool ok = false;
+    const unsigned long long v = o.arguments.at(0).toULongLong(&ok, 0);
+    if (!ok)
+        throw ctl_error(exit_usage,
+                        QStringLiteral("%1 '%2': a whole number").arg(what, o.arguments.at(0)));
+    return v;
+}
+
+exit_code_e run_fsps_rf(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 1, 1);
+    const unsigned long long value = whole_number(o, QStringLiteral("fsps-rf"));
+    ctl_session s(o, target_e::fsps);
+    s.module<fsps_module>().set_rf(value);
+    out.result(QJsonObject{{"fsps_rf", qint64(value)}}, {QStringLiteral("fsps rf: %1").arg(value)});
+    return exit_ok;
+}
+
+exit_code_e run_fsps_att(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 1, 1);
+    bool ok = false;
+    const long long value = o.arguments.at(0).toLongLong(&ok, 0);
+    if (!ok)
+        throw ctl_error(exit_usage,
+                        QStringLiteral("fsps-att '%1': a whole number").arg(o.arguments.at(0)));
+    ctl_session s(o, target_e::fsps);
+    s.module<fsps_module>().set_attenuation(value);
+    out.result(QJsonObject{{"fsps_att", qint64(value)}},
+               {QStringLiteral("fsps attenuation: %1").arg(value)});
+    return exit_ok;
+}
+
+// The X-band transmitter's parameters by name: reading all at once, writing
+// one by one.
+struct xband_param_t
+{
+    QString name;
+    int maximum;
+    std::function<QJsonValue(const xband_all_parameters_t&)> read;
+    std::function<void(xband_module&, double)> write;
+};
+
+const QVector<xband_param_t>& xband_params()
+{
+    static const QVector<xband_param_t> table{
+        {"symbol-rate", 255, [](const auto& p) { return QJsonValue(qint64(p.symbol_rate)); },
+         [](xband_module& x, double v) { x.set_symbol_rate(static_cast<unsigned char>(v)); }},
+        {"tx-power", 255, [](const auto& p) { return QJsonValue(qint64(p.tx_power)); },
+         [](xband_module& x, double v) { x.set_tx_power(static_cast<unsigned char>(v)); }},
+        {"freq", 100000, [](const auto& p) { return QJsonValue(double(p.central_frequency)); },
+         [](xband_module& x, double v) { x.set_central_frequency(float(v)); }},
+        {"modcod", 255, [](const auto& p) { return QJsonValue(qint64(p.modcod)); },
+         [](xband_module& x, double v) { x.set_modcod(static_cast<unsigned char>(v)); }},
+        {"roll-off", 255, [](const auto& p) { return QJsonValue(int(p.roll_off)); },
+         [](xband_module& x, double v) { x.set_roll_off(xband_roll_off_e(int(v))); }},
+        {"pilot", 255, [](const auto& p) { return QJsonValue(int(p.pilot_signal)); },
+         [](xband_module& x, double v) {
+             x.set_pilot_signal(xband_pilot_signal_status_e(int(v)));
+         }},
+        {"fec-frame", 255, [](const auto& p) { return QJsonValue(int(p.fec_frame_size)); },
+         [](xband_module& x, double v) { x.set_fec_frame_size(xband_fec_frame_size_e(int(v))); }},
+        {"parameters-word", 0, [](const auto& p) { return QJsonValue(qint64(p.parameters_word)); },
+         nullptr},
+    };
+    return table;
+}
+
+QString json_text(const QJsonValue& v)
+{
+    return v.isDouble() ? QString::number(v.toDouble(), 'g', 10) : v.toString();
+}
+
+exit_code_e xband_get(const ctl_options& o, const ctl_output& out, xband_module& x)
+{
+    const xband_all_parameters_t all = x.get_all_parameters();
+    QJsonObject json;
+    QStringList text;
+    for (const xband_param_t& p : xband_params()) {
+        json.insert(p.name, p.read(all));
+        text << QStringLiteral("%1: %2").arg(p.name, json_text(p.read(all)));
+    }
+    Q_UNUSED(o)
+    out.result(json, text);
+    return exit_ok;
+}
+
+exit_code_e xband_report(const ctl_options& o, const ctl_output& out, xband_module& x)
+{
+    QJsonObject json;
+    if (o.full) {
+        const xband_full_report_t r = x.get_full_report();
+        QJsonArray bytes;
+        for (const uint8_t b : r.report_bytes)
+            bytes.append(int(b));
+        json = {{"byte_0", r.report_byte_0},
+                {"byte_1", r.report_byte_1},
+                {"word_0", r.report_word_0},
+                {"word_1", r.report_word_1},
+                {"bytes", bytes},
+                {"word_2", r.report_word_2},
+                {"word_3", r.report_word_3},
+                {"float_0", double(r.report_float_0)},
+                {"float_1", double(r.report_float_1)},
+                {"float_2", double(r.report_float_2)},
+                {"float_3", double(r.report_float_3)}};
+    } else {
+        const xband_simple_report_t r = x.get_simple_report();
+        json = {{"byte_0", r.report_byte_0},
+                {"byte_1", r.report_byte_1},
+                {"word_0", r.report_word_0},
+                {"word_1", r.report_word_1}};
+    }
+    QStringList text;
+    for (auto it = json.constBegin(); it != json.constEnd(); ++it) {
+        QString value = json_text(it.value());
+        if (it.value().isArray()) {
+            QStringList parts;
+            for (const QJsonValue& b : it.value().toArray())
+                parts << QString::number(b.toInt());
+            value = parts.join(QLatin1Char(' '));
+        }
+        text << QStringLiteral("%1: %2").arg(it.key(), value);
+    }
+    out.result(json, text);
+    return exit_ok;
+}
+
+exit_code_e xband_ls(const ctl_output& out, xband_module& x)
+{
+    QVector<xband_file_entry_t> entries;
+    x.dir(entries);
+    QJsonArray json;
+    QStringList text;
+    for (const xband_file_entry_t& e : entries) {
+        json.append(QJsonObject{{"name", e.name}, {"size", qint64(e.size)}});
+        text << QStringLiteral("%1  %2").arg(e.name, -16).arg(e.size);
+    }
+    out.result(json, text);
+    return exit_ok;
+}
+
+exit_code_e run_xband(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 1, -1);
+    const QString what = o.arguments.at(0);
+    QVector<QPair<const xband_param_t*, double>> writes;
+    if (what == QLatin1String("set")) {
+        expect_arguments(o, 2, -1);
+        for (const QString& a : o.arguments.mid(1)) {
+            const QString name = a.section(QLatin1Char('='), 0, 0);
+            const QString value = a.section(QLatin1Char('='), 1);
+            const xband_param_t* p = nullptr;
+            for (const xband_param_t& candidate : xband_params())
+                p = candidate.name == name ? &candidate : p;
+            if (!p || !p->write)
+                throw ctl_error(exit_usage,
+                                QStringLiteral("no writable X-band parameter '%1'").arg(name));
+            bool ok = false;
+            const double v = value.toDouble(&ok);
+            if (!ok || v < 0 || v > p->maximum)
+                throw ctl_error(
+                    exit_usage,
+                    QStringLiteral("%1=%2: from 0 to %3").arg(name, value).arg(p->maximum));
+            writes.append({p, v});
+        }
+    } else if (what != QLatin1String("get") && what != QLatin1String("report") &&
+               what != QLatin1String("ls")) {
+        throw ctl_error(exit_usage, QStringLiteral("xband '%1': get, set, report or ls").arg(what));
+    }
+
+    ctl_session s(o, target_e::xband);
+    auto& x = s.module<xband_module>();
+    if (what == QLatin1String("report"))
+        return xband_report(o, out, x);
+    if (what == QLatin1String("ls"))
+        return xband_ls(out, x);
+    for (const auto& w : qAsConst(writes))
+        w.first->write(x, w.second);
+    return xband_get(o, out, x);
+}
+
+} // namespace
+
+const QVector<command_t>& device_commands()
+{
+    static const QVector<command_t> table{
+        {"beacons", "beacons [--count N] [--seconds N]",
+         "Listen for AX.25 beacons and print each with a time stamp (Ctrl+C ends).", run_beacons},
+        {"fsps-rf", "fsps-rf VALUE", "Set the FSPS module's RF value.", run_fsps_rf},
+        {"fsps-att", "fsps-att VALUE", "Set the FSPS module's attenuation.", run_fsps_att},
+        {"xband", "xband get | set NAME=VALUE... | report [--full] | ls",
+         "The X-band transmitter: parameters (symbol-rate, tx-power, freq, modcod, roll-off, "
+         "pilot, fec-frame), reports, files.",
+         run_xband},
+    };
+    return table;
+}
+
+} // namespace kq::ctl

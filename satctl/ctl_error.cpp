@@ -1,0 +1,100 @@
+#include "ctl_error.h"
+
+#include "panelkit/resource_manager.h"
+#include "satcmd/error_descriptor.h"
+#include "satcmd/proto_exception.h"
+#include "serline/media_exception.h"
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kq::ctl {
+
+using namespace api::proto;
+
+namespace {
+
+// Why the OS will not open the port, and what helps.
+QString port_reason(const QString& port)
+{
+    if (port.isEmpty())
+        return {};
+    const int fd = ::open(QFile::encodeName(port).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    const int error = errno;
+    QString reason = QStringLiteral(" (%1: %2").arg(port, QString::fromLocal8Bit(strerror(error)));
+    if (error == EACCES || error == EPERM)
+        reason += QStringLiteral("; add your user to the 'dialout' group and log in again");
+    return reason + QLatin1Char(')');
+}
+
+exit_code_e media_code(media_exception::exception_type_e type)
+{
+    switch (type) {
+    case media_exception::timeout:
+        return exit_no_answer;
+    case media_exception::stopped:
+        return exit_interrupted;
+    case media_exception::not_open:
+    case media_exception::open_failed:
+    case media_exception::read_failed:
+    case media_exception::write_failed:
+        return exit_port;
+    default:
+        return exit_failed;
+    }
+}
+
+exit_code_e proto_code(proto_exception::exception_type_e type)
+{
+    switch (type) {
+    case proto_exception::no_answer:
+        return exit_no_answer;
+    case proto_exception::command_response_error:
+        return exit_refused;
+    case proto_exception::parameter_error:
+        return exit_usage;
+    default:
+        return exit_failed;
+    }
+}
+
+QString with_context(const QString& text, const error_descriptor& d)
+{
+    if (d.get_exec_context().isEmpty() || d.get_exec_context() == QLatin1String("NOT_DEFINED"))
+        return text;
+    return text + QStringLiteral(", context=") + d.get_exec_context();
+}
+
+} // namespace
+
+failure_t describe_current_exception(const QString& port)
+{
+    const gui::resource_manager texts;
+    try {
+        throw;
+    } catch (const ctl_error& e) {
+        return {e.code(), QString::fromStdString(e.what())};
+    } catch (const media_exception& e) {
+        const error_descriptor d(&e, nullptr, nullptr);
+        QString line = texts.get_error_descriptor_string(d);
+        if (e.get_type() == media_exception::open_failed ||
+            e.get_type() == media_exception::not_open)
+            line += port_reason(port);
+        return {media_code(e.get_type()), line};
+    } catch (const proto_exception& e) {
+        const error_descriptor d(nullptr, &e, nullptr);
+        return {proto_code(e.get_type()), with_context(texts.get_error_descriptor_string(d), d)};
+    } catch (const std::exception& e) {
+        return {exit_failed, QString::fromLocal8Bit(e.what())};
+    }
+}
+
+} // namespace kq::ctl

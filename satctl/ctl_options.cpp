@@ -1,0 +1,162 @@
+#include "ctl_options.h"
+
+#include "ctl_error.h"
+
+#include <QCommandLineParser>
+
+namespace kq::ctl {
+
+namespace {
+
+const char* const timing_keys[] = {"timeout_pipe", "persistent_time", "timeout_xs", "timeout_s",
+                                   "timeout_m",    "timeout_l",       "timeout_xl", "repeats_xs",
+                                   "repeats_s",    "repeats_m",       "repeats_l",  "repeats_xl"};
+
+const QMap<QString, gui::connection_type_e> type_names{{"xhf", gui::connection_xhf},
+                                                       {"xhf-xhf", gui::connection_xhf_xhf},
+                                                       {"obc", gui::connection_obc},
+                                                       {"xhf-xhf-obc", gui::connection_xhf_xhf_obc},
+                                                       {"beacon", gui::connection_beacon}};
+
+[[noreturn]] void usage(const QString& message)
+{
+    throw ctl_error(exit_usage, message + QStringLiteral(" (see satctl --help)"));
+}
+
+uint32_t address(const QString& option, const QString& text, uint32_t maximum = 0xFF)
+{
+    bool ok = false;
+    const uint value = text.toUInt(&ok, 0);
+    if (!ok || value > maximum)
+        usage(QStringLiteral("--%1 '%2': an address from 0x00 to 0x%3")
+                  .arg(option, text)
+                  .arg(maximum, 0, 16));
+    return value;
+}
+
+int whole(const QString& option, const QString& text, int minimum, int maximum)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < minimum || value > maximum)
+        usage(QStringLiteral("--%1 '%2': a whole number from %3 to %4")
+                  .arg(option, text)
+                  .arg(minimum)
+                  .arg(maximum));
+    return value;
+}
+
+QString timing_option(const char* key)
+{
+    return QString::fromLatin1(key).replace(QLatin1Char('_'), QLatin1Char('-'));
+}
+
+} // namespace
+
+void ctl_options::parse(const QStringList& argv)
+{
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    p.setApplicationDescription(QStringLiteral(
+        "Reads and writes the satellite's UHF transceiver, moves files to and from its on-board "
+        "computer, listens for beacons, and drives the FSPS module and the X-band transmitter."));
+    p.addPositionalArgument(QStringLiteral("command"),
+                            QStringLiteral("What to do; satctl --help lists the commands."));
+    QList<QCommandLineOption> options{
+        {{"h", "help"}, "Show this help and the commands."},
+        {"port", "Serial device of the module (or the simulator's link).", "PATH"},
+        {"baud", "Line speed: 9600, 19200 or 115200 (default 115200).", "RATE", "115200"},
+        {"type", "Connection: xhf, xhf-xhf, obc, xhf-xhf-obc or beacon (default by command).",
+         "TYPE"},
+        {"local-addr", "Address of the transceiver on the port (default 0x22).", "ADDR", "0x22"},
+        {"remote-addr", "Address of the transceiver over the air (default 0x23).", "ADDR", "0x23"},
+        {"obc-addr", "Address of the on-board computer (default 0x11).", "ADDR", "0x11"},
+        {"fsps-addr", "Address of the FSPS module (default 0x31).", "ADDR", "0x31"},
+        {"xband-addr", "Address of the X-band transmitter (default 0x40).", "ADDR", "0x40"},
+        {"freq", "Radio frequency of the local relay in MHz (default 435.0).", "MHZ", "435.0"},
+        {"rf-mode", "RF mode of the local relay: 0-7 or its label (default 2GFSK-9600-2400).",
+         "MODE", "3"},
+        {"persistent", "Keep trying a silent hop instead of failing."},
+        {"json", "Print results as JSON."},
+        {"verbose", "Show the KQTTC traffic on standard error."},
+        {"resume", "put, get-file: continue a transfer that was cut off."},
+        {"full", "xband report: the full report."},
+        {"count", "beacons: stop after N beacons.", "N", "0"},
+        {"seconds", "beacons: stop after N seconds.", "N", "0"},
+    };
+    for (const char* key : timing_keys)
+        options.append({timing_option(key),
+                        QStringLiteral("Command timing \"command/%1\" for this run.").arg(key),
+                        key[0] == 'r' ? QStringLiteral("N") : QStringLiteral("MS")});
+    p.addOptions(options);
+    help_text = p.helpText();
+
+    if (!p.parse(argv))
+        usage(p.errorText());
+    help = p.isSet(QStringLiteral("help"));
+    const QStringList positional = p.positionalArguments();
+    if (!positional.isEmpty()) {
+        command = positional.first();
+        arguments = positional.mid(1);
+    }
+
+    port = p.value(QStringLiteral("port"));
+    baud = whole(QStringLiteral("baud"), p.value(QStringLiteral("baud")), 0, 115200);
+    if (baud != 9600 && baud != 19200 && baud != 115200)
+        usage(QStringLiteral("--baud '%1': 9600, 19200 or 115200").arg(baud));
+    if (p.isSet(QStringLiteral("type"))) {
+        const QString name = p.value(QStringLiteral("type")).toLower();
+        if (!type_names.contains(name))
+            usage(
+                QStringLiteral("--type '%1': xhf, xhf-xhf, obc, xhf-xhf-obc or beacon").arg(name));
+        type = type_names.value(name);
+    }
+    route.local_address = address(QStringLiteral("local-addr"), p.value("local-addr"));
+    route.remote_address = address(QStringLiteral("remote-addr"), p.value("remote-addr"));
+    route.obc_address = address(QStringLiteral("obc-addr"), p.value("obc-addr"));
+    fsps_address = address(QStringLiteral("fsps-addr"), p.value("fsps-addr"));
+    xband_address = address(QStringLiteral("xband-addr"), p.value("xband-addr"), 0xFFFF);
+
+    bool ok = false;
+    route.frequency_mhz = p.value(QStringLiteral("freq")).toDouble(&ok);
+    if (!ok || route.frequency_mhz < 400.0 || route.frequency_mhz > 440.0 ||
+        (route.frequency_mhz > 403.0 && route.frequency_mhz < 430.0))
+        usage(QStringLiteral("--freq '%1': MHz from 400 to 403 or from 430 to 440")
+                  .arg(p.value(QStringLiteral("freq"))));
+    const QString mode = p.value(QStringLiteral("rf-mode"));
+    int mode_index = gui::rf_mode_labels().indexOf(mode.toUpper());
+    if (mode_index < 0)
+        mode_index = whole(QStringLiteral("rf-mode"), mode, 0, 7);
+    route.rf_mode = api::proto::rf_mode_e(mode_index);
+
+    persistent = p.isSet(QStringLiteral("persistent"));
+    json = p.isSet(QStringLiteral("json"));
+    verbose = p.isSet(QStringLiteral("verbose"));
+    resume = p.isSet(QStringLiteral("resume"));
+    full = p.isSet(QStringLiteral("full"));
+    count = whole(QStringLiteral("count"), p.value(QStringLiteral("count")), 0, 1000000);
+    seconds = whole(QStringLiteral("seconds"), p.value(QStringLiteral("seconds")), 0, 86400 * 7);
+    for (const char* key : timing_keys) {
+        const QString option = timing_option(key);
+        if (p.isSet(option))
+            timing.insert(QString::fromLatin1(key), whole(option, p.value(option), 0, 3600000));
+    }
+}
+
+api::proto::module_config_t
+ctl_options::module_config(const api::proto::module_config_t& stored) const
+{
+    api::proto::module_config_t c = stored;
+    const QMap<QString, int32_t*> fields{
+        {"timeout_pipe", &c.timeout_pipe}, {"persistent_time", &c.persistent_time},
+        {"timeout_xs", &c.timeout_xs},     {"timeout_s", &c.timeout_s},
+        {"timeout_m", &c.timeout_m},       {"timeout_l", &c.timeout_l},
+        {"timeout_xl", &c.timeout_xl},     {"repeats_xs", &c.repeats_xs},
+        {"repeats_s", &c.repeats_s},       {"repeats_m", &c.repeats_m},
+        {"repeats_l", &c.repeats_l},       {"repeats_xl", &c.repeats_xl}};
+    for (auto it = timing.cbegin(); it != timing.cend(); ++it)
+        *fields.value(it.key()) = it.value();
+    return c;
+}
+
+} // namespace kq::ctl

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "panelkit/connection_route.h"
+#include "satcmd/module_config.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace kq::ctl {
+
+// The driver's command line: how to reach the module (as the connection
+// dialog asks for it), how to talk, and the command with its arguments.
+struct ctl_options
+{
+    QString port;
+    int baud = 115200;
+    std::optional<gui::connection_type_e> type; // by command when not given
+    gui::route_choice_t route;
+    uint32_t fsps_address = 0x31;
+    uint32_t xband_address = 0x40;
+    bool persistent = false;
+    bool json = false;
+    bool verbose = false;
+    bool resume = false;
+    bool full = false;
+    int count = 0;   // beacons: stop after this many (0: until interrupted)
+    int seconds = 0; // beacons: stop after this long (0: until interrupted)
+    // Timing overrides by settings key ("timeout_s", "repeats_m", ...).
+    QMap<QString, int> timing;
+
+    QString command;
+    QStringList arguments;
+    bool help = false;
+    QString help_text;
+
+    // Throws ctl_error (exit_usage) for the first bad option.
+    void parse(const QStringList& argv);
+
+    // The stored timing with the overrides of the command line applied.
+    api::proto::module_config_t module_config(const api::proto::module_config_t& stored) const;
+};
+
+} // namespace kq::ctl

@@ -1,0 +1,208 @@
+// The UHF transceiver's commands: find, get, set, reset, flash.
+
+#include "ctl_commands.h"
+#include "ctl_session.h"
+#include "progress_bar.h"
+#include "uhf_params.h"
+
+#include "panelkit/resource_manager.h"
+#include "satcmd/proto_exception.h"
+#include "satcmd/scw_properties.h"
+#include "satcmd/uhf_module.h"
+
+#include <QFile>
+#include <QJsonObject>
+
+#include <optional>
+
+namespace kq::ctl {
+
+using namespace api::proto;
+
+namespace {
+
+exit_code_e run_find(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 0, 0);
+    ctl_session s(o, target_e::uhf);
+    const unsigned address = s.module<uhf_module>().find_module();
+    const QString text = QStringLiteral("0x%1").arg(address, 2, 16, QLatin1Char('0'));
+    out.result(QJsonObject{{"address", text}}, {QStringLiteral("address: ") + text});
+    return exit_ok;
+}
+
+// A failed read in the panel's words. Ctrl+C ends the whole walk instead.
+failure_t read_error(const uhf_param_t& p)
+{
+    try {
+        throw;
+    } catch (const media_exception& e) {
+        if (e.get_type() == media_exception::stopped)
+            throw;
+    } catch (const proto_exception& e) {
+        if (e.get_type() == proto_exception::command_response_error &&
+            e.get_exec_context() == QLatin1String("res_get_text_beacon_message") &&
+            QString::fromUtf8(e.what()) == QLatin1String("ERR+REMOTE"))
+            return {
+                exit_refused,
+                QStringLiteral("value for %1 is not available from remote device").arg(p.caption)};
+    } catch (...) {
+    }
+    return describe_current_exception(QString());
+}
+
+exit_code_e run_get(const ctl_options& o, const ctl_output& out)
+{
+    QVector<const uhf_param_t*> wanted;
+    for (const QString& name : o.arguments) {
+        const uhf_param_t* p = find_uhf_param(name);
+        if (!p)
+            throw ctl_error(
+                exit_usage,
+                QStringLiteral("no parameter '%1' (satctl --help lists them)").arg(name));
+        wanted << p;
+    }
+    if (wanted.isEmpty()) {
+        for (const uhf_param_t& p : uhf_params())
+            wanted << &p;
+    }
+
+    ctl_session s(o, target_e::uhf);
+    auto& u = s.module<uhf_module>();
+    std::optional<scw_properties> scw;
+    const auto read_scw = [&] {
+        if (!scw)
+            scw = u.get_scw();
+        return *scw;
+    };
+    QJsonObject values;
+    QJsonObject errors;
+    QStringList text;
+    exit_code_e code = exit_ok;
+    for (const uhf_param_t* p : qAsConst(wanted)) {
+        try {
+            const QJsonValue v = p->read(u, read_scw);
+            values.insert(p->name, v);
+            text << QStringLiteral("%1: %2").arg(p->name, value_text(v));
+        } catch (const std::exception&) {
+            const failure_t why = read_error(*p);
+            errors.insert(p->name, why.line);
+            text << QStringLiteral("%1: error: %2").arg(p->name, why.line);
+            if (code == exit_ok)
+                code = why.code;
+            // A silent device or a broken port will not answer the rest either.
+            if (why.code == exit_no_answer || why.code == exit_port)
+                break;
+        }
+    }
+    if (!errors.isEmpty())
+        values.insert(QStringLiteral("errors"), errors);
+    out.result(values, text);
+    return code;
+}
+
+struct assignment_t
+{
+    const uhf_param_t* param;
+    QVariant value;
+    QString text;
+};
+
+assignment_t parse_assignment(const QString& assignment)
+{
+    const int eq = assignment.indexOf(QLatin1Char('='));
+    if (eq <= 0)
+        throw ctl_error(exit_usage, QStringLiteral("'%1': write NAME=VALUE").arg(assignment));
+    const QString name = assignment.left(eq);
+    const uhf_param_t* p = find_uhf_param(name);
+    if (!p)
+        throw ctl_error(exit_usage, QStringLiteral("no parameter '%1'").arg(name));
+    if (!p->parse)
+        throw ctl_error(exit_usage, QStringLiteral("%1 is read only").arg(name));
+    const QString text = assignment.mid(eq + 1);
+    return {p, p->parse(text), text};
+}
+
+exit_code_e run_set(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 1, -1);
+    QVector<assignment_t> plain;
+    QVector<assignment_t> scw_fields;
+    for (const QString& argument : o.arguments) {
+        const assignment_t a = parse_assignment(argument);
+        (a.param->write_scw ? scw_fields : plain).append(a);
+    }
+
+    ctl_session s(o, target_e::uhf);
+    auto& u = s.module<uhf_module>();
+    QJsonObject written;
+    QStringList text;
+    const auto report = [&](const assignment_t& a) {
+        written.insert(a.param->name, a.text);
+        text << QStringLiteral("set %1 = %2").arg(a.param->name, a.text);
+    };
+    for (const assignment_t& a : qAsConst(plain)) {
+        a.param->write(u, a.value);
+        report(a);
+    }
+    if (!scw_fields.isEmpty()) {
+        scw_properties scw = u.get_scw();
+        for (const assignment_t& a : qAsConst(scw_fields))
+            a.param->write_scw(scw, a.value);
+        u.set_scw(scw);
+        for (const assignment_t& a : qAsConst(scw_fields))
+            report(a);
+    }
+    out.result(QJsonObject{{"set", written}}, text);
+    return exit_ok;
+}
+
+exit_code_e run_reset(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 0, 0);
+    ctl_session s(o, target_e::uhf);
+    auto& u = s.module<uhf_module>();
+    scw_properties scw = u.get_scw();
+    scw.set_reset(true);
+    u.set_scw(scw);
+    out.result(QJsonObject{{"reset", true}}, {QStringLiteral("reset requested")});
+    return exit_ok;
+}
+
+exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 1, 1);
+    QFile file(o.arguments.first());
+    if (!file.open(QIODevice::ReadOnly))
+        throw ctl_error(
+            exit_local_file,
+            QStringLiteral("Could not open: %1 (%2)").arg(file.fileName(), file.errorString()));
+    QByteArray image = file.readAll();
+
+    ctl_session s(o, target_e::uhf);
+    progress_bar bar(QStringLiteral("flash"), false);
+    QObject::connect(
+        &s.base(), &kq_module::on_flash_progress,
+        [&bar](const QString&, uint32_t pos, uint32_t length) { bar.update(pos, length); });
+    s.module<uhf_module>().flash(image);
+    out.result(QJsonObject{{"flashed", file.fileName()}, {"bytes", image.size()}},
+               {QStringLiteral("flashed %1").arg(file.fileName())});
+    return exit_ok;
+}
+
+} // namespace
+
+const QVector<command_t>& uhf_commands()
+{
+    static const QVector<command_t> table{
+        {"find", "find", "Find the transceiver's address.", run_find},
+        {"get", "get [NAME...]", "Read parameters (all when none is named).", run_get},
+        {"set", "set NAME=VALUE...", "Write parameters; status-word fields in one write.", run_set},
+        {"reset", "reset", "Reset the transceiver.", run_reset},
+        {"flash", "flash FILE.SCRM", "Flash the transceiver's firmware (S-record file).",
+         run_flash},
+    };
+    return table;
+}
+
+} // namespace kq::ctl
