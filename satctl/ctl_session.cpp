@@ -9,6 +9,7 @@
 #include "serline/media.h"
 
 #include <QSettings>
+#include <QThread>
 
 #include <cstdio>
 
@@ -20,6 +21,8 @@ QT_WARNING_DISABLE_DEPRECATED // the route is a QLinkedList
     using namespace api::proto;
 
     namespace {
+
+    constexpr unsigned long settle_ms = 600;
 
     gui::connection_type_e connection_type(const ctl_options& o, target_e target)
     {

@@ -1,0 +1,476 @@
+#include "firmware_image.h"
+#include "sim_process.h"
+#include "test_environment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+using kq::testing::program_run;
+using kq::testing::run_program;
+using kq::testing::sim_process;
+
+namespace {
+
+const QString satctl = QStringLiteral(SATCTL_PROGRAM);
+const QString satsim = QStringLiteral(SATSIM_PROGRAM);
+
+// Short command timing for the simulator's prompt answers.
+const QStringList quick{"--timeout-s",  "300",  "--timeout-m",       "300", "--timeout-l", "600",
+                        "--timeout-xl", "1500", "--persistent-time", "150"};
+
+QByteArray random_bytes(int size, uint32_t seed)
+{
+    QRandomGenerator rng(seed);
+    QByteArray data(size, '\0');
+    for (char& c : data)
+        c = char(rng.bounded(256));
+    return data;
+}
+
+bool write_file(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+QByteArray read_file(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QJsonValue json_of(const program_run& r)
+{
+    const QJsonDocument d = QJsonDocument::fromJson(r.out);
+    if (d.isObject())
+        return d.object();
+    return d.array();
+}
+
+QString describe(const program_run& r)
+{
+    return QStringLiteral("exit %1, out: %2, err: %3")
+        .arg(r.code)
+        .arg(QString::fromLocal8Bit(r.out), QString::fromLocal8Bit(r.err));
+}
+
+} // namespace
+
+// The simulator and the driver as an engineer's script would run them.
+class tst_satctl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void find_on_a_fresh_transceiver();
+    void get_reads_every_parameter();
+    void set_writes_and_reads_back();
+    void refused_values_send_nothing_data();
+    void refused_values_send_nothing();
+    void reset_and_flash();
+    void obc_file_round_trip();
+    void obc_mode_clock_and_flash();
+    void get_file_refuses_unsafe_names_data();
+    void get_file_refuses_unsafe_names();
+    void exit_codes_data();
+    void exit_codes();
+    void beacons_with_time_stamps();
+    void fsps_and_xband();
+    void transfer_under_faults();
+    void interrupted_transfers_resume();
+    void simulator_removes_its_link();
+
+private:
+    program_run ctl(const QStringList& args, const QString& port = QString(),
+                    int timeout_ms = 120000)
+    {
+        return run_program(
+            satctl, QStringList{"--port", port.isEmpty() ? _sim->link() : port} + quick + args,
+            timeout_ms);
+    }
+    void start_sim(const QStringList& args = {})
+    {
+        _sim = std::make_unique<sim_process>(satsim, args);
+        QVERIFY2(_sim->ok(), qPrintable(_sim->error()));
+    }
+
+    std::unique_ptr<sim_process> _sim;
+    std::unique_ptr<QTemporaryDir> _work;
+};
+
+void tst_satctl::init()
+{
+    _work = std::make_unique<QTemporaryDir>();
+    start_sim();
+}
+
+void tst_satctl::cleanup()
+{
+    _sim.reset();
+    _work.reset();
+}
+
+void tst_satctl::find_on_a_fresh_transceiver()
+{
+    start_sim({"--beacon-period", "0"}); // a beacon would land on one of the quick probes
+    const program_run r = ctl({"--json", "find"});
+    QVERIFY2(r.code == 0, qPrintable(describe(r)));
+    QCOMPARE(json_of(r).toObject().value("address").toString(), QString("0x22"));
+}
+
+void tst_satctl::get_reads_every_parameter()
+{
+    const program_run r = ctl({"--json", "get"});
+    QVERIFY2(r.code == 0, qPrintable(describe(r)));
+    const QJsonObject v = json_of(r).toObject();
+    QCOMPARE(v.value("version").toString(), QString("KQ-UHF 2.4.1"));
+    QCOMPARE(v.value("address").toString(), QString("0x22"));
+    QCOMPARE(v.value("uart-baud").toString(), QString("115200"));
+    QCOMPARE(v.value("pipe-timeout").toInt(), 10);
+    QCOMPARE(v.value("dst-call").toString(), QString("CQ"));
+    QCOMPARE(v.value("src-call").toString(), QString("KQ0SAT"));
+    QCOMPARE(v.value("morse").toString(), QString("-.- --.-"));
+    QCOMPARE(v.value("text-beacon").toString(), QString("KQ SAT ONLINE"));
+    QCOMPARE(v.value("fram").toString(), QString("OK"));
+    QCOMPARE(v.value("boot").toString(), QString("Application"));
+    QCOMPARE(v.value("rssi").toInt(), 0xC5);
+    QVERIFY(!v.contains("errors"));
+
+    // Text output: one "name: value" line per parameter.
+    const program_run text = ctl({"get", "version", "pipe-timeout"});
+    QCOMPARE(text.code, 0);
+    QCOMPARE(text.out, QByteArray("version: KQ-UHF 2.4.1\npipe-timeout: 10\n"));
+
+    // Over the air the text beacon cannot be read back: reported, not fatal.
+    const program_run remote =
+        ctl({"--json", "--type", "xhf-xhf", "get", "version", "text-beacon"});
+    QCOMPARE(remote.code, 5);
+    const QJsonObject rv = json_of(remote).toObject();
+    QCOMPARE(rv.value("version").toString(), QString("KQ-UHF 2.4.1"));
+    QCOMPARE(rv.value("errors").toObject().value("text-beacon").toString(),
+             QString("value for text beacon is not available from remote device"));
+}
+
+void tst_satctl::set_writes_and_reads_back()
+{
+    const program_run set = ctl({"--json", "set", "freq=437.05", "dst-call=QQ1AB", "beacon=on",
+                                 "rf-mode=2GFSK-19200-9600", "text-beacon-period=300",
+                                 "audio-beacon-period=30", "pipe-timeout=20"});
+    QVERIFY2(set.code == 0, qPrintable(describe(set)));
+    QCOMPARE(json_of(set).toObject().value("set").toObject().size(), 7);
+
+    const program_run get = ctl({"--json", "get", "freq", "dst-call", "beacon", "rf-mode",
+                                 "text-beacon-period", "audio-beacon-period", "pipe-timeout"});
+    QVERIFY2(get.code == 0, qPrintable(describe(get)));
+    const QJsonObject v = json_of(get).toObject();
+    QVERIFY(qAbs(v.value("freq").toDouble() - 437.05) < 0.0001);
+    QCOMPARE(v.value("dst-call").toString(), QString("QQ1AB"));
+    QCOMPARE(v.value("beacon").toBool(), true);
+    QCOMPARE(v.value("rf-mode").toString(), QString("2GFSK-19200-9600"));
+    QCOMPARE(v.value("text-beacon-period").toInt(), 300);
+    QCOMPARE(v.value("audio-beacon-period").toInt(), 30);
+    QCOMPARE(v.value("pipe-timeout").toInt(), 20);
+}
+
+void tst_satctl::refused_values_send_nothing_data()
+{
+    QTest::addColumn<QString>("assignment");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("7-character call sign") << "dst-call=ABCDEFG"
+                                           << "dst-call=ABCDEFG";
+    QTest::newRow("audio beacon period 10") << "audio-beacon-period=10"
+                                            << "0, or from 30";
+    QTest::newRow("morse with a letter") << "morse=-.x"
+                                         << "morse=-.x";
+    QTest::newRow("pipe timeout 4") << "pipe-timeout=4"
+                                    << "from 5 to 60";
+    QTest::newRow("frequency 500") << "freq=500"
+                                   << "MHz from 400 to 440";
+    QTest::newRow("read-only") << "version=1"
+                               << "read only";
+    QTest::newRow("unknown name") << "colour=red"
+                                  << "no parameter";
+    QTest::newRow("no value") << "dst-call"
+                              << "NAME=VALUE";
+}
+
+void tst_satctl::refused_values_send_nothing()
+{
+    QFETCH(QString, assignment);
+    QFETCH(QString, message);
+    // A good value first: the bad one must stop the whole command.
+    const program_run r = ctl({"--verbose", "set", "src-call=OK1", assignment});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains(message.toUtf8()), r.err.constData());
+    QVERIFY2(!r.err.contains(">>>"), "something was sent");
+    const program_run get = ctl({"get", "src-call"});
+    QCOMPARE(get.out, QByteArray("src-call: KQ0SAT\n"));
+}
+
+void tst_satctl::reset_and_flash()
+{
+    const program_run reset = ctl({"--json", "reset"});
+    QVERIFY2(reset.code == 0, qPrintable(describe(reset)));
+    QCOMPARE(json_of(reset).toObject().value("reset").toBool(), true);
+
+    const auto image = kq::satsim::firmware_image::generate(2048);
+    const QString path = _work->filePath("UHF.SCRM");
+    QVERIFY(write_file(path, image.file));
+    const program_run flash = ctl({"--json", "flash", path});
+    QVERIFY2(flash.code == 0, qPrintable(describe(flash)));
+    QCOMPARE(json_of(flash).toObject().value("bytes").toInt(), image.file.size());
+    // Not a terminal: no progress bar on standard error.
+    QVERIFY2(!flash.err.contains('%'), flash.err.constData());
+
+    const program_run missing = ctl({"flash", _work->filePath("NONE.SCRM")});
+    QCOMPARE(missing.code, 6);
+    QVERIFY(missing.err.startsWith("satctl: Could not open: "));
+}
+
+void tst_satctl::obc_file_round_trip()
+{
+    const QByteArray data = random_bytes(9000, 3);
+    const QString local = _work->filePath("data.dat");
+    QVERIFY(write_file(local, data));
+
+    const program_run put = ctl({"--json", "put", local, "DATA.DAT"});
+    QVERIFY2(put.code == 0, qPrintable(describe(put)));
+    QCOMPARE(read_file(QDir(_sim->store()).filePath("DATA.DAT")), data);
+
+    const program_run ls = ctl({"--json", "ls"});
+    QVERIFY2(ls.code == 0, qPrintable(describe(ls)));
+    QStringList names;
+    for (const QJsonValue& e : json_of(ls).toArray())
+        names << e.toObject().value("name").toString();
+    QVERIFY2(names.contains("DATA.DAT") && names.contains("APP.BIN"), qPrintable(names.join(',')));
+
+    // Into a directory: saved under the OBC's name.
+    const program_run get = ctl({"get-file", "DATA.DAT", _work->path()});
+    QVERIFY2(get.code == 0, qPrintable(describe(get)));
+    QCOMPARE(read_file(_work->filePath("DATA.DAT")), data);
+
+    QCOMPARE(ctl({"checksum", "DATA.DAT", local}).code, 0);
+    QVERIFY(write_file(_work->filePath("other"), data.left(100)));
+    QCOMPARE(ctl({"checksum", "DATA.DAT", _work->filePath("other")}).code, 7);
+
+    const program_run rm = ctl({"rm", "DATA.DAT"});
+    QVERIFY2(rm.code == 0, qPrintable(describe(rm)));
+    QVERIFY(!QFile::exists(QDir(_sim->store()).filePath("DATA.DAT")));
+
+    // 8.3 names only.
+    const program_run long_name = ctl({"put", local, "LONGNAME1.TXT"});
+    QCOMPARE(long_name.code, 2);
+    QVERIFY(long_name.err.contains("8.3"));
+    QCOMPARE(ctl({"put", local, "DATA.JSON"}).code, 2);
+}
+
+void tst_satctl::obc_mode_clock_and_flash()
+{
+    QCOMPARE(json_of(ctl({"--json", "mode"})).toObject().value("mode").toString(), QString("appl"));
+    const program_run boot = ctl({"--json", "mode", "boot"});
+    QVERIFY2(boot.code == 0, qPrintable(describe(boot)));
+    QCOMPARE(json_of(ctl({"--json", "mode"})).toObject().value("mode").toString(), QString("boot"));
+
+    const program_run time = ctl({"--json", "time", "12:34:56"});
+    QVERIFY2(time.code == 0, qPrintable(describe(time)));
+    const QString read = json_of(ctl({"--json", "time"})).toObject().value("time").toString();
+    QVERIFY2(read.startsWith("12:3"), qPrintable(read));
+    const program_run date = ctl({"--json", "date", "2027-01-15"});
+    QVERIFY2(date.code == 0, qPrintable(describe(date)));
+    QCOMPARE(json_of(ctl({"--json", "date"})).toObject().value("date").toString(),
+             QString("2027-01-15"));
+    QCOMPARE(ctl({"time", "25:00:00"}).code, 2);
+
+    const program_run flash = ctl({"--json", "obc-flash", "APP.BIN"});
+    QVERIFY2(flash.code == 0, qPrintable(describe(flash)));
+    QCOMPARE(ctl({"obc-flash", "NOPE.BIN"}).code, 5);
+}
+
+void tst_satctl::get_file_refuses_unsafe_names_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("parent") << "..";
+    QTest::newRow("dot") << ".";
+    QTest::newRow("climbing") << "../x";
+    QTest::newRow("absolute") << "/etc/passwd";
+    QTest::newRow("backslash") << "..\\x";
+}
+
+void tst_satctl::get_file_refuses_unsafe_names()
+{
+    QFETCH(QString, name);
+    const QDir inner(_work->filePath("inner"));
+    QVERIFY(QDir().mkpath(inner.path()));
+    const program_run r = ctl({"--verbose", "get-file", name, inner.path()});
+    QCOMPARE(r.code, 6);
+    QVERIFY2(r.err.contains("refusing to save"), r.err.constData());
+    QVERIFY(!r.err.contains(">>>"));
+    QCOMPARE(inner.entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
+    QCOMPARE(QDir(_work->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList{"inner"});
+}
+
+void tst_satctl::exit_codes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing port") << QStringList{"--port", "/nonexistent/tty", "get"} << 3
+                                  << "No such file or directory";
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << 2 << "unknown command";
+    QTest::newRow("bad baud") << QStringList{"--baud", "4800", "get"} << 2 << "--baud";
+    QTest::newRow("frequency in the gap") << QStringList{"--freq", "410", "get"} << 2 << "--freq";
+    QTest::newRow("type of another command")
+        << QStringList{"--type", "obc", "get"} << 2 << "does not work over this --type";
+    QTest::newRow("refused by the device") << QStringList{"rm", "NOSUCH.TXT"} << 5 << "ERR";
+}
+
+void tst_satctl::exit_codes()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    const program_run r = ctl(args);
+    QCOMPARE(r.code, code);
+    QVERIFY2(r.err.startsWith("satctl: ") && r.err.contains(message.toUtf8()), r.err.constData());
+    QCOMPARE(r.err.count('\n'), 1); // one line
+}
+
+void tst_satctl::beacons_with_time_stamps()
+{
+    start_sim({"--beacon-period", "1", "--beacon-text", "HELLO EARTH"});
+    const program_run text = ctl({"beacons", "--count", "2"}, QString(), 30000);
+    QVERIFY2(text.code == 0, qPrintable(describe(text)));
+    const QStringList lines = QString::fromLocal8Bit(text.out).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}  AX25 CQ "
+                                   "+\\[E0\\]KQ0SAT.*HELLO EARTH$");
+    for (const QString& line : lines)
+        QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+
+    const program_run json = ctl({"--json", "beacons", "--count", "1"}, QString(), 30000);
+    QVERIFY2(json.code == 0, qPrintable(describe(json)));
+    const QJsonObject b = QJsonDocument::fromJson(json.out).object();
+    QVERIFY(b.value("beacon").toString().endsWith("HELLO EARTH"));
+    QVERIFY(QDateTime::fromString(b.value("time").toString(), Qt::ISODateWithMs).isValid());
+
+    // --seconds ends a quiet listen without an error.
+    start_sim({"--beacon-period", "0"});
+    const program_run quiet = ctl({"beacons", "--seconds", "1"}, QString(), 30000);
+    QCOMPARE(quiet.code, 0);
+    QVERIFY(quiet.out.isEmpty());
+}
+
+void tst_satctl::fsps_and_xband()
+{
+    QCOMPARE(ctl({"fsps-rf", "437000000"}, _sim->fsps_port()).code, 0);
+    QCOMPARE(ctl({"fsps-att", "12"}, _sim->fsps_port()).code, 0);
+
+    const program_run set =
+        ctl({"--json", "xband", "set", "tx-power=12", "modcod=5"}, _sim->xband_port());
+    QVERIFY2(set.code == 0, qPrintable(describe(set)));
+    const QJsonObject v = json_of(set).toObject();
+    QCOMPARE(v.value("tx-power").toInt(), 12);
+    QCOMPARE(v.value("modcod").toInt(), 5);
+    const program_run report = ctl({"--json", "xband", "report", "--full"}, _sim->xband_port());
+    QVERIFY2(report.code == 0, qPrintable(describe(report)));
+    QCOMPARE(json_of(report).toObject().value("bytes").toArray().size(), 10);
+    QCOMPARE(ctl({"xband", "ls"}, _sim->xband_port()).code, 0);
+    QCOMPARE(ctl({"xband", "set", "tx-power=300"}, _sim->xband_port()).code, 2);
+
+    // A device that does not speak the text protocol stays silent.
+    const program_run silent = ctl({"--repeats-m", "0", "get"}, _sim->xband_port());
+    QCOMPARE(silent.code, 4);
+}
+
+void tst_satctl::transfer_under_faults()
+{
+    start_sim({"--drop", "0.05", "--corrupt", "0.05", "--seed", "11"});
+    const QByteArray data = random_bytes(16 * 1024, 5);
+    const QString local = _work->filePath("faults.dat");
+    QVERIFY(write_file(local, data));
+    const QStringList budget{"--repeats-s",  "12", "--repeats-m", "12", "--repeats-l", "12",
+                             "--repeats-xl", "12", "--persistent"};
+    const program_run put = ctl(budget + QStringList{"put", local, "FAULTS.DAT"});
+    QVERIFY2(put.code == 0, qPrintable(describe(put)));
+    const program_run get =
+        ctl(budget + QStringList{"get-file", "FAULTS.DAT", _work->filePath("back.dat")});
+    QVERIFY2(get.code == 0, qPrintable(describe(get)));
+    QCOMPARE(read_file(_work->filePath("back.dat")), data);
+    QCOMPARE(read_file(QDir(_sim->store()).filePath("FAULTS.DAT")), data);
+}
+
+void tst_satctl::interrupted_transfers_resume()
+{
+    start_sim({"--pacing"});
+    const QByteArray data = random_bytes(10 * 1024, 9);
+    const QString local = _work->filePath("big.dat");
+    QVERIFY(write_file(local, data));
+
+    // Interrupt an upload once it has begun.
+    const auto interrupted = [&](const QStringList& args) {
+        QProcess p;
+        p.start(satctl, QStringList{"--port", _sim->link()} + quick + args);
+        if (!p.waitForStarted(5000))
+            return -1;
+        QTest::qWait(2500);
+        ::kill(pid_t(p.processId()), SIGINT);
+        QElapsedTimer clock;
+        clock.start();
+        if (!p.waitForFinished(5000))
+            return -2;
+        if (clock.elapsed() > 2000)
+            return -3; // not prompt
+        return p.exitCode();
+    };
+    QCOMPARE(interrupted({"put", local, "BIG.DAT"}), 130);
+    qint64 partial = -1;
+    const program_run ls = ctl({"--json", "ls"});
+    QVERIFY2(ls.code == 0, qPrintable(describe(ls)));
+    for (const QJsonValue& e : json_of(ls).toArray()) {
+        if (e.toObject().value("name").toString() == QLatin1String("BIG.DAT"))
+            partial = e.toObject().value("size").toInt();
+    }
+    QVERIFY2(partial > 0 && partial < data.size(), qPrintable(QString::number(partial)));
+    const program_run put = ctl({"--json", "--resume", "put", local, "BIG.DAT"});
+    QVERIFY2(put.code == 0, qPrintable(describe(put)));
+    QVERIFY(json_of(put).toObject().value("resumed_at").toInt() > 0);
+    QCOMPARE(read_file(QDir(_sim->store()).filePath("BIG.DAT")), data);
+
+    const QString back = _work->filePath("back.dat");
+    QCOMPARE(interrupted({"get-file", "BIG.DAT", back}), 130);
+    const qint64 got = QFileInfo(back).size();
+    QVERIFY2(got > 0 && got < data.size(), qPrintable(QString::number(got)));
+    const program_run get = ctl({"--resume", "get-file", "BIG.DAT", back});
+    QVERIFY2(get.code == 0, qPrintable(describe(get)));
+    QCOMPARE(read_file(back), data);
+}
+
+void tst_satctl::simulator_removes_its_link()
+{
+    const QString link = _sim->link();
+    QVERIFY(QFileInfo(link).isSymLink());
+    QVERIFY(QFileInfo(_sim->fsps_port()).isSymLink());
+    QVERIFY(_sim->interrupt());
+    QCOMPARE(_sim->process().exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QVERIFY(!QFileInfo(_sim->xband_port()).isSymLink());
+
+    const program_run bad = run_program(satsim, {"--drop", "1.5"});
+    QCOMPARE(bad.code, 2);
+    QVERIFY(bad.err.contains("--drop '1.5'"));
+}
+
+KQ_TEST_MAIN(tst_satctl)
+#include "tst_satctl.moc"
