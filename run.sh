@@ -1,31 +1,43 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds if needed and runs the project's main job.
+# Installs what is missing, builds if needed, starts the simulated satellite
+# and drives it with the command-line driver: read the transceiver, list the
+# on-board computer, upload and download a file and verify it.
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh
 cmake -S . -B build >/dev/null
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
-cat <<'TXT'
-kqconf: configurator for the radio and computer modules of a small satellite.
+bin=build/bin
+work=$(mktemp -d)
+link=$work/uhf
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill -INT "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
-Built so far (in build/):
-  lib/libserline.so      serial transport: one I/O thread per port, blocking calls, stop from any thread
-  lib/libsatcmd.so       text protocol and engine with relays; UHF, FSPS, OBC and X-band modules
-  bin/tst_*              the test programs (./test.sh runs them all)
-  bin/serial_roundtrip   transport benchmark
-  bin/command_roundtrip  status-word reads against the simulated transceiver
-  bin/ax25_decode        AX.25 decoder throughput
-  bin/uhf_flash          firmware flash through the stack against the simulated transceiver
-  bin/obc_transfer       file transfer through two relays to the simulated on-board computer
+"$bin/satsim" --link "$link" >"$work/satsim.log" 2>&1 &
+sim_pid=$!
+for _ in $(seq 50); do grep -q '^ready' "$work/satsim.log" 2>/dev/null && break; sleep 0.1; done
+grep -q '^ready' "$work/satsim.log" || { cat "$work/satsim.log"; exit 1; }
+sed -n '1,6p' "$work/satsim.log" | sed 's/^/satsim  /'
 
-The simulator program and the command-line driver are not there yet. Meanwhile,
-here is the whole stack talking to the simulated transceiver on a pseudo-terminal:
-TXT
-build/bin/command_roundtrip 1000
+step() { echo; echo "\$ satctl $*"; "$bin/satctl" --port "$link" "$@"; }
+
+step get version freq rf-mode beacon src-call text-beacon
+step set dst-call=QQ1AB text-beacon-period=120
+step get dst-call text-beacon-period
+step --type xhf-xhf get version rssi
+step ls
+head -c 20000 /dev/urandom >"$work/sample.dat"
+step put "$work/sample.dat" SAMPLE.DAT
+step get-file SAMPLE.DAT "$work/back.dat"
+step checksum SAMPLE.DAT "$work/back.dat"
+cmp "$work/sample.dat" "$work/back.dat" && echo "sample.dat came back byte for byte"
+step mode
+step --json beacons --count 1 --seconds 15
 echo
-build/bin/uhf_flash 16
-echo
-build/bin/obc_transfer 1
-echo
-build/bin/ax25_decode 2
+echo "Done. Try it yourself: build/bin/satsim in one terminal, then"
+echo "  build/bin/satctl --port <the link it prints> get"

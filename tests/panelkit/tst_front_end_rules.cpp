@@ -1,0 +1,173 @@
+#include "panelkit/connection_route.h"
+#include "panelkit/obc_file_names.h"
+#include "test_environment.h"
+
+QT_WARNING_DISABLE_DEPRECATED // the route is a QLinkedList
+
+    using namespace kq::gui;
+using namespace kq::api::proto;
+
+Q_DECLARE_METATYPE(connection_type_e)
+
+namespace {
+
+// A route as "role:address:type" per hop.
+QStringList hops(const route_t& route)
+{
+    QStringList out;
+    for (const module_connect_props_t& h : route)
+        out << QStringLiteral("%1:%2:%3").arg(h.role).arg(h.dev_addr, 0, 16).arg(h.module_type);
+    return out;
+}
+
+} // namespace
+
+// Rules shared by the configurator's panels and the command-line driver.
+class tst_front_end_rules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void routes_data();
+    void routes();
+    void relay_carries_frequency_and_mode();
+    void mhz_to_hz_data();
+    void mhz_to_hz();
+    void short_names_data();
+    void short_names();
+    void local_names_data();
+    void local_names();
+    void resume_positions_data();
+    void resume_positions();
+};
+
+void tst_front_end_rules::routes_data()
+{
+    QTest::addColumn<connection_type_e>("type");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("none") << connection_none << QStringList{};
+    QTest::newRow("xHF") << connection_xhf << QStringList{"3:22:2"};
+    QTest::newRow("xHF->xHF") << connection_xhf_xhf << QStringList{"1:22:2", "3:23:2"};
+    QTest::newRow("OBC") << connection_obc << QStringList{"3:11:1"};
+    QTest::newRow("xHF->xHF->OBC")
+        << connection_xhf_xhf_obc << QStringList{"1:22:2", "2:23:2", "3:11:1"};
+    QTest::newRow("beacon receiver") << connection_beacon << QStringList{"1:22:2", "3:23:2"};
+}
+
+void tst_front_end_rules::routes()
+{
+    QFETCH(connection_type_e, type);
+    QFETCH(QStringList, expected);
+    QCOMPARE(hops(build_route(type, route_choice_t())), expected);
+}
+
+void tst_front_end_rules::relay_carries_frequency_and_mode()
+{
+    route_choice_t c;
+    c.frequency_mhz = 437.05;
+    c.rf_mode = rf_mode_19200_9600;
+    const route_t route = build_route(connection_xhf_xhf_obc, c);
+    QCOMPARE(route.first().frequency, uint64_t(437050000));
+    QCOMPARE(route.first().rf_mode, rf_mode_19200_9600);
+    // Hops past the local relay keep the record defaults.
+    QCOMPARE(route.last().frequency, uint64_t(420000000));
+    QCOMPARE(route.last().rf_mode, rf_mode_1200_600);
+    QCOMPARE(rf_mode_labels().value(3), QStringLiteral("2GFSK-9600-2400"));
+}
+
+void tst_front_end_rules::mhz_to_hz_data()
+{
+    QTest::addColumn<double>("mhz");
+    QTest::addColumn<qulonglong>("hz");
+    QTest::newRow("437.05 is not one hertz short") << 437.05 << 437050000ull;
+    QTest::newRow("435") << 435.0 << 435000000ull;
+    QTest::newRow("kHz step") << 401.125 << 401125000ull;
+    QTest::newRow("negative") << -1.0 << 0ull;
+}
+
+void tst_front_end_rules::mhz_to_hz()
+{
+    QFETCH(double, mhz);
+    QFETCH(qulonglong, hz);
+    QCOMPARE(qulonglong(kq::gui::mhz_to_hz(mhz)), hz);
+}
+
+void tst_front_end_rules::short_names_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("NAME.TXT") << "NAME.TXT" << true;
+    QTest::newRow("no suffix") << "README" << true;
+    QTest::newRow("path is not looked at") << "/home/x/LOG1.TXT" << true;
+    QTest::newRow("9-character base") << "LONGNAME1.TXT" << false;
+    QTest::newRow("4-character suffix") << "DATA.JSON" << false;
+    QTest::newRow("two dots") << "A.B.C" << false;
+    QTest::newRow("empty base") << ".TXT" << false;
+}
+
+void tst_front_end_rules::short_names()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, ok);
+    QCOMPARE(obc_files::is_short_name(name), ok);
+}
+
+void tst_front_end_rules::local_names_data()
+{
+    QTest::addColumn<QString>("obc_name");
+    QTest::addColumn<QString>("local");
+    QTest::newRow("plain") << "LOG1.TXT"
+                           << "LOG1.TXT";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("dot") << "."
+                         << "";
+    QTest::newRow("parent") << ".."
+                            << "";
+    QTest::newRow("climbing") << "../x"
+                              << "";
+    QTest::newRow("absolute") << "/etc/passwd"
+                              << "";
+    QTest::newRow("backslash") << "..\\x"
+                               << "";
+    QTest::newRow("NUL") << QString::fromLatin1("A\0B", 3) << "";
+    QTest::newRow("blanks around parent") << " .. "
+                                          << "";
+}
+
+void tst_front_end_rules::local_names()
+{
+    QFETCH(QString, obc_name);
+    QFETCH(QString, local);
+    QString why;
+    QCOMPARE(obc_files::local_name_for(obc_name, &why), local);
+    QCOMPARE(why.isEmpty(), !local.isEmpty());
+}
+
+void tst_front_end_rules::resume_positions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<uint>("obc_size");
+    QTest::addColumn<uint>("content");
+    QTest::addColumn<uint>("upload_from");
+    QTest::newRow("1000 backs off to 872") << "A.DAT" << 1000u << 1000u << 872u;
+    QTest::newRow("100 backs off to 4") << "A.DAT" << 100u << 100u << 4u;
+    QTest::newRow("0 is a fresh upload") << "A.DAT" << 0u << 0u << 0u;
+    QTest::newRow(".BIN less its header") << "APP.BIN" << 1004u << 1000u << 872u;
+    QTest::newRow(".bin in any case") << "app.bin" << 104u << 100u << 4u;
+    QTest::newRow(".BIN header only") << "APP.BIN" << 4u << 0u << 0u;
+    QTest::newRow(".BIN shorter than a header") << "APP.BIN" << 2u << 0u << 0u;
+}
+
+void tst_front_end_rules::resume_positions()
+{
+    QFETCH(QString, name);
+    QFETCH(uint, obc_size);
+    QFETCH(uint, content);
+    QFETCH(uint, upload_from);
+    QCOMPARE(uint(obc_files::content_size(name, obc_size)), content);
+    QCOMPARE(uint(obc_files::upload_resume_position(content)), upload_from);
+}
+
+KQ_TEST_MAIN(tst_front_end_rules)
+#include "tst_front_end_rules.moc"
