@@ -103,7 +103,15 @@ void sim_link::run()
 {
     QByteArray buffer;
     char chunk[4096];
+    // A frame the sender broke off (a program stopped halfway through a
+    // block) is dropped after a pause, as a receiver's inter-byte timeout
+    // would, instead of swallowing the start of the next command.
+    constexpr int64_t abandon_ms = 300;
+    QElapsedTimer since_byte;
+    since_byte.start();
     while (!_stop.load()) {
+        if (!buffer.isEmpty() && since_byte.elapsed() > abandon_ms)
+            buffer.clear();
         if (_close.exchange(false))
             _pair.close_master();
         const int fd = _pair.master_fd();
@@ -125,6 +133,7 @@ void sim_link::run()
         if (n <= 0)
             continue;
         buffer.append(chunk, int(n));
+        since_byte.restart();
         while (_take_frame(buffer)) {
         }
     }
