@@ -244,52 +244,50 @@ exit_code_e run_mode(const ctl_options& o, const ctl_output& out)
     return exit_ok;
 }
 
-// "now" is the workstation's local clock, "utc" its UTC clock.
-QDateTime clock_for(const QString& which)
+// Reads or sets one part of the OBC's clock: "now" is the workstation's
+// local clock, "utc" its UTC clock, otherwise the value as written.
+template<typename T>
+exit_code_e run_clock(const ctl_options& o, const ctl_output& out, const QString& key,
+                      const QString& accepted, T (QDateTime::*part)() const,
+                      T (*from_text)(const QString&), QString (*to_text)(const T&),
+                      T (obc_module::*get)(), void (obc_module::*set)(const T&))
 {
-    return which == QLatin1String("utc") ? QDateTime::currentDateTimeUtc()
-                                         : QDateTime::currentDateTime();
+    expect_arguments(o, 0, 1);
+    const QString arg = o.arguments.value(0).toLower();
+    T wanted;
+    if (arg == QLatin1String("now"))
+        wanted = (QDateTime::currentDateTime().*part)();
+    else if (arg == QLatin1String("utc"))
+        wanted = (QDateTime::currentDateTimeUtc().*part)();
+    else if (!arg.isEmpty())
+        wanted = from_text(arg);
+    if (!arg.isEmpty() && !wanted.isValid())
+        throw ctl_error(exit_usage, QStringLiteral("%1 '%2': %3").arg(key, arg, accepted));
+    ctl_session s(o, target_e::obc);
+    auto& obc = s.module<obc_module>();
+    if (wanted.isValid())
+        (obc.*set)(wanted);
+    const QString text = to_text(wanted.isValid() ? wanted : (obc.*get)());
+    out.result(QJsonObject{{key, text}}, {key + QStringLiteral(": ") + text});
+    return exit_ok;
 }
 
 exit_code_e run_time(const ctl_options& o, const ctl_output& out)
 {
-    expect_arguments(o, 0, 1);
-    const QString arg = o.arguments.value(0).toLower();
-    QTime wanted;
-    if (arg == QLatin1String("now") || arg == QLatin1String("utc"))
-        wanted = clock_for(arg).time();
-    else if (!arg.isEmpty())
-        wanted = QTime::fromString(arg, QStringLiteral("HH:mm:ss"));
-    if (!arg.isEmpty() && !wanted.isValid())
-        throw ctl_error(exit_usage, QStringLiteral("time '%1': now, utc or HH:MM:SS").arg(arg));
-    ctl_session s(o, target_e::obc);
-    auto& obc = s.module<obc_module>();
-    if (wanted.isValid())
-        obc.set_time(wanted);
-    const QString text =
-        (wanted.isValid() ? wanted : obc.get_time()).toString(QStringLiteral("HH:mm:ss"));
-    out.result(QJsonObject{{"time", text}}, {QStringLiteral("time: ") + text});
-    return exit_ok;
+    return run_clock<QTime>(
+        o, out, QStringLiteral("time"), QStringLiteral("now, utc or HH:MM:SS"), &QDateTime::time,
+        [](const QString& t) { return QTime::fromString(t, QStringLiteral("HH:mm:ss")); },
+        [](const QTime& t) { return t.toString(QStringLiteral("HH:mm:ss")); },
+        &obc_module::get_time, &obc_module::set_time);
 }
 
 exit_code_e run_date(const ctl_options& o, const ctl_output& out)
 {
-    expect_arguments(o, 0, 1);
-    const QString arg = o.arguments.value(0).toLower();
-    QDate wanted;
-    if (arg == QLatin1String("now") || arg == QLatin1String("utc"))
-        wanted = clock_for(arg).date();
-    else if (!arg.isEmpty())
-        wanted = QDate::fromString(arg, Qt::ISODate);
-    if (!arg.isEmpty() && !wanted.isValid())
-        throw ctl_error(exit_usage, QStringLiteral("date '%1': now, utc or YYYY-MM-DD").arg(arg));
-    ctl_session s(o, target_e::obc);
-    auto& obc = s.module<obc_module>();
-    if (wanted.isValid())
-        obc.set_date(wanted);
-    const QString text = (wanted.isValid() ? wanted : obc.get_date()).toString(Qt::ISODate);
-    out.result(QJsonObject{{"date", text}}, {QStringLiteral("date: ") + text});
-    return exit_ok;
+    return run_clock<QDate>(
+        o, out, QStringLiteral("date"), QStringLiteral("now, utc or YYYY-MM-DD"), &QDateTime::date,
+        [](const QString& t) { return QDate::fromString(t, Qt::ISODate); },
+        [](const QDate& d) { return d.toString(Qt::ISODate); }, &obc_module::get_date,
+        &obc_module::set_date);
 }
 
 } // namespace
