@@ -28,6 +28,11 @@ bool parse_hex(const QString& digits, uint32_t& value)
 
 } // namespace
 
+HexSpinBox::HexSpinBox(QWidget* parent)
+    : HexSpinBox(true, parent)
+{
+}
+
 HexSpinBox::HexSpinBox(bool limit_16bit_, QWidget* parent)
     : QSpinBox(parent)
     , limit_16bit(limit_16bit_)

@@ -15,7 +15,9 @@ class PANELKIT_EXPORT HexSpinBox : public QSpinBox
     Q_OBJECT
 
 public:
-    explicit HexSpinBox(bool limit_16bit, QWidget* parent = nullptr);
+    // The 16-bit variant, as forms create it.
+    explicit HexSpinBox(QWidget* parent = nullptr);
+    HexSpinBox(bool limit_16bit, QWidget* parent);
 
     uint32_t hexValue() const { return static_cast<uint32_t>(value()); }
     void setHexValue(uint32_t value) { setValue(static_cast<int>(value)); }

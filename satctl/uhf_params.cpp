@@ -124,7 +124,8 @@ QString uart_text(uart_baud_e code)
 
 QString hex(uint32_t v, int width)
 {
-    return QStringLiteral("0x%1").arg(v, width, 16, QLatin1Char('0')).toUpper().replace("0X", "0x");
+    return QStringLiteral("0x") +
+           QStringLiteral("%1").arg(v, width, 16, QLatin1Char('0')).toUpper();
 }
 
 uhf_param_t ro(const QString& name, const QString& caption,

@@ -39,12 +39,12 @@ private slots:
 
 void tst_hex_spin_box::ranges()
 {
-    const HexSpinBox narrow(true);
+    const HexSpinBox narrow(true, nullptr);
     QCOMPARE(narrow.minimum(), 0);
     QCOMPARE(narrow.maximum(), 0xFFFF);
     QCOMPARE(narrow.prefix(), QStringLiteral("0x"));
     QCOMPARE(narrow.displayIntegerBase(), 16);
-    const HexSpinBox wide(false);
+    const HexSpinBox wide(false, nullptr);
     QCOMPARE(wide.minimum(), std::numeric_limits<int>::min());
     QCOMPARE(wide.maximum(), std::numeric_limits<int>::max());
 }
@@ -64,7 +64,7 @@ void tst_hex_spin_box::text_from_value()
 {
     QFETCH(int, value);
     QFETCH(QString, text);
-    const probe_t box(false);
+    const probe_t box(false, nullptr);
     QCOMPARE(box.textFromValue(value), text);
 }
 
@@ -84,7 +84,7 @@ void tst_hex_spin_box::value_from_text()
 {
     QFETCH(QString, text);
     QFETCH(int, value);
-    const probe_t box(false);
+    const probe_t box(false, nullptr);
     QCOMPARE(box.valueFromText(text), value);
 }
 
@@ -126,7 +126,7 @@ void tst_hex_spin_box::validate()
     QFETCH(int, state);
     QFETCH(QString, output);
     QFETCH(int, out_pos);
-    const probe_t box(limit16);
+    const probe_t box(limit16, nullptr);
     QCOMPARE(int(box.validate(input, pos)), state);
     QCOMPARE(input, output);
     QCOMPARE(pos, out_pos);
@@ -136,7 +136,7 @@ void tst_hex_spin_box::validate()
 // must land behind the one before.
 void tst_hex_spin_box::typing_digits_one_by_one()
 {
-    probe_t box(true);
+    probe_t box(true, nullptr);
     box.lineEdit()->selectAll();
     QTest::keyClicks(&box, QStringLiteral("1a2f"));
     QCOMPARE(box.lineEdit()->text(), QStringLiteral("0x1A2F"));
@@ -147,11 +147,11 @@ void tst_hex_spin_box::typing_digits_one_by_one()
 
 void tst_hex_spin_box::hex_value_round_trip()
 {
-    HexSpinBox wide(false);
+    HexSpinBox wide(false, nullptr);
     wide.setHexValue(0xDEADBEEF);
     QCOMPARE(wide.hexValue(), 0xDEADBEEFu);
     QCOMPARE(wide.text(), QStringLiteral("0xDEADBEEF"));
-    HexSpinBox narrow(true);
+    HexSpinBox narrow(true, nullptr);
     narrow.setHexValue(0x12345);
     QCOMPARE(narrow.hexValue(), 0xFFFFu); // clamped into 16 bits
 }

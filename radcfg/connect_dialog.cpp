@@ -1,0 +1,180 @@
+#include "connect_dialog.h"
+
+#include "ui_connect_dialog.h"
+
+#include <QSerialPortInfo>
+#include <QSettings>
+
+#include <algorithm>
+
+namespace radcfg {
+
+using namespace kq::gui;
+
+namespace {
+
+QStringList& extra_ports()
+{
+    static QStringList ports;
+    return ports;
+}
+
+// Port names in plain string order (so COM10 sorts before COM2).
+QStringList sorted_ports()
+{
+    QStringList names = extra_ports();
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (!names.contains(info.portName()))
+            names << info.portName();
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const QString key_port = QStringLiteral("last/connect_cb_serial_port");
+const QString key_connection = QStringLiteral("last/connect_cb_connection");
+const QString key_uart = QStringLiteral("last/connect_cb_uart_speed");
+const QString key_rf_mode = QStringLiteral("last/connect_cb_local_rf_mode");
+const QString key_local = QStringLiteral("last/connect_sb_local_address");
+const QString key_frequency = QStringLiteral("last/connect_sb_local_frequency");
+const QString key_remote = QStringLiteral("last/connect_sb_remote_address");
+const QString key_obc = QStringLiteral("last/connect_sb_obc_address");
+
+} // namespace
+
+void connect_dialog::set_extra_ports(const QStringList& ports)
+{
+    extra_ports() = ports;
+}
+
+connect_dialog::connect_dialog(QWidget* parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::connect_dialog>())
+{
+    ui->setupUi(this);
+    loading = true;
+    const QStringList types{tr("<< select >>"),       "xHF", "xHF->xHF", "OBC", "xHF->xHF->OBC",
+                            tr("X25 beacon receiver")};
+    for (int i = 0; i < types.size(); ++i)
+        ui->cb_connection->addItem(types.at(i), i);
+    ui->cb_connection->setCurrentIndex(0);
+    for (const QString& port : sorted_ports())
+        ui->cb_serial_port->addItem(port, port);
+    ui->cb_uart_speed->addItem(QStringLiteral("9600"), 0);
+    ui->cb_uart_speed->addItem(QStringLiteral("19200"), 2);
+    ui->cb_uart_speed->addItem(QStringLiteral("115200"), 3);
+    ui->cb_uart_speed->setCurrentIndex(2);
+    const QStringList& modes = rf_mode_labels();
+    for (int i = 0; i < modes.size(); ++i)
+        ui->cb_local_rf_mode->addItem(modes.at(i), i);
+    ui->cb_local_rf_mode->setCurrentIndex(3);
+    _load_saved_values();
+}
+
+connect_dialog::~connect_dialog() = default;
+
+int connect_dialog::get_uart_speed() const
+{
+    return ui->cb_uart_speed->currentData().toInt();
+}
+
+void connect_dialog::_load_saved_values()
+{
+    const QSettings s;
+    loading = true;
+    ui->cb_serial_port->setCurrentText(s.value(key_port, QString()).toString());
+    ui->cb_uart_speed->setCurrentIndex(s.value(key_uart, 2).toInt());
+    ui->cb_local_rf_mode->setCurrentIndex(s.value(key_rf_mode, 3).toInt());
+    ui->sb_local_address->setValue(s.value(key_local, 34).toInt());
+    ui->sb_remote_address->setValue(s.value(key_remote, 35).toInt());
+    ui->sb_obc_address->setValue(s.value(key_obc, 17).toInt());
+    ui->sb_local_frequency->setValue(s.value(key_frequency, 435.0).toDouble());
+    last_frequency = ui->sb_local_frequency->value();
+    loading = false;
+    ui->cb_connection->setCurrentIndex(s.value(key_connection, 0).toInt());
+    _enable_controls();
+}
+
+void connect_dialog::_save_values() const
+{
+    QSettings s;
+    s.setValue(key_port, ui->cb_serial_port->currentText());
+    s.setValue(key_connection, ui->cb_connection->currentIndex());
+    s.setValue(key_uart, ui->cb_uart_speed->currentIndex());
+    s.setValue(key_rf_mode, ui->cb_local_rf_mode->currentIndex());
+    s.setValue(key_local, ui->sb_local_address->value());
+    s.setValue(key_frequency, ui->sb_local_frequency->value());
+    s.setValue(key_remote, ui->sb_remote_address->value());
+    s.setValue(key_obc, ui->sb_obc_address->value());
+}
+
+void connect_dialog::on_cb_connection_currentIndexChanged(int)
+{
+    _enable_controls();
+}
+
+void connect_dialog::_enable_controls()
+{
+    if (loading)
+        return;
+    const uint type = ui->cb_connection->currentData().toUInt();
+    const bool local = type == connection_xhf || type == connection_xhf_xhf ||
+                       type == connection_xhf_xhf_obc || type == connection_beacon;
+    const bool remote = type == connection_xhf_xhf || type == connection_xhf_xhf_obc;
+    const bool obc = type == connection_obc || type == connection_xhf_xhf_obc;
+    const bool radio = type != connection_xhf;
+    ui->gb_local_xhf->setEnabled(local);
+    ui->gb_remote_xhf->setEnabled(remote);
+    ui->gb_obc->setEnabled(obc);
+    for (QWidget* w : {static_cast<QWidget*>(ui->lbl_local_frequency),
+                       static_cast<QWidget*>(ui->sb_local_frequency),
+                       static_cast<QWidget*>(ui->lbl_local_rf_mode),
+                       static_cast<QWidget*>(ui->cb_local_rf_mode)})
+        w->setEnabled(radio);
+    ui->btn_connect->setEnabled(ui->cb_connection->currentIndex() > 0 &&
+                                ui->cb_serial_port->currentIndex() >= 0);
+}
+
+void connect_dialog::on_btn_refresh_comports_clicked()
+{
+    ui->cb_serial_port->clear();
+    for (const QString& port : sorted_ports())
+        ui->cb_serial_port->addItem(port, port);
+    ui->cb_serial_port->setCurrentText(QSettings().value(key_port, QString()).toString());
+    _enable_controls();
+}
+
+// Frequencies strictly between 403 and 430 MHz are not for this radio: one
+// entering the gap from above goes back to 430, one from below to 403.
+void connect_dialog::on_sb_local_frequency_valueChanged(double value)
+{
+    if (value <= 403.0 || value >= 430.0)
+        return;
+    const double from = last_frequency;
+    last_frequency = value;
+    ui->sb_local_frequency->setValue(value - from <= 0 ? 430.0 : 403.0);
+}
+
+void connect_dialog::on_btn_connect_clicked()
+{
+    _save_values();
+    route_choice_t choice;
+    choice.local_address = uint32_t(ui->sb_local_address->value());
+    choice.remote_address = uint32_t(ui->sb_remote_address->value());
+    choice.obc_address = uint32_t(ui->sb_obc_address->value());
+    choice.frequency_mhz = ui->sb_local_frequency->value();
+    choice.rf_mode = kq::api::proto::rf_mode_e(ui->cb_local_rf_mode->currentData().toInt());
+    connection_type = ui->cb_connection->currentData().toUInt();
+    serial_port = ui->cb_serial_port->currentText();
+    props.route = build_route(connection_type_e(connection_type), choice);
+    props.persistent = false;
+    props.probe = false;
+    accept();
+}
+
+void connect_dialog::on_btn_close_clicked()
+{
+    reject();
+}
+
+} // namespace radcfg

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "panelkit/sat_worker.h"
+#include "satcmd/connect_props.h"
+#include "serline/serial_port_settings.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class QVBoxLayout;
+
+namespace kq::api::proto {
+class kq_module;
+class media;
+} // namespace kq::api::proto
+
+namespace radcfg {
+
+namespace Ui {
+class MainWindow;
+}
+
+// The configurator's window: at most one connection at a time (the serial
+// media, one module on it and the panel for that module), the dialogs, and
+// the status bar with the connection, the running operation and progress.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow();
+    ~MainWindow() override;
+
+    kq::gui::sat_worker* current_worker() const { return worker; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void _show_connect_status(const kq::api::proto::serial_port_settings_t& media,
+                              const kq::api::proto::connect_props_t& props);
+    void _on_flash_progress(const QString& step, uint32_t pos, uint32_t length);
+    void _on_operation_control(kq::gui::sat_worker::operation_type_e operation,
+                               kq::gui::sat_worker::operation_status_e status);
+
+public slots:
+    void on_actionnew_connection_triggered();
+    void on_action_close_connection_triggered();
+    void on_action_exit_triggered();
+    void on_action_settings_triggered();
+    void on_action_About_triggered();
+    void on_actionCRC32_Calculator_triggered();
+    void on_action_stop_triggered();
+
+private:
+    void _close_connection();
+    static bool _ask(QWidget* parent, const QString& title, const QString& text);
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    QVBoxLayout* layout = nullptr;
+    kq::api::proto::kq_module* module = nullptr;
+    kq::gui::sat_worker* worker = nullptr;
+    kq::api::proto::media* media = nullptr;
+    QWidget* panel = nullptr;
+    QLabel* lbl_connection = nullptr;
+    QLabel* lbl_operation = nullptr;
+    QProgressBar* progress = nullptr;
+};
+
+} // namespace radcfg
