@@ -23,248 +23,245 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-QT_WARNING_DISABLE_DEPRECATED // the route is a QLinkedList
+// The route is a QLinkedList.
+QT_WARNING_DISABLE_DEPRECATED
 
-    namespace radcfg
+namespace radcfg {
+
+using namespace kq::api::proto;
+using kq::gui::sat_worker;
+
+namespace {
+
+// Each dialog lives for one exec().
+template<typename Dialog>
+int run_dialog(QWidget* parent)
 {
+    Dialog dialog(parent);
+    dialog.setModal(true);
+    dialog.show();
+    return dialog.exec();
+}
 
-    using namespace kq::api::proto;
-    using kq::gui::sat_worker;
+QString hop_address(uint32_t address)
+{
+    return QStringLiteral("0x") +
+           QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
+}
 
-    namespace {
+} // namespace
 
-    // Each dialog lives for one exec().
-    template<typename Dialog>
-    int run_dialog(QWidget* parent)
-    {
-        Dialog dialog(parent);
-        dialog.setModal(true);
-        dialog.show();
-        return dialog.exec();
+MainWindow::MainWindow()
+    : ui(std::make_unique<Ui::MainWindow>())
+{
+    ui->setupUi(this);
+    layout = new QVBoxLayout(ui->centralWidget);
+    lbl_connection = new QLabel(this);
+    lbl_connection->setObjectName(QStringLiteral("lbl_connection"));
+    lbl_operation = new QLabel(this);
+    lbl_operation->setObjectName(QStringLiteral("lbl_operation"));
+    progress = new QProgressBar(this);
+    progress->setObjectName(QStringLiteral("progress"));
+    progress->hide();
+    ui->statusBar->addWidget(lbl_connection);
+    ui->statusBar->addWidget(lbl_operation);
+    ui->statusBar->addWidget(progress, 1);
+    lbl_connection->setText(tr("Connection: none"));
+    setWindowTitle(windowTitle() + QStringLiteral(", version ") +
+                   QString::fromLatin1(version_string));
+}
+
+MainWindow::~MainWindow()
+{
+    delete panel;
+    delete module;
+    delete media;
+}
+
+bool MainWindow::_ask(QWidget* parent, const QString& title, const QString& text)
+{
+    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::NoButton) == QMessageBox::Yes;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The application ends only through the quit of the exit question.
+    event->ignore();
+    on_action_exit_triggered();
+}
+
+void MainWindow::_show_connect_status(const serial_port_settings_t& settings,
+                                      const connect_props_t& props)
+{
+    QStringList hops;
+    for (const module_connect_props_t& hop : props.route)
+        hops << hop_address(hop.dev_addr);
+    QString text =
+        QStringLiteral("Connection: port=%1 speed=%2 module=%3")
+            .arg(settings.port_name)
+            .arg(settings.baud_rate)
+            .arg(props.route.isEmpty() ? hop_address(0) : hop_address(props.route.last().dev_addr));
+    if (!hops.isEmpty())
+        text += QStringLiteral(" route=") + hops.join(QLatin1Char(':'));
+    lbl_connection->setText(text);
+}
+
+void MainWindow::_on_flash_progress(const QString&, uint32_t pos, uint32_t length)
+{
+    progress->setMinimum(0);
+    progress->setMaximum(int(length));
+    progress->setValue(int(pos));
+}
+
+void MainWindow::_on_operation_control(sat_worker::operation_type_e operation,
+                                       sat_worker::operation_status_e status)
+{
+    if (status != sat_worker::begin) {
+        ui->action_stop->setEnabled(false);
+        lbl_operation->clear();
+        // After a flash the bar keeps its last value until the next operation.
+        if (operation != sat_worker::FLASH)
+            progress->hide();
+        return;
     }
-
-    QString hop_address(uint32_t address)
-    {
-        return QStringLiteral("0x") +
-               QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
+    ui->action_stop->setEnabled(worker != nullptr);
+    static const QMap<sat_worker::operation_type_e, const char*> texts{
+        {sat_worker::READ, QT_TR_NOOP("Reading ...")},
+        {sat_worker::WRITE, QT_TR_NOOP("Writing ...")},
+        {sat_worker::RESET, QT_TR_NOOP("Resetting ...")},
+        {sat_worker::FLASH, QT_TR_NOOP("Flashing ...")},
+        {sat_worker::UPLOAD, QT_TR_NOOP("Transferring ...")},
+        {sat_worker::DOWNLOAD, QT_TR_NOOP("Transferring ...")},
+        {sat_worker::AX25_BEACON, QT_TR_NOOP("Waiting for AX25 beacon ...")},
+        {sat_worker::ERASE, QT_TR_NOOP("Erasing file ...")},
+        {sat_worker::DIR, QT_TR_NOOP("Waiting list ...")}};
+    lbl_operation->setText(texts.contains(operation) ? tr(texts.value(operation)) : QString());
+    const bool with_progress = operation == sat_worker::FLASH || operation == sat_worker::UPLOAD ||
+                               operation == sat_worker::DOWNLOAD;
+    if (with_progress) {
+        progress->setRange(0, 100);
+        progress->setValue(0);
     }
+    progress->setVisible(with_progress);
+}
 
-    } // namespace
+void MainWindow::on_actionnew_connection_triggered()
+{
+    connect_dialog dialog(this);
+    dialog.setModal(true);
+    dialog.show();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    _close_connection();
 
-    MainWindow::MainWindow()
-        : ui(std::make_unique<Ui::MainWindow>())
-    {
-        ui->setupUi(this);
-        layout = new QVBoxLayout(ui->centralWidget);
-        lbl_connection = new QLabel(this);
-        lbl_connection->setObjectName(QStringLiteral("lbl_connection"));
-        lbl_operation = new QLabel(this);
-        lbl_operation->setObjectName(QStringLiteral("lbl_operation"));
-        progress = new QProgressBar(this);
-        progress->setObjectName(QStringLiteral("progress"));
-        progress->hide();
-        ui->statusBar->addWidget(lbl_connection);
-        ui->statusBar->addWidget(lbl_operation);
-        ui->statusBar->addWidget(progress, 1);
-        lbl_connection->setText(tr("Connection: none"));
-        setWindowTitle(windowTitle() + QStringLiteral(", version ") +
-                       QString::fromLatin1(version_string));
+    serial_port_settings_t settings;
+    settings.port_name = dialog.get_serial_port();
+    settings.baud_rate = serial_port::uart_baud_to_baud_rate(uart_baud_e(dialog.get_uart_speed()));
+    factory f;
+    media = f.create_media(factory::media_serial_port, settings);
+    const connect_props_t props = *dialog.get_connect_props();
+    _show_connect_status(settings, props);
+
+    const uint32_t type = dialog.get_connection_type();
+    QString kind;
+    switch (type) {
+    case kq::gui::connection_xhf:
+    case kq::gui::connection_xhf_xhf:
+        module = f.create_module(module_type_uhf, factory::proto_kqttc, media, props);
+        connect(module, &kq_module::on_flash_progress, this, &MainWindow::_on_flash_progress);
+        kind = type == kq::gui::connection_xhf ? QStringLiteral("xHF") : QStringLiteral("xHF->xHF");
+        break;
+    case kq::gui::connection_obc:
+    case kq::gui::connection_xhf_xhf_obc: {
+        module = f.create_module(module_type_obc, factory::proto_kqttc, media, props);
+        auto* obc = qobject_cast<obc_module*>(module);
+        connect(module, &kq_module::on_flash_progress, this, &MainWindow::_on_flash_progress);
+        connect(obc, &obc_module::on_get_file_progress, this, &MainWindow::_on_flash_progress);
+        connect(obc, &obc_module::on_put_file_progress, this, &MainWindow::_on_flash_progress);
+        kind = type == kq::gui::connection_obc ? QStringLiteral("OBC")
+                                               : QStringLiteral("xHF->xHF->OBC");
+        break;
     }
+    case kq::gui::connection_beacon:
+        module = f.create_module(module_type_uhf, factory::proto_kqttc, media, props);
+        kind = tr("X25 beacon receiver");
+        break;
+    default:
+        break;
+    }
+    if (module) {
+        auto* p = new connection_panel(this, module, kind);
+        panel = p;
+        worker = p->worker();
+        if (type != kq::gui::connection_beacon)
+            connect(worker, &sat_worker::on_operation_control, this,
+                    &MainWindow::_on_operation_control);
+        layout->addWidget(panel);
+        panel->show();
+    }
+    ui->action_close_connection->setEnabled(true);
+}
 
-    MainWindow::~MainWindow()
-    {
+void MainWindow::_close_connection()
+{
+    if (media)
+        media->stop_request(); // a blocked exchange ends before the panel waits for it
+    if (panel) {
+        layout->removeWidget(panel);
         delete panel;
-        delete module;
-        delete media;
+        panel = nullptr;
+        worker = nullptr;
     }
+    delete module;
+    module = nullptr;
+    delete media;
+    media = nullptr;
+    lbl_connection->setText(tr("Connection: none"));
+}
 
-    bool MainWindow::_ask(QWidget * parent, const QString& title, const QString& text)
-    {
-        return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::NoButton) == QMessageBox::Yes;
+void MainWindow::on_action_close_connection_triggered()
+{
+    if (!_ask(this, tr("Close"), tr("Close connection?")))
+        return;
+    _close_connection();
+    ui->action_close_connection->setEnabled(false);
+}
+
+void MainWindow::on_action_exit_triggered()
+{
+    if (!_ask(this, tr("Quit"), tr("Quit application?")))
+        return;
+    if (panel) {
+        layout->removeWidget(panel);
+        delete panel;
+        panel = nullptr;
+        worker = nullptr;
     }
+    QApplication::quit();
+}
 
-    void MainWindow::closeEvent(QCloseEvent * event)
-    {
-        // The application ends only through the quit of the exit question.
-        event->ignore();
-        on_action_exit_triggered();
-    }
+void MainWindow::on_action_settings_triggered()
+{
+    run_dialog<settings_dialog>(this);
+}
 
-    void MainWindow::_show_connect_status(const serial_port_settings_t& settings,
-                                          const connect_props_t& props)
-    {
-        QStringList hops;
-        for (const module_connect_props_t& hop : props.route)
-            hops << hop_address(hop.dev_addr);
-        QString text = QStringLiteral("Connection: port=%1 speed=%2 module=%3")
-                           .arg(settings.port_name)
-                           .arg(settings.baud_rate)
-                           .arg(props.route.isEmpty() ? hop_address(0)
-                                                      : hop_address(props.route.last().dev_addr));
-        if (!hops.isEmpty())
-            text += QStringLiteral(" route=") + hops.join(QLatin1Char(':'));
-        lbl_connection->setText(text);
-    }
+void MainWindow::on_action_About_triggered()
+{
+    run_dialog<about_dialog>(nullptr);
+}
 
-    void MainWindow::_on_flash_progress(const QString&, uint32_t pos, uint32_t length)
-    {
-        progress->setMinimum(0);
-        progress->setMaximum(int(length));
-        progress->setValue(int(pos));
-    }
+void MainWindow::on_actionCRC32_Calculator_triggered()
+{
+    run_dialog<crc32_calculator_dialog>(this);
+}
 
-    void MainWindow::_on_operation_control(sat_worker::operation_type_e operation,
-                                           sat_worker::operation_status_e status)
-    {
-        if (status != sat_worker::begin) {
-            ui->action_stop->setEnabled(false);
-            lbl_operation->clear();
-            // After a flash the bar keeps its last value until the next operation.
-            if (operation != sat_worker::FLASH)
-                progress->hide();
-            return;
-        }
-        ui->action_stop->setEnabled(worker != nullptr);
-        static const QMap<sat_worker::operation_type_e, const char*> texts{
-            {sat_worker::READ, QT_TR_NOOP("Reading ...")},
-            {sat_worker::WRITE, QT_TR_NOOP("Writing ...")},
-            {sat_worker::RESET, QT_TR_NOOP("Resetting ...")},
-            {sat_worker::FLASH, QT_TR_NOOP("Flashing ...")},
-            {sat_worker::UPLOAD, QT_TR_NOOP("Transferring ...")},
-            {sat_worker::DOWNLOAD, QT_TR_NOOP("Transferring ...")},
-            {sat_worker::AX25_BEACON, QT_TR_NOOP("Waiting for AX25 beacon ...")},
-            {sat_worker::ERASE, QT_TR_NOOP("Erasing file ...")},
-            {sat_worker::DIR, QT_TR_NOOP("Waiting list ...")}};
-        lbl_operation->setText(texts.contains(operation) ? tr(texts.value(operation)) : QString());
-        const bool with_progress = operation == sat_worker::FLASH ||
-                                   operation == sat_worker::UPLOAD ||
-                                   operation == sat_worker::DOWNLOAD;
-        if (with_progress) {
-            progress->setRange(0, 100);
-            progress->setValue(0);
-        }
-        progress->setVisible(with_progress);
-    }
-
-    void MainWindow::on_actionnew_connection_triggered()
-    {
-        connect_dialog dialog(this);
-        dialog.setModal(true);
-        dialog.show();
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-        _close_connection();
-
-        serial_port_settings_t settings;
-        settings.port_name = dialog.get_serial_port();
-        settings.baud_rate =
-            serial_port::uart_baud_to_baud_rate(uart_baud_e(dialog.get_uart_speed()));
-        factory f;
-        media = f.create_media(factory::media_serial_port, settings);
-        const connect_props_t props = *dialog.get_connect_props();
-        _show_connect_status(settings, props);
-
-        const uint32_t type = dialog.get_connection_type();
-        QString kind;
-        switch (type) {
-        case kq::gui::connection_xhf:
-        case kq::gui::connection_xhf_xhf:
-            module = f.create_module(module_type_uhf, factory::proto_kqttc, media, props);
-            connect(module, &kq_module::on_flash_progress, this, &MainWindow::_on_flash_progress);
-            kind = type == kq::gui::connection_xhf ? QStringLiteral("xHF")
-                                                   : QStringLiteral("xHF->xHF");
-            break;
-        case kq::gui::connection_obc:
-        case kq::gui::connection_xhf_xhf_obc: {
-            module = f.create_module(module_type_obc, factory::proto_kqttc, media, props);
-            auto* obc = qobject_cast<obc_module*>(module);
-            connect(module, &kq_module::on_flash_progress, this, &MainWindow::_on_flash_progress);
-            connect(obc, &obc_module::on_get_file_progress, this, &MainWindow::_on_flash_progress);
-            connect(obc, &obc_module::on_put_file_progress, this, &MainWindow::_on_flash_progress);
-            kind = type == kq::gui::connection_obc ? QStringLiteral("OBC")
-                                                   : QStringLiteral("xHF->xHF->OBC");
-            break;
-        }
-        case kq::gui::connection_beacon:
-            module = f.create_module(module_type_uhf, factory::proto_kqttc, media, props);
-            kind = tr("X25 beacon receiver");
-            break;
-        default:
-            break;
-        }
-        if (module) {
-            auto* p = new connection_panel(this, module, kind);
-            panel = p;
-            worker = p->worker();
-            if (type != kq::gui::connection_beacon)
-                connect(worker, &sat_worker::on_operation_control, this,
-                        &MainWindow::_on_operation_control);
-            layout->addWidget(panel);
-            panel->show();
-        }
-        ui->action_close_connection->setEnabled(true);
-    }
-
-    void MainWindow::_close_connection()
-    {
-        if (media)
-            media->stop_request(); // a blocked exchange ends before the panel waits for it
-        if (panel) {
-            layout->removeWidget(panel);
-            delete panel;
-            panel = nullptr;
-            worker = nullptr;
-        }
-        delete module;
-        module = nullptr;
-        delete media;
-        media = nullptr;
-        lbl_connection->setText(tr("Connection: none"));
-    }
-
-    void MainWindow::on_action_close_connection_triggered()
-    {
-        if (!_ask(this, tr("Close"), tr("Close connection?")))
-            return;
-        _close_connection();
-        ui->action_close_connection->setEnabled(false);
-    }
-
-    void MainWindow::on_action_exit_triggered()
-    {
-        if (!_ask(this, tr("Quit"), tr("Quit application?")))
-            return;
-        if (panel) {
-            layout->removeWidget(panel);
-            delete panel;
-            panel = nullptr;
-            worker = nullptr;
-        }
-        QApplication::quit();
-    }
-
-    void MainWindow::on_action_settings_triggered()
-    {
-        run_dialog<settings_dialog>(this);
-    }
-
-    void MainWindow::on_action_About_triggered()
-    {
-        run_dialog<about_dialog>(nullptr);
-    }
-
-    void MainWindow::on_actionCRC32_Calculator_triggered()
-    {
-        run_dialog<crc32_calculator_dialog>(this);
-    }
-
-    void MainWindow::on_action_stop_triggered()
-    {
-        if (!_ask(this, tr("Stop"), tr("Stop current operation?")))
-            return;
-        if (worker)
-            worker->stop();
-    }
+void MainWindow::on_action_stop_triggered()
+{
+    if (!_ask(this, tr("Stop"), tr("Stop current operation?")))
+        return;
+    if (worker)
+        worker->stop();
+}
 
 } // namespace radcfg

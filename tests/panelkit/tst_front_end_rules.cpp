@@ -2,9 +2,10 @@
 #include "panelkit/obc_file_names.h"
 #include "test_environment.h"
 
-QT_WARNING_DISABLE_DEPRECATED // the route is a QLinkedList
+// The route is a QLinkedList.
+QT_WARNING_DISABLE_DEPRECATED
 
-    using namespace kq::gui;
+using namespace kq::gui;
 using namespace kq::api::proto;
 
 Q_DECLARE_METATYPE(connection_type_e)

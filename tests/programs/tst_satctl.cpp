@@ -428,10 +428,10 @@ void tst_satctl::interrupted_transfers_resume()
         ::kill(pid_t(p.processId()), SIGINT);
         QElapsedTimer clock;
         clock.start();
-        if (!p.waitForFinished(5000))
+        if (!p.waitForFinished(8000))
             return -2;
-        if (clock.elapsed() > 2000)
-            return -3; // not prompt
+        if (clock.elapsed() > 4000)
+            return -3; // not prompt: the transfer ends at once, the late answers are read away
         return p.exitCode();
     };
     QCOMPARE(interrupted({"put", local, "BIG.DAT"}), 130);
