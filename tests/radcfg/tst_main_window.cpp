@@ -1,0 +1,227 @@
+#include "connect_dialog.h"
+#include "main_window.h"
+#include "meta_types.h"
+#include "modal_helper.h"
+#include "satellite.h"
+#include "test_environment.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+
+#include <memory>
+
+using kq::testing::answer_question;
+using kq::testing::when_modal;
+using radcfg::connect_dialog;
+using radcfg::MainWindow;
+
+namespace {
+
+template<typename W>
+W* child(const QObject& parent, const char* name)
+{
+    return parent.findChild<W*>(QLatin1String(name));
+}
+
+QAction* action(const MainWindow& w, const char* name)
+{
+    return child<QAction>(w, name);
+}
+
+} // namespace
+
+// The main window driven as a user would, against the simulator on a
+// pseudo-terminal.
+class tst_main_window : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void starts_unconnected();
+    void new_connection_data();
+    void new_connection();
+    void cancelled_dialog_keeps_the_connection();
+    void route_check_through_the_worker();
+    void close_connection();
+    void stop_without_and_with_a_worker();
+    void exit_answered_no_keeps_running();
+    void operation_display();
+
+private:
+    void connect_as(int type);
+
+    std::unique_ptr<kq::satsim::satellite> _sat;
+    std::unique_ptr<MainWindow> _window;
+};
+
+void tst_main_window::initTestCase()
+{
+    radcfg::register_meta_types();
+}
+
+void tst_main_window::init()
+{
+    QSettings().clear();
+    QSettings().setValue("command/timeout_pipe", 2500);
+    QSettings().setValue("command/timeout_m", 500);
+    QSettings().setValue("command/timeout_l", 800);
+    _sat = std::make_unique<kq::satsim::satellite>();
+    connect_dialog::set_extra_ports({_sat->port_name()});
+    _window = std::make_unique<MainWindow>();
+    _window->show();
+}
+
+void tst_main_window::cleanup()
+{
+    _window.reset();
+    _sat.reset();
+}
+
+// Opens "New connection", picks the type and the simulator's port, Connect.
+void tst_main_window::connect_as(int type)
+{
+    const QString port = _sat->port_name();
+    when_modal<connect_dialog>([type, port](connect_dialog* d) {
+        d->findChild<QComboBox*>("cb_connection")->setCurrentIndex(type);
+        d->findChild<QComboBox*>("cb_serial_port")->setCurrentText(port);
+        d->findChild<QPushButton*>("btn_connect")->click();
+    });
+    action(*_window, "actionnew_connection")->trigger();
+}
+
+void tst_main_window::starts_unconnected()
+{
+    QCOMPARE(child<QLabel>(*_window, "lbl_connection")->text(), QString("Connection: none"));
+    QVERIFY(!action(*_window, "action_close_connection")->isEnabled());
+    QVERIFY(!child<QProgressBar>(*_window, "progress")->isVisible());
+    QCOMPARE(_window->windowTitle(), QString("UHF/OBC configurator, version 1.0.8.18"));
+}
+
+void tst_main_window::new_connection_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("tail");
+    QTest::newRow("one hop") << 1 << "speed=115200 module=0x22 route=0x22";
+    QTest::newRow("two hops") << 2 << "speed=115200 module=0x23 route=0x22:0x23";
+    QTest::newRow("three hops") << 4 << "speed=115200 module=0x11 route=0x22:0x23:0x11";
+    QTest::newRow("beacon receiver") << 5 << "speed=115200 module=0x23 route=0x22:0x23";
+}
+
+void tst_main_window::new_connection()
+{
+    QFETCH(int, type);
+    QFETCH(QString, tail);
+    connect_as(type);
+    QCOMPARE(child<QLabel>(*_window, "lbl_connection")->text(),
+             QStringLiteral("Connection: port=%1 %2").arg(_sat->port_name(), tail));
+    QVERIFY(action(*_window, "action_close_connection")->isEnabled());
+    QVERIFY(_window->current_worker());
+}
+
+void tst_main_window::cancelled_dialog_keeps_the_connection()
+{
+    connect_as(1);
+    const QString text = child<QLabel>(*_window, "lbl_connection")->text();
+    when_modal<connect_dialog>([](connect_dialog* d) { d->reject(); });
+    action(*_window, "actionnew_connection")->trigger();
+    QCOMPARE(child<QLabel>(*_window, "lbl_connection")->text(), text);
+    QVERIFY(_window->current_worker());
+}
+
+void tst_main_window::route_check_through_the_worker()
+{
+    connect_as(2);
+    auto* check = child<QPushButton>(*_window, "btn_check");
+    QVERIFY(check);
+    auto* log = _window->findChild<QListWidget*>();
+    QSignalSpy ops(_window->current_worker(), &kq::gui::sat_worker::on_operation_control);
+    check->click();
+    QTRY_VERIFY_WITH_TIMEOUT(ops.count() >= 2, 15000);
+    QCOMPARE(ops.at(0).at(1).toInt(), int(kq::gui::sat_worker::begin));
+    QCOMPARE(ops.at(1).at(1).toInt(), int(kq::gui::sat_worker::end));
+    QVERIFY(check->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(log->count() >= 3, 5000);
+    QStringList lines;
+    for (int i = 0; i < log->count(); ++i)
+        lines << log->item(i)->text();
+    QVERIFY2(!lines.join('\n').contains("connection error"), qPrintable(lines.join('\n')));
+    // The relays were configured over the pseudo-terminal.
+    QVERIFY(_sat->link().commands_received() > 0);
+}
+
+void tst_main_window::close_connection()
+{
+    connect_as(1);
+    answer_question(QMessageBox::No);
+    action(*_window, "action_close_connection")->trigger();
+    QVERIFY(_window->current_worker()); // No keeps it
+
+    QString asked;
+    answer_question(QMessageBox::Yes, &asked);
+    action(*_window, "action_close_connection")->trigger();
+    QCOMPARE(asked, QString("Close|Close connection?"));
+    QCOMPARE(child<QLabel>(*_window, "lbl_connection")->text(), QString("Connection: none"));
+    QVERIFY(!action(*_window, "action_close_connection")->isEnabled());
+    QVERIFY(!_window->current_worker());
+}
+
+void tst_main_window::stop_without_and_with_a_worker()
+{
+    QString asked;
+    answer_question(QMessageBox::Yes, &asked);
+    action(*_window, "action_stop")->trigger(); // nothing to stop
+    QCOMPARE(asked, QString("Stop|Stop current operation?"));
+
+    // A route whose relay never answers: the check waits until stopped.
+    _sat->link().drop_answers(1000000);
+    connect_as(2);
+    auto* check = child<QPushButton>(*_window, "btn_check");
+    check->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!check->isEnabled(), 5000);
+    QTest::qWait(300);
+    answer_question(QMessageBox::Yes);
+    action(*_window, "action_stop")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(check->isEnabled(), 5000);
+    QVERIFY(!_window->current_worker()->is_running());
+}
+
+void tst_main_window::exit_answered_no_keeps_running()
+{
+    QString asked;
+    answer_question(QMessageBox::No, &asked);
+    _window->close();
+    QCOMPARE(asked, QString("Quit|Quit application?"));
+    QVERIFY(_window->isVisible());
+}
+
+void tst_main_window::operation_display()
+{
+    connect_as(1);
+    auto* worker = _window->current_worker();
+    auto* label = child<QLabel>(*_window, "lbl_operation");
+    auto* bar = child<QProgressBar>(*_window, "progress");
+    using w = kq::gui::sat_worker;
+    emit worker->on_operation_control(w::FLASH, w::begin);
+    QTRY_COMPARE(label->text(), QString("Flashing ..."));
+    QVERIFY(bar->isVisible());
+    QVERIFY(action(*_window, "action_stop")->isEnabled());
+    emit worker->on_operation_control(w::FLASH, w::end);
+    QTRY_VERIFY(label->text().isEmpty());
+    QVERIFY(bar->isVisible()); // a finished flash keeps its bar
+    QVERIFY(!action(*_window, "action_stop")->isEnabled());
+    emit worker->on_operation_control(w::READ, w::begin);
+    QTRY_COMPARE(label->text(), QString("Reading ..."));
+    QVERIFY(!bar->isVisible());
+}
+
+KQ_GUI_TEST_MAIN(tst_main_window)
+#include "tst_main_window.moc"

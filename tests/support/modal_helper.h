@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <functional>
+
+namespace kq::testing {
+
+// Acts on the next modal dialog of class D once it is shown, as a user
+// would: the test calls this before the action that opens the dialog.
+template<typename D>
+void when_modal(std::function<void(D*)> act, int timeout_ms = 10000)
+{
+    auto* timer = new QTimer(qApp);
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, waited, timeout_ms] {
+        *waited += 20;
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(d);
+        } else if (*waited > timeout_ms) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(20);
+}
+
+// Answers the next question box with the given button; `text` receives
+// its text when not null.
+inline void answer_question(QMessageBox::StandardButton button, QString* text = nullptr)
+{
+    when_modal<QMessageBox>([button, text](QMessageBox* box) {
+        if (text)
+            *text = box->windowTitle() + QLatin1Char('|') + box->text();
+        box->button(button)->click();
+    });
+}
+
+} // namespace kq::testing
