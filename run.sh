@@ -1,9 +1,23 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds if needed, starts the simulated satellite
-# and drives it with the command-line driver: read the transceiver, list the
-# on-board computer, upload and download a file and verify it.
+# Installs what is missing, builds if needed and starts the simulated
+# satellite, then
+#   ./run.sh         the configurator, with the simulator's port in its list
+#                    (without a display: the command-line tour below)
+#   ./run.sh --cli   a tour with the command-line driver: read the transceiver,
+#                    list the on-board computer, upload, download and verify
 set -euo pipefail
 cd "$(dirname "$0")"
+mode=gui
+case "${1:-}" in
+  "") ;;
+  --cli) mode=cli ;;
+  -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
+  *) echo "run.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
+esac
+if [ "$mode" = gui ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: no display here; running the command-line tour instead (./run.sh --cli)"
+  mode=cli
+fi
 tools/install-deps.sh
 cmake -S . -B build >/dev/null
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
@@ -23,6 +37,14 @@ sim_pid=$!
 for _ in $(seq 50); do grep -q '^ready' "$work/satsim.log" 2>/dev/null && break; sleep 0.1; done
 grep -q '^ready' "$work/satsim.log" || { cat "$work/satsim.log"; exit 1; }
 sed -n '1,6p' "$work/satsim.log" | sed 's/^/satsim  /'
+
+if [ "$mode" = gui ]; then
+  echo
+  echo "Starting the configurator: Module > New connection, type \"xHF\" or \"xHF->xHF->OBC\","
+  echo "serial port $link."
+  "$bin/radcfg" --port "$link"
+  exit 0
+fi
 
 step() { echo; echo "\$ satctl $*"; "$bin/satctl" --port "$link" "$@"; }
 
