@@ -1,5 +1,7 @@
 #include "connection_panel.h"
 
+#include "app_settings.h"
+
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -36,6 +38,10 @@ connection_panel::connection_panel(QWidget* parent, kq::api::proto::kq_module* m
     _btn_check = new QPushButton(tr("Check connection"), this);
     _btn_check->setObjectName(QStringLiteral("btn_check"));
     layout->addWidget(_btn_check);
+    auto* btn_logs = new QPushButton(tr("&Logs"), this);
+    btn_logs->setObjectName(QStringLiteral("btn_open_log_dir"));
+    layout->addWidget(btn_logs);
+    connect(btn_logs, &QPushButton::clicked, this, [] { open_log_folder(); });
     _log_view = new QListWidget(this);
     layout->addWidget(_log_view, 1);
     _log = std::make_unique<kq::gui::log_controller>(this, QStringLiteral("connection"), _log_view);

@@ -1,5 +1,6 @@
 #include "connect_dialog.h"
 #include "test_environment.h"
+#include "widget_access.h"
 
 #include "panelkit/hex_spin_box.h"
 
@@ -14,13 +15,9 @@ QT_WARNING_DISABLE_DEPRECATED
 using radcfg::connect_dialog;
 using namespace kq::api::proto;
 
-namespace {
+using kq::testing::child;
 
-template<typename W>
-W* child(const QObject& parent, const char* name)
-{
-    return parent.findChild<W*>(QLatin1String(name));
-}
+namespace {
 
 QStringList hops(const route_t& route)
 {

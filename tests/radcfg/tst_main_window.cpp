@@ -4,6 +4,7 @@
 #include "modal_helper.h"
 #include "satellite.h"
 #include "test_environment.h"
+#include "widget_access.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -21,13 +22,9 @@ using kq::testing::when_modal;
 using radcfg::connect_dialog;
 using radcfg::MainWindow;
 
-namespace {
+using kq::testing::child;
 
-template<typename W>
-W* child(const QObject& parent, const char* name)
-{
-    return parent.findChild<W*>(QLatin1String(name));
-}
+namespace {
 
 QAction* action(const MainWindow& w, const char* name)
 {

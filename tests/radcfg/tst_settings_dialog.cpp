@@ -2,6 +2,7 @@
 #include "crc32_calculator_dialog.h"
 #include "settings_dialog.h"
 #include "test_environment.h"
+#include "widget_access.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -14,13 +15,9 @@
 
 using namespace radcfg;
 
-namespace {
+using kq::testing::child;
 
-template<typename W>
-W* child(const QObject& parent, const char* name)
-{
-    return parent.findChild<W*>(QLatin1String(name));
-}
+namespace {
 
 QPushButton* button(const QDialog& d, QDialogButtonBox::StandardButton which)
 {
