@@ -33,6 +33,31 @@ bool is_media_timeout(const media_exception& e)
 
 } // namespace
 
+template<typename Res, typename OnAnswer, typename OnPipe>
+void kqttc_uhf_module::_listen(std::atomic<bool>& running, bool skip_refusals, OnAnswer on_answer,
+                               OnPipe on_pipe)
+{
+    while (running.load()) {
+        Res answer;
+        try {
+            exec_command(nullptr, &answer);
+        } catch (const media_exception& e) {
+            if (is_media_timeout(e))
+                continue;
+            throw;
+        } catch (const proto_exception& e) {
+            if (skip_refusals && e.get_type() == proto_exception::command_response_error)
+                continue;
+            if (e.get_type() != proto_exception::pipe_error)
+                throw;
+            if (!on_pipe())
+                return;
+            continue;
+        }
+        on_answer(answer);
+    }
+}
+
 kqttc_uhf_module::kqttc_uhf_module(media* m, const connect_props_t& props)
     : uhf_module(m, props)
     , kqttc_proto(m, props, module_mutex())
@@ -441,22 +466,15 @@ void kqttc_uhf_module::flash(QByteArray& data)
 
 void kqttc_uhf_module::ax25_beacon_loop(std::atomic<bool>& running)
 {
-    while (running.load()) {
-        res_get_ax25_beacon beacon;
-        try {
-            exec_command(nullptr, &beacon);
-        } catch (const media_exception& e) {
-            if (is_media_timeout(e))
-                continue;
-            throw;
-        } catch (const proto_exception& e) {
-            if (e.get_type() != proto_exception::pipe_error)
-                throw;
+    _listen<res_get_ax25_beacon>(
+        running, false,
+        [this](const res_get_ax25_beacon& beacon) {
+            emit on_ax25_beacon(beacon.get_ax25_beacon());
+        },
+        [this] {
             connect_pipe_only();
-            continue;
-        }
-        emit on_ax25_beacon(beacon.get_ax25_beacon());
-    }
+            return true;
+        });
 }
 
 void kqttc_uhf_module::send_arbitrary_text(unsigned int sequence, const QString& text)
@@ -468,47 +486,31 @@ void kqttc_uhf_module::send_arbitrary_text(unsigned int sequence, const QString&
 
 void kqttc_uhf_module::recv_arbitrary_text_loop(std::atomic<bool>& running)
 {
-    while (running.load()) {
-        res_recv_arbitrary_text text;
-        try {
-            exec_command(nullptr, &text);
-        } catch (const media_exception& e) {
-            if (is_media_timeout(e))
-                continue;
-            throw;
-        } catch (const proto_exception& e) {
-            if (e.get_type() == proto_exception::command_response_error)
-                continue;
-            if (e.get_type() != proto_exception::pipe_error)
-                throw;
+    _listen<res_recv_arbitrary_text>(
+        running, true,
+        [this](const res_recv_arbitrary_text& text) {
+            emit on_receive_arbitrary_text(text.get_sequence(), text.get_arbitrary_text());
+        },
+        [this] {
             connect_pipe_only();
-            continue;
-        }
-        emit on_receive_arbitrary_text(text.get_sequence(), text.get_arbitrary_text());
-    }
+            return true;
+        });
 }
 
 void kqttc_uhf_module::wait_for_pipe_timeout(std::atomic<bool>& running)
 {
-    while (running.load()) {
-        qCDebug(lc_uhf, "wait_for_pipe_timeout");
-        res_recv_arbitrary_text text;
-        try {
-            exec_command(nullptr, &text);
-        } catch (const media_exception& e) {
-            if (is_media_timeout(e))
-                continue;
-            throw;
-        } catch (const proto_exception& e) {
-            if (e.get_type() != proto_exception::pipe_error)
-                throw;
+    qCDebug(lc_uhf, "wait_for_pipe_timeout");
+    _listen<res_recv_arbitrary_text>(
+        running, false,
+        [this](const res_recv_arbitrary_text& text) {
+            emit on_receive_arbitrary_text(text.get_sequence(), text.get_arbitrary_text());
+            qCDebug(lc_uhf, "wait_for_pipe_timeout: %s", qPrintable(text.get_arbitrary_text()));
+        },
+        [this] {
             // The local transceiver speaks again: its pipe has closed.
             _device_address = _target_address();
-            return;
-        }
-        emit on_receive_arbitrary_text(text.get_sequence(), text.get_arbitrary_text());
-        qCDebug(lc_uhf, "wait_for_pipe_timeout: %s", qPrintable(text.get_arbitrary_text()));
-    }
+            return false;
+        });
 }
 
 } // namespace kq::api::proto::kqttc

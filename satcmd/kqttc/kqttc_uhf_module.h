@@ -115,6 +115,13 @@ private:
         _run<Req, Res>(args...);
         emit(this->*signal)(args...);
     }
+    // Listens for lines the transceiver sends on its own while running: a
+    // quiet read is no error, refusals are skipped when asked, and on a pipe
+    // error (the local transceiver speaks again) on_pipe says whether to go
+    // on listening.
+    template<typename Res, typename OnAnswer, typename OnPipe>
+    void _listen(std::atomic<bool>& running, bool skip_refusals, OnAnswer on_answer,
+                 OnPipe on_pipe);
     void _readdress_target(unsigned int from, unsigned int to);
     unsigned int _target_address() const;
 };
