@@ -260,7 +260,7 @@ void tst_sat_worker::connect_timeout_one_hop()
     r.states.clear();
     emit _worker->connect_module();
     QTRY_COMPARE_WITH_TIMEOUT(r.states,
-                              (QList<int>{sat_worker::connecting, sat_worker::disconnected}), 3000);
+                              (QList<int>{sat_worker::connecting, sat_worker::disconnected}), 15000);
 }
 
 void tst_sat_worker::stop_ends_pipe_drain()
