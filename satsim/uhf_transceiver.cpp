@@ -255,6 +255,7 @@ void uhf_transceiver::_write_scw(uint16_t word)
     const bool was_piping = _s.scw & 0x20;
     _s.scw = uint16_t((word & ~0x3) | (_s.scw & 0x3)); // health bits are the device's own
     if (_s.scw & 0x800) {                              // reset: back to command mode, locked
+        ++_s.resets;
         _s.scw &= uint16_t(~(0x800 | 0x20));
         _s.unlocked = false;
     }

@@ -63,6 +63,7 @@ public:
         uint32_t secure_key = 0x5A3C96E1;
         bool unlocked = false;
         uint8_t rssi = 0xC5;
+        uint32_t resets = 0; // writes of the status word with the reset bit
     };
 
     explicit uhf_transceiver(uint8_t address, bool on_wire);

@@ -3,6 +3,7 @@
 #include "satcmd/kqttc/kqttc_uhf_module.h"
 #include "sim_session.h"
 #include "test_environment.h"
+#include "worker_recorder.h"
 
 #include <QSemaphore>
 #include <QSettings>
@@ -71,31 +72,7 @@ public:
 };
 
 // What the worker reported, gathered in the test's thread.
-struct record : QObject
-{
-    QList<int> states;
-    QList<QPair<int, int>> control;
-    QList<error_descriptor> connection_errors, operation_errors, param_errors;
-    QList<QPair<uint32_t, QVariant>> values;
-
-    explicit record(sat_worker& w)
-    {
-        connect(&w, &sat_worker::on_connection_state, this, [this](auto s) { states << int(s); });
-        connect(&w, &sat_worker::on_operation_control, this, [this](auto op, auto st) {
-            control.append({int(op), int(st)});
-        });
-        connect(&w, &sat_worker::on_connection_error, this,
-                [this](const error_descriptor& d) { connection_errors << d; });
-        connect(&w, &sat_worker::on_operation_error, this,
-                [this](auto, const error_descriptor& d) { operation_errors << d; });
-        connect(&w, &sat_worker::on_get_param_request_error, this,
-                [this](uint32_t, const error_descriptor& d) { param_errors << d; });
-        connect(&w, &sat_worker::on_get_param, this, [this](uint32_t id, const QVariant& v) {
-            values.append({id, v});
-        });
-    }
-    bool ended() const { return !control.isEmpty() && control.last().second == sat_worker::end; }
-};
+using record = kq::testing::worker_recorder;
 
 } // namespace
 
@@ -259,8 +236,8 @@ void tst_sat_worker::connect_timeout_one_hop()
     _uhf->set_connect_props(props);
     r.states.clear();
     emit _worker->connect_module();
-    QTRY_COMPARE_WITH_TIMEOUT(r.states,
-                              (QList<int>{sat_worker::connecting, sat_worker::disconnected}), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        r.states, (QList<int>{sat_worker::connecting, sat_worker::disconnected}), 15000);
 }
 
 void tst_sat_worker::stop_ends_pipe_drain()
