@@ -93,19 +93,30 @@ bool res_obc_flash::parse_binary_chunk(const QByteArray& chunk)
     }
     _buffer += chunk;
     ++_counter;
+    // Lines that arrive together in one chunk each report their step, so
+    // that no step is skipped on a busy line.
+    bool any_line = false;
     QString line;
     while (serial_port_atomic::extract_line_from_byte_array(_buffer, line, "\r\n")) {
+        any_line = true;
         if (_take_line(line)) {
             _progress(QStringLiteral("Flashing completed successfully"), 90, 100);
             return true;
         }
+        _report_step();
     }
+    if (!any_line)
+        _report_step();
+    return false;
+}
+
+void res_obc_flash::_report_step()
+{
     qCDebug(lc_obc_flash, "current step=%d", int(_counter));
     const QString text = _keys[_key]; // an unknown key shows as ""
     const bool below_end = _end > (_counter / _total) * 100;
     _progress(QStringLiteral("Flashing (%1)").arg(text), below_end ? _counter : _end,
               below_end ? _total : 100);
-    return false;
 }
 
 bool res_obc_flash::parse_multi_line(const QString& line)

@@ -37,6 +37,7 @@ public:
     const char* get_readline_term() override;
 
 private:
+    void _report_step();
     bool _take_line(const QString& line);
 
     flash_progress_t& _progress;

@@ -264,6 +264,14 @@ void tst_obc_commands::flash_progress_arithmetic()
     QVERIFY(r.parse_binary_chunk("OK+ Flashing completed\r\n"));
     QCOMPARE(seen.last(), std::make_tuple(QString("Flashing completed successfully"), 90u, 100u));
 
+    // Steps that arrive together in one chunk are each reported.
+    seen.clear();
+    res_obc_flash batched(cb, 10, 90);
+    QVERIFY(!batched.parse_binary_chunk("__FLASHING__ APP.BIN\r\nCalculating checksum\r\n"));
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(std::get<0>(seen.at(0)), QString("Flashing (Begin)"));
+    QCOMPARE(std::get<0>(seen.at(1)), QString("Flashing (Calculating checksum)"));
+
     res_obc_flash bad(cb, 10, 90);
     const auto e = capture<proto_exception>([&] { bad.parse_binary_chunk("ERR+ FLASH\r\n"); });
     QVERIFY(e);
