@@ -98,6 +98,8 @@ bool res_obc_flash::parse_binary_chunk(const QByteArray& chunk)
     bool any_line = false;
     QString line;
     while (serial_port_atomic::extract_line_from_byte_array(_buffer, line, "\r\n")) {
+        if (line.isEmpty())
+            continue; // the LF of a CR LF
         any_line = true;
         if (_take_line(line)) {
             _progress(QStringLiteral("Flashing completed successfully"), 90, 100);
