@@ -6,12 +6,14 @@
 #include "connection_panel.h"
 #include "crc32_calculator_dialog.h"
 #include "settings_dialog.h"
+#include "uhf_widget.h"
 #include "ui_main_window.h"
 
 #include "panelkit/connection_route.h"
 #include "satcmd/factory.h"
 #include "satcmd/kq_module.h"
 #include "satcmd/obc_module.h"
+#include "satcmd/uhf_module.h"
 #include "serline/media.h"
 #include "serline/serial_port.h"
 
@@ -190,10 +192,18 @@ void MainWindow::on_actionnew_connection_triggered()
     default:
         break;
     }
-    if (module) {
+    if (type == kq::gui::connection_xhf || type == kq::gui::connection_xhf_xhf) {
+        auto* p = new uhf_widget(this, qobject_cast<uhf_module*>(module));
+        connect(p, &uhf_widget::on_module_settings_changed, this,
+                &MainWindow::_show_connect_status);
+        panel = p;
+        worker = p->worker();
+    } else if (module) {
         auto* p = new connection_panel(this, module, kind);
         panel = p;
         worker = p->worker();
+    }
+    if (panel) {
         if (type != kq::gui::connection_beacon)
             connect(worker, &sat_worker::on_operation_control, this,
                     &MainWindow::_on_operation_control);

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 
 namespace kq::api::proto {
@@ -91,7 +92,7 @@ private:
                                 bool call_hooks);
     int _restart_index(const route_t& route);
 
-    unsigned char _last_rssi = 0;
+    std::atomic<unsigned char> _last_rssi{0}; // shown by a panel while commands run
     scw_properties _cached_scw;
     route_t _route;
     bool _persistent;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -38,6 +40,19 @@ inline void answer_question(QMessageBox::StandardButton button, QString* text = 
         if (text)
             *text = box->windowTitle() + QLatin1Char('|') + box->text();
         box->button(button)->click();
+    });
+}
+
+// Picks `path` in the next file dialog (widget dialogs: the test sets
+// Qt::AA_DontUseNativeDialogs) as if typed into its name field; `then` runs
+// just before the dialog closes, to answer what comes next.
+inline void choose_file(const QString& path, std::function<void(QFileDialog*)> then = {})
+{
+    when_modal<QFileDialog>([path, then](QFileDialog* d) {
+        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+        if (then)
+            then(d);
+        static_cast<QDialog*>(d)->accept();
     });
 }
 

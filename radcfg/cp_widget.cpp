@@ -1,0 +1,148 @@
+#include "cp_widget.h"
+
+#include "panelkit/module_settings.h"
+#include "panelkit/uicontroller.h"
+#include "satcmd/kq_module.h"
+
+#include <QCheckBox>
+#include <QSettings>
+
+namespace radcfg {
+
+using kq::gui::log_item;
+using kq::gui::sat_worker;
+using namespace kq::api::proto;
+
+cp_widget::cp_widget(QWidget* parent, kq_module* module)
+    : QWidget(parent)
+    , _module(module)
+{
+    _pipe_timer.setInterval(1000);
+    connect(&_pipe_timer, &QTimer::timeout, this, &cp_widget::_on_pipe_timer_timeout);
+    connect(module, &kq_module::on_media_debug, this, &cp_widget::_on_media_debug);
+}
+
+cp_widget::~cp_widget()
+{
+    _pipe_timer.stop();
+    if (_worker)
+        _worker->stop();
+    _thread.quit();
+    _thread.wait();
+}
+
+void cp_widget::_start_worker(cp_worker* worker)
+{
+    _worker = worker;
+    _worker->moveToThread(&_thread);
+    connect(&_thread, &QThread::finished, _worker, &QObject::deleteLater);
+    connect(_worker, &sat_worker::on_operation_control, this, &cp_widget::_on_operation_control);
+    connect(_worker, &sat_worker::on_connection_state, this, &cp_widget::_on_connection_state);
+    connect(_worker, &sat_worker::on_connection_error, this, &cp_widget::_on_connection_error);
+    _thread.start();
+}
+
+void cp_widget::_init_log(const QString& name, QListWidget* view)
+{
+    _log_controller = std::make_unique<kq::gui::log_controller>(this, name, view);
+}
+
+void cp_widget::_log(log_item::log_level_e level, const QString& message)
+{
+    if (_log_controller)
+        _log_controller->log(level, message);
+}
+
+void cp_widget::_set_log_verbose(bool on)
+{
+    if (_log_controller)
+        _log_controller->set_is_verbose(on);
+}
+
+QString cp_widget::_describe(const error_descriptor& error) const
+{
+    QString text = _texts.get_error_descriptor_string(error);
+    if (!error.get_exec_context().isEmpty())
+        text += QStringLiteral(", context=") + error.get_exec_context();
+    if (!error.get_message().isEmpty())
+        text += QStringLiteral(": ") + error.get_message();
+    return text;
+}
+
+void cp_widget::_enable_controls(bool enabled)
+{
+    _enabled = enabled;
+    _set_controls_enabled(enabled);
+}
+
+void cp_widget::_restore_check(QCheckBox* box, const QString& key)
+{
+    box->setChecked(QSettings().value(key, true).toBool());
+}
+
+void cp_widget::_store_check(const QCheckBox* box, const QString& key)
+{
+    QSettings().setValue(key, box->isChecked());
+}
+
+void cp_widget::_on_operation_control(sat_worker::operation_type_e op,
+                                      sat_worker::operation_status_e status)
+{
+    _log(status == sat_worker::failed ? log_item::ERROR : log_item::INFO,
+         _texts.get_operation_type_string(op, status));
+    if (status == sat_worker::begin) {
+        if (_controller)
+            _controller->set_loading_data(true);
+        _pipe_timer.stop();
+        _enable_controls(false);
+        return;
+    }
+    if (_controller)
+        _controller->set_loading_data(false);
+    if (_module->get_connect_props().route.size() >= 2) {
+        _start_pipe_countdown();
+        return;
+    }
+    _enable_controls(true);
+}
+
+// A relay keeps its pipe to the remote side open for its pipe timeout after
+// the last command; a command sent before it lapses would go to the old
+// target.
+void cp_widget::_start_pipe_countdown()
+{
+    _log(log_item::INFO, _texts.get_connection_state_string(sat_worker::pipe_drain));
+    _pipe_countdown = kq::gui::module_config_from_settings(QSettings()).timeout_pipe / 1000 + 1;
+    _enable_controls(false);
+    _pipe_timer.start();
+}
+
+void cp_widget::_on_pipe_timer_timeout()
+{
+    if (--_pipe_countdown > 0)
+        return;
+    _pipe_timer.stop();
+    _enable_controls(true);
+}
+
+void cp_widget::_on_connection_state(sat_worker::connection_state_e state)
+{
+    _log(log_item::INFO, _texts.get_connection_state_string(state));
+}
+
+void cp_widget::_on_connection_error(const error_descriptor& error)
+{
+    _log(log_item::ERROR, tr("connection error: ") + _describe(error));
+}
+
+void cp_widget::_on_media_debug(flow_direction_e fd, const QString& message)
+{
+    QString line = message;
+    line.remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    if (line.isEmpty())
+        return;
+    _log(log_item::KQTTC,
+         (fd == flow_sent ? QStringLiteral(">>> ") : QStringLiteral("<<< ")) + line);
+}
+
+} // namespace radcfg

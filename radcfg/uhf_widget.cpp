@@ -1,0 +1,405 @@
+#include "uhf_widget.h"
+
+#include "app_settings.h"
+#include "ui_uhf_widget.h"
+
+#include "panelkit/connection_route.h"
+#include "panelkit/widget_profile.h"
+#include "satcmd/uhf_module.h"
+#include "serline/serial_port.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSettings>
+
+namespace radcfg {
+
+using kq::gui::log_item;
+using kq::gui::sat_worker;
+using kq::gui::ui_controller;
+using namespace kq::api::proto;
+
+namespace {
+
+const QString key_persistent = QStringLiteral("uhf/last_persistent_chk");
+const QString key_verbose = QStringLiteral("uhf/last_kqttc_chk");
+
+// The device rejects audio beacon periods from 1 to 29 seconds.
+constexpr int min_audio_beacon_period = 30;
+// Long enough for a user typing "100" not to see "30" after the first digit.
+constexpr int audio_beacon_rule_delay_ms = 700;
+
+enum rf_mode_profile : uint32_t { application_labels = 0, bootloader_labels = 1 };
+
+QString ok_or_error(bool ok)
+{
+    return ok ? QStringLiteral("OK") : QStringLiteral("ERROR");
+}
+
+} // namespace
+
+uhf_widget::uhf_widget(QWidget* parent, uhf_module* module)
+    : cp_widget(parent, module)
+    , ui(std::make_unique<Ui::uhf_widget>())
+    , _uhf_worker(new uhf_worker(nullptr, module))
+    , _uhf(module)
+{
+    ui->setupUi(this);
+    ui->cb_uart_speed->addItem(QStringLiteral("9600"), 0);
+    ui->cb_uart_speed->addItem(QStringLiteral("19200"), 2);
+    ui->cb_uart_speed->addItem(QStringLiteral("115200"), 3);
+    ui->cb_uart_speed->setCurrentIndex(0);
+    const QStringList& modes = kq::gui::rf_mode_labels();
+    for (int i = 0; i < modes.size(); ++i)
+        ui->cb_rf_mode->addItem(modes.at(i), i);
+
+    _bind_parameters();
+    _controller = std::make_unique<ui_controller>(&_params, &_hints);
+    _set_ui_controller(_controller.get());
+    _register_rf_mode_profiles();
+    _init_log(QStringLiteral("UHF"), ui->lb_log);
+
+    _audio_beacon_timer.setSingleShot(true);
+    _audio_beacon_timer.setInterval(audio_beacon_rule_delay_ms);
+    connect(&_audio_beacon_timer, &QTimer::timeout, this,
+            &uhf_widget::_on_timer_audio_beacon_perod_timeout);
+    connect(_controller.get(), &ui_controller::on_data_changed, this,
+            &uhf_widget::_on_ui_data_changed);
+    connect(_uhf_worker, &sat_worker::on_get_param, this, &uhf_widget::_on_get_param);
+    connect(_uhf_worker, &sat_worker::on_set_param, this, &uhf_widget::_on_set_param);
+    connect(_uhf_worker, &sat_worker::on_get_param_request_error, this,
+            &uhf_widget::_on_get_param_request_error);
+    connect(_uhf_worker, &sat_worker::on_set_param_request_error, this,
+            &uhf_widget::_on_set_param_request_error);
+    _start_worker(_uhf_worker);
+    _connect_controls();
+
+    _enable_controls(true);
+    _restore_check(ui->chk_persistent, key_persistent);
+    _restore_check(ui->cb_verbose_log, key_verbose);
+    _uhf_worker->set_persistent(ui->chk_persistent->isChecked());
+}
+
+uhf_widget::~uhf_widget()
+{
+    _store_check(ui->chk_persistent, key_persistent);
+    _store_check(ui->cb_verbose_log, key_verbose);
+    _audio_beacon_timer.stop();
+}
+
+void uhf_widget::_connect_controls()
+{
+    connect(ui->btn_read, &QPushButton::clicked, this, &uhf_widget::on_btn_read_clicked);
+    connect(ui->btn_write, &QPushButton::clicked, this, &uhf_widget::on_btn_write_clicked);
+    connect(ui->btn_discard, &QPushButton::clicked, this, &uhf_widget::on_btn_discard_clicked);
+    connect(ui->btn_reset, &QPushButton::clicked, this, &uhf_widget::on_btn_reset_clicked);
+    connect(ui->btn_flash, &QPushButton::clicked, this, &uhf_widget::on_btn_flash_clicked);
+    connect(ui->btn_open_log_dir, &QPushButton::clicked, this,
+            &uhf_widget::on_btn_open_log_dir_clicked);
+    connect(ui->chk_persistent, &QCheckBox::toggled, this, &uhf_widget::on_chk_persistent_toggled);
+    connect(ui->cb_verbose_log, &QCheckBox::toggled, this, &uhf_widget::on_cb_verbose_log_toggled);
+}
+
+void uhf_widget::_bind_parameters()
+{
+    using kq::gui::widget_type_e;
+    struct binding
+    {
+        uint32_t id;
+        widget_type_e type;
+        QObject* widget;
+        QWidget* caption;
+    };
+    const binding bindings[] = {
+        {uhf_worker::radio_frequency, kq::gui::doublespinbox, ui->sb_rf, ui->cap_rf},
+        {uhf_worker::version, kq::gui::label, ui->lbl_version, ui->cap_version},
+        {uhf_worker::uptime, kq::gui::label, ui->lbl_uptime, ui->cap_uptime},
+        {uhf_worker::device_address, kq::gui::spinbox, ui->sb_dev_addr, ui->cap_dev_addr},
+        {uhf_worker::rx_crc_errors, kq::gui::label, ui->lbl_rx_pkts_crc, ui->cap_rx_pkts_crc},
+        {uhf_worker::rx_packets, kq::gui::label, ui->lbl_rx_pkts, ui->cap_rx_pkts},
+        {uhf_worker::tx_packets, kq::gui::label, ui->lbl_tx_pkts, ui->cap_tx_pkts},
+        {uhf_worker::audio_beacon, kq::gui::lineedit, ui->tb_audio_beacon_midi,
+         ui->cap_audio_beacon_midi},
+        {uhf_worker::audio_beacon_period, kq::gui::spinbox, ui->sb_audio_beacon_period,
+         ui->cap_audio_beacon_period},
+        {uhf_worker::dst_call_sign, kq::gui::lineedit, ui->tb_dst_call_sign, ui->cap_dst_call_sign},
+        {uhf_worker::src_call_sign, kq::gui::lineedit, ui->tb_src_call_sign, ui->cap_src_call_sign},
+        {uhf_worker::morse_code, kq::gui::lineedit, ui->tb_morse_code, ui->cap_morse_code},
+        {uhf_worker::text_beacon, kq::gui::lineedit, ui->tb_text_beacon, ui->cap_text_beacon},
+        {uhf_worker::text_beacon_period, kq::gui::spinbox, ui->sb_text_beacon_period,
+         ui->cap_text_beacon_period},
+        {uhf_worker::pipe_timeout, kq::gui::spinbox, ui->sb_pipe_timeout, ui->cap_pipe_timeout},
+        {uhf_worker::uart_baud_rate, kq::gui::combobox, ui->cb_uart_speed, ui->cap_uart_speed},
+        {uhf_worker::rf_mode, kq::gui::combobox, ui->cb_rf_mode, ui->cap_rf_mode},
+        {uhf_worker::beacon_enabled, kq::gui::checkbox, ui->chk_beacon, ui->cap_beacon},
+        {uhf_worker::boot, kq::gui::label, ui->lbl_boot, ui->cap_boot},
+        {uhf_worker::fram, kq::gui::label, ui->lbl_fram, ui->cap_fram},
+        {uhf_worker::rfts, kq::gui::label, ui->lbl_rfts, ui->cap_rfts},
+        {uhf_worker::rssi, kq::gui::progressbar, ui->pb_rssi, ui->cap_rssi},
+    };
+    for (const binding& b : bindings) {
+        _params.insert(b.id, {b.type, b.widget});
+        _hints.insert(b.id, b.caption);
+    }
+}
+
+// The bootloader runs the two fastest modes at its default rate.
+void uhf_widget::_register_rf_mode_profiles()
+{
+    const QStringList& modes = kq::gui::rf_mode_labels();
+    const QString boot_suffix = QStringLiteral(" (2GFSK-9600-2400 by default)");
+    QVector<QPair<QString, QVariant>> application, bootloader;
+    for (int i = 0; i < modes.size(); ++i) {
+        application.append({modes.at(i), i});
+        bootloader.append({i >= 6 ? modes.at(i) + boot_suffix : modes.at(i), i});
+    }
+    using profile = kq::gui::widget_profile_combobox_t;
+    _profiles.register_profile(application_labels,
+                               {{ui->cb_rf_mode, std::make_shared<profile>(true, application)}});
+    _profiles.register_profile(bootloader_labels,
+                               {{ui->cb_rf_mode, std::make_shared<profile>(true, bootloader)}});
+}
+
+void uhf_widget::_set_controls_enabled(bool enabled)
+{
+    ui->btn_read->setEnabled(enabled);
+    ui->btn_flash->setEnabled(enabled);
+    ui->btn_reset->setEnabled(enabled);
+    ui->chk_persistent->setEnabled(enabled);
+    const bool edits = enabled && _controller->has_changed_parameters();
+    ui->btn_write->setEnabled(edits);
+    ui->btn_discard->setEnabled(edits);
+}
+
+void uhf_widget::_set_data(uint32_t id, const QVariant& value)
+{
+    _values.insert(id, value);
+    const bool loading = _controller->get_loading_data();
+    _controller->set_loading_data(true); // a shown value is not an edit
+    _controller->set_data(id, value);
+    _controller->set_loading_data(loading);
+}
+
+void uhf_widget::_handle_boot_mode_rf_mode_labels(const scw_properties& scw)
+{
+    const bool loading = _controller->get_loading_data();
+    _controller->set_loading_data(true);
+    _profiles.set_active_profile(scw.get_boot() ? bootloader_labels : application_labels);
+    _controller->set_loading_data(loading);
+}
+
+void uhf_widget::_show_scw(const scw_properties& scw)
+{
+    _set_data(uhf_worker::boot, scw.get_boot() ? tr("Bootloader") : tr("Application"));
+    _set_data(uhf_worker::uart_baud_rate, int(scw.get_uart_baud()));
+    _set_data(uhf_worker::rf_mode, int(scw.get_rf_mode()));
+    _set_data(uhf_worker::beacon_enabled, scw.get_bcn());
+    _set_data(uhf_worker::fram, ok_or_error(scw.get_fram()));
+    _set_data(uhf_worker::rfts, ok_or_error(scw.get_rfts()));
+    _set_data(uhf_worker::rssi, int(_uhf->get_rssi()));
+}
+
+void uhf_widget::_on_get_param(uint32_t id, const QVariant& value)
+{
+    if (id == uhf_worker::scw) {
+        _values.insert(id, value);
+        const scw_properties scw(static_cast<short>(value.toUInt()));
+        _handle_boot_mode_rf_mode_labels(scw);
+        _show_scw(scw);
+    } else if (id == uhf_worker::radio_frequency) {
+        _set_data(id, value.toULongLong() / 1000.0 / 1000.0);
+    } else {
+        _set_data(id, value);
+    }
+    _log(log_item::INFO, tr("read parameter: ") + uhf_worker::parameter_name(id));
+}
+
+void uhf_widget::_on_set_param(uint32_t id, const QVariant& value)
+{
+    if (id == uhf_worker::uart_baud_rate || id == uhf_worker::rf_mode ||
+        id == uhf_worker::beacon_enabled) {
+        _set_data(id, value); // the status word as the device now holds it
+        if (id == uhf_worker::uart_baud_rate && _pending_uart_speed >= 0)
+            _uart_speed_accepted = true;
+    } else if (id == uhf_worker::radio_frequency) {
+        _values.insert(id, value.toULongLong() / 1000.0 / 1000.0);
+    } else if (id != uhf_worker::reset_parameter && id != uhf_worker::flash_parameter) {
+        _values.insert(id, value);
+    }
+    _controller->remove_changed_parameter(id);
+    _controller->set_hint_for_changed_value(id, false, QString());
+    _controller->set_hint_for_error(id, false, QString());
+    _set_controls_enabled(_controls_enabled());
+    _log(log_item::INFO, tr("set parameter: ") + uhf_worker::parameter_name(id));
+}
+
+void uhf_widget::_on_get_param_request_error(uint32_t id, const error_descriptor& error)
+{
+    const QString name = uhf_worker::parameter_name(id);
+    if (error.get_proto_error() == proto_exception::command_response_error &&
+        error.get_exec_context() == QLatin1String("res_get_text_beacon_message") &&
+        error.get_message() == QLatin1String("ERR+REMOTE")) {
+        _log(log_item::WARN, tr("value for ") + name + tr(" is not available from remote device"));
+        return;
+    }
+    _log(log_item::ERROR, tr("error get: ") + name + QStringLiteral(": ") + _describe(error));
+}
+
+void uhf_widget::_on_set_param_request_error(uint32_t id, const error_descriptor& error)
+{
+    const QString text = _describe(error);
+    if (id == uhf_worker::flash_parameter) {
+        _log(log_item::ERROR, tr("error while flashing module: ") + text);
+        QMessageBox::warning(this, tr("Flash"), tr("Error while flashing module: ") + text);
+        return;
+    }
+    if (id == uhf_worker::uart_baud_rate)
+        _pending_uart_speed = -1; // the transceiver kept its speed
+    _log(log_item::ERROR, tr("error settig parameter: ") + uhf_worker::parameter_name(id) +
+                              QStringLiteral(": ") + text);
+    _controller->set_hint_for_error(id, true, text);
+}
+
+void uhf_widget::_on_ui_data_changed(uint32_t id)
+{
+    _controller->set_hint_for_error(id, false, QString());
+    if (id == uhf_worker::audio_beacon_period)
+        _audio_beacon_timer.start();
+    _set_controls_enabled(_controls_enabled());
+}
+
+void uhf_widget::_on_timer_audio_beacon_perod_timeout()
+{
+    _apply_audio_beacon_rule();
+}
+
+void uhf_widget::_apply_audio_beacon_rule()
+{
+    _audio_beacon_timer.stop();
+    const int period = ui->sb_audio_beacon_period->value();
+    if (period < 1 || period >= min_audio_beacon_period)
+        return;
+    const bool loading = _controller->get_loading_data();
+    _controller->set_loading_data(true);
+    ui->sb_audio_beacon_period->setValue(min_audio_beacon_period);
+    _controller->set_loading_data(loading);
+}
+
+// After the transceiver accepted a new UART speed on a direct line, the port
+// follows it; the next operation opens the port at the new speed.
+void uhf_widget::_reset_port_speed_if_needed()
+{
+    if (_pending_uart_speed < 0)
+        return;
+    const auto code = uart_baud_e(_pending_uart_speed);
+    _pending_uart_speed = -1;
+    serial_port_settings_t settings = _uhf->get_media_settings();
+    settings.baud_rate = serial_port::uart_baud_to_baud_rate(code);
+    _uhf->set_media_settings(settings);
+    QSettings().setValue(QStringLiteral("last/connect_cb_uart_speed"),
+                         ui->cb_uart_speed->findData(int(code)));
+    _log(log_item::INFO, tr("serial port speed set to %1").arg(int(settings.baud_rate)));
+    emit on_module_settings_changed(settings, _uhf->get_connect_props());
+}
+
+void uhf_widget::_on_operation_control(sat_worker::operation_type_e op,
+                                       sat_worker::operation_status_e status)
+{
+    cp_widget::_on_operation_control(op, status);
+    if (op == sat_worker::WRITE && status != sat_worker::begin && _uart_speed_accepted)
+        _reset_port_speed_if_needed();
+    if (status != sat_worker::begin)
+        _uart_speed_accepted = false;
+}
+
+void uhf_widget::on_btn_read_clicked()
+{
+    _controller->clear_hints();
+    emit _uhf_worker->get_params(
+        {uhf_worker::version, uhf_worker::uptime, uhf_worker::scw, uhf_worker::rx_packets,
+         uhf_worker::rx_crc_errors, uhf_worker::tx_packets, uhf_worker::device_address,
+         uhf_worker::pipe_timeout, uhf_worker::radio_frequency, uhf_worker::text_beacon,
+         uhf_worker::text_beacon_period, uhf_worker::audio_beacon, uhf_worker::audio_beacon_period,
+         uhf_worker::src_call_sign, uhf_worker::dst_call_sign, uhf_worker::morse_code});
+}
+
+void uhf_widget::on_btn_write_clicked()
+{
+    _apply_audio_beacon_rule(); // a period typed just now is not yet corrected
+    _pending_uart_speed = -1;
+    sat_worker::param_pairs_t params;
+    _controller->collect_changed_params(params);
+    const bool direct = _uhf->get_connect_props().route.size() == 1;
+    for (auto& p : params) {
+        if (p.first == uhf_worker::radio_frequency)
+            p.second = qulonglong(kq::gui::mhz_to_hz(p.second.toDouble()));
+        else if (p.first == uhf_worker::uart_baud_rate && direct)
+            _pending_uart_speed = p.second.toInt();
+    }
+    emit _uhf_worker->set_params(params);
+}
+
+void uhf_widget::on_btn_discard_clicked()
+{
+    _audio_beacon_timer.stop();
+    _controller->discard_changes(_values);
+    _controller->clear_hints();
+    _enable_controls(true);
+}
+
+void uhf_widget::on_btn_reset_clicked()
+{
+    if (QMessageBox::question(this, tr("Reset"), tr("Reset module?"),
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    emit _uhf_worker->reset();
+}
+
+void uhf_widget::on_btn_flash_clicked()
+{
+    const QString file_name = QFileDialog::getOpenFileName(
+        this, tr("Select firmware file"), QString(), tr("SCRM files(*.SCRM);;All files (*.*)"));
+    if (file_name.isEmpty())
+        return;
+    if (QMessageBox::question(
+            this, tr("Flash"),
+            tr("You are about to flash the device with\n\n") + file_name + tr("\n\nAre you sure?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    _flash_file(file_name);
+}
+
+void uhf_widget::_flash_file(const QString& file_name)
+{
+    QFile file(file_name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::warning(this, tr("Flash"), tr("Could not open: ") + file_name,
+                             QMessageBox::Ok);
+        return;
+    }
+    try {
+        emit _uhf_worker->flash(file.readAll());
+    } catch (const std::exception& e) {
+        QMessageBox::warning(this, tr("Flash"),
+                             tr("Could not perform flash operation: ") +
+                                 QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void uhf_widget::on_btn_open_log_dir_clicked()
+{
+    open_log_folder();
+}
+
+void uhf_widget::on_chk_persistent_toggled(bool on)
+{
+    _uhf_worker->set_persistent(on);
+}
+
+void uhf_widget::on_cb_verbose_log_toggled(bool on)
+{
+    _set_log_verbose(on);
+}
+
+} // namespace radcfg
