@@ -28,6 +28,17 @@
 // The route is a QLinkedList.
 QT_WARNING_DISABLE_DEPRECATED
 
+// The icons are compiled into the static core library; the linker keeps them
+// only when something names them.
+static void init_radcfg_resources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(radcfg);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
 namespace radcfg {
 
 using namespace kq::api::proto;
@@ -56,6 +67,7 @@ QString hop_address(uint32_t address)
 MainWindow::MainWindow()
     : ui(std::make_unique<Ui::MainWindow>())
 {
+    init_radcfg_resources();
     ui->setupUi(this);
     layout = new QVBoxLayout(ui->centralWidget);
     lbl_connection = new QLabel(this);

@@ -93,6 +93,8 @@ void tst_main_window::starts_unconnected()
 {
     QCOMPARE(child<QLabel>(*_window, "lbl_connection")->text(), QString("Connection: none"));
     QVERIFY(!action(*_window, "action_close_connection")->isEnabled());
+    QVERIFY(!action(*_window, "actionnew_connection")->icon().pixmap(24).isNull());
+    QVERIFY(!_window->windowIcon().pixmap(48).isNull());
     QVERIFY(!child<QProgressBar>(*_window, "progress")->isVisible());
     QCOMPARE(_window->windowTitle(), QString("UHF/OBC configurator, version 1.0.8.18"));
 }

@@ -1,0 +1,10 @@
+#!/bin/sh
+# Saves pictures of the configurator against the simulated satellite into
+# doc/images (or the folder given), without a display.
+set -eu
+cd "$(dirname "$0")/.."
+out="${1:-doc/images}"
+tools/install-deps.sh
+[ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build --target window_shots -j"$(nproc)" >/dev/null
+QT_QPA_PLATFORM=offscreen build/bin/window_shots "$out"

@@ -1,0 +1,90 @@
+// Saves pictures of the configurator's window against the simulated
+// satellite: the UHF panel after a read.
+
+#include "app_settings.h"
+#include "connect_dialog.h"
+#include "main_window.h"
+#include "meta_types.h"
+#include "satellite.h"
+#include "test_environment.h"
+#include "widget_access.h"
+#include "window_driver.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+bool wait_until(const std::function<bool()>& done, int timeout_ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeout_ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+bool save(QWidget& window, const QString& file)
+{
+    // Let the log view take its batched lines first.
+    wait_until([] { return false; }, 1000);
+    if (!window.grab().save(file)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(file));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(file));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    kq::testing::prepare_test_environment(); // the user's settings stay untouched
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorvane"));
+    QCoreApplication::setApplicationName(QStringLiteral("kqconf"));
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("doc/images");
+    QDir().mkpath(out);
+
+    QTemporaryDir logs;
+    radcfg::write_default_settings();
+    QSettings().setValue(QStringLiteral("common/log_location"), logs.path());
+    radcfg::register_meta_types();
+
+    kq::satsim::satellite sat;
+    radcfg::connect_dialog::set_extra_ports({sat.port_name()});
+    radcfg::MainWindow window;
+    window.resize(1400, 700);
+    window.show();
+
+    using kq::testing::child;
+    kq::testing::connect_window(window, 1, sat.port_name());
+    auto* read = child<QPushButton>(window, "btn_read");
+    if (!read) {
+        std::fprintf(stderr, "no UHF panel\n");
+        return 1;
+    }
+    read->click();
+    const bool read_done = wait_until(
+        [&] { return read->isEnabled() && !child<QLabel>(window, "lbl_version")->text().isEmpty(); },
+        20000);
+    if (!read_done) {
+        std::fprintf(stderr, "the read did not finish\n");
+        return 1;
+    }
+    return save(window, out + QStringLiteral("/uhf-panel.png")) ? 0 : 1;
+}
