@@ -117,6 +117,9 @@ protected:
     // When the cache entry for id was stored; tests move it into the past.
     void _age_cache_entry(uint32_t id, const QDateTime& stored);
 
+    // The flag the module's long loops watch; stop() clears it.
+    std::atomic<bool>& _running_flag() { return _running; }
+
     api::proto::kq_module* _module;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "about_dialog.h"
 #include "app_settings.h"
+#include "ax25_widget.h"
 #include "connect_dialog.h"
 #include "connection_panel.h"
 #include "crc32_calculator_dialog.h"
@@ -208,6 +209,10 @@ void MainWindow::on_actionnew_connection_triggered()
         auto* p = new uhf_widget(this, qobject_cast<uhf_module*>(module));
         connect(p, &uhf_widget::on_module_settings_changed, this,
                 &MainWindow::_show_connect_status);
+        panel = p;
+        worker = p->worker();
+    } else if (type == kq::gui::connection_beacon) {
+        auto* p = new ax25_widget(this, qobject_cast<uhf_module*>(module));
         panel = p;
         worker = p->worker();
     } else if (module) {

@@ -59,6 +59,7 @@ SHAPES = {
     "cogs": lambda u, v: (math.hypot(u, v) <= 0.62 + (0.2 if math.cos(8 * math.atan2(v, u)) > 0.3 else 0))
     and math.hypot(u, v) >= 0.25,
     "stop": lambda u, v: abs(u) <= 0.6 and abs(v) <= 0.6,
+    "play": lambda u, v: -0.5 <= u <= 0.7 and abs(v) <= (0.7 - u) * 0.6,
     "sync-alt": lambda u, v: (ring(u, v, 0.6, 0.1) and not (20 < angle(u, v) < 70 or 200 < angle(u, v) < 250))
     or seg(u, v, 0.62, -0.5, 0.62, -0.1, 0.1) or seg(u, v, -0.62, 0.5, -0.62, 0.1, 0.1),
     "check": lambda u, v: seg(u, v, -0.7, 0.0, -0.2, 0.5, 0.13) or seg(u, v, -0.2, 0.5, 0.7, -0.5, 0.13),

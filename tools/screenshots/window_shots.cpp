@@ -1,23 +1,27 @@
 // Saves pictures of the configurator's window against the simulated
-// satellite: the UHF panel after a read.
+// satellite: the UHF panel after a read and the beacon receiver after a few
+// beacons.
 
 #include "app_settings.h"
 #include "connect_dialog.h"
 #include "main_window.h"
 #include "meta_types.h"
+#include "modal_helper.h"
 #include "satellite.h"
 #include "test_environment.h"
 #include "widget_access.h"
 #include "window_driver.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 
 #include <cstdio>
 #include <functional>
@@ -31,8 +35,7 @@ bool wait_until(const std::function<bool()>& done, int timeout_ms)
     while (!done()) {
         if (t.elapsed() > timeout_ms)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
+        QTest::qWait(20);
     }
     return true;
 }
@@ -72,6 +75,27 @@ int main(int argc, char** argv)
     window.show();
 
     using kq::testing::child;
+    kq::testing::connect_window(window, 5, sat.port_name());
+    child<QPushButton>(window, "btn_start")->click();
+    sat.with_local([](kq::satsim::uhf_transceiver& t) {
+        t.set_beacon(700, "CQ", "QQ9ZZZ", "KQ SAT ONLINE T=21C V=7.9");
+        return 0;
+    });
+    auto* beacons = child<QListWidget>(window, "lb_x25");
+    if (!wait_until([&] { return beacons->count() >= 4; }, 20000)) {
+        std::fprintf(stderr, "no beacons heard\n");
+        auto* log = child<QListWidget>(window, "lb_log");
+        for (int i = 0; log && i < log->count(); ++i)
+            std::fprintf(stderr, "%s\n", qPrintable(log->item(i)->text()));
+        return 1;
+    }
+    if (!save(window, out + QStringLiteral("/beacon-receiver.png")))
+        return 1;
+    child<QPushButton>(window, "btn_stop")->click();
+    wait_until([&] { return child<QPushButton>(window, "btn_start")->isEnabled(); }, 5000);
+
+    kq::testing::answer_question(QMessageBox::Yes);
+    child<QAction>(window, "action_close_connection")->trigger();
     kq::testing::connect_window(window, 1, sat.port_name());
     auto* read = child<QPushButton>(window, "btn_read");
     if (!read) {
@@ -80,7 +104,9 @@ int main(int argc, char** argv)
     }
     read->click();
     const bool read_done = wait_until(
-        [&] { return read->isEnabled() && !child<QLabel>(window, "lbl_version")->text().isEmpty(); },
+        [&] {
+            return read->isEnabled() && !child<QLabel>(window, "lbl_version")->text().isEmpty();
+        },
         20000);
     if (!read_done) {
         std::fprintf(stderr, "the read did not finish\n");
