@@ -1,10 +1,10 @@
 #include "main_window.h"
+#include "obc_widget.h"
 
 #include "about_dialog.h"
 #include "app_settings.h"
 #include "ax25_widget.h"
 #include "connect_dialog.h"
-#include "connection_panel.h"
 #include "crc32_calculator_dialog.h"
 #include "settings_dialog.h"
 #include "uhf_widget.h"
@@ -179,14 +179,18 @@ void MainWindow::on_actionnew_connection_triggered()
     _show_connect_status(settings, props);
 
     const uint32_t type = dialog.get_connection_type();
-    QString kind;
     switch (type) {
     case kq::gui::connection_xhf:
-    case kq::gui::connection_xhf_xhf:
+    case kq::gui::connection_xhf_xhf: {
         module = f.create_module(module_type_uhf, factory::proto_kqttc, media, props);
         connect(module, &kq_module::on_flash_progress, this, &MainWindow::_on_flash_progress);
-        kind = type == kq::gui::connection_xhf ? QStringLiteral("xHF") : QStringLiteral("xHF->xHF");
+        auto* p = new uhf_widget(this, qobject_cast<uhf_module*>(module));
+        connect(p, &uhf_widget::on_module_settings_changed, this,
+                &MainWindow::_show_connect_status);
+        panel = p;
+        worker = p->worker();
         break;
+    }
     case kq::gui::connection_obc:
     case kq::gui::connection_xhf_xhf_obc: {
         module = f.create_module(module_type_obc, factory::proto_kqttc, media, props);
@@ -194,31 +198,20 @@ void MainWindow::on_actionnew_connection_triggered()
         connect(module, &kq_module::on_flash_progress, this, &MainWindow::_on_flash_progress);
         connect(obc, &obc_module::on_get_file_progress, this, &MainWindow::_on_flash_progress);
         connect(obc, &obc_module::on_put_file_progress, this, &MainWindow::_on_flash_progress);
-        kind = type == kq::gui::connection_obc ? QStringLiteral("OBC")
-                                               : QStringLiteral("xHF->xHF->OBC");
-        break;
-    }
-    case kq::gui::connection_beacon:
-        module = f.create_module(module_type_uhf, factory::proto_kqttc, media, props);
-        kind = tr("X25 beacon receiver");
-        break;
-    default:
-        break;
-    }
-    if (type == kq::gui::connection_xhf || type == kq::gui::connection_xhf_xhf) {
-        auto* p = new uhf_widget(this, qobject_cast<uhf_module*>(module));
-        connect(p, &uhf_widget::on_module_settings_changed, this,
-                &MainWindow::_show_connect_status);
+        auto* p = new obc_widget(this, obc);
         panel = p;
         worker = p->worker();
-    } else if (type == kq::gui::connection_beacon) {
+        break;
+    }
+    case kq::gui::connection_beacon: {
+        module = f.create_module(module_type_uhf, factory::proto_kqttc, media, props);
         auto* p = new ax25_widget(this, qobject_cast<uhf_module*>(module));
         panel = p;
         worker = p->worker();
-    } else if (module) {
-        auto* p = new connection_panel(this, module, kind);
-        panel = p;
-        worker = p->worker();
+        break;
+    }
+    default:
+        break;
     }
     if (panel) {
         if (type != kq::gui::connection_beacon)

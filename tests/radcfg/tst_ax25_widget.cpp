@@ -55,11 +55,7 @@ void tst_ax25_widget::initTestCase()
 
 void tst_ax25_widget::init()
 {
-    QSettings().clear();
-    QSettings().setValue("command/timeout_pipe", 2500);
-    QSettings().setValue("command/timeout_m", 500);
-    QSettings().setValue("command/timeout_l", 800);
-    QSettings().setValue("common/log_location", _logs.path());
+    kq::testing::reset_window_settings(_logs.path());
     _sat = std::make_unique<kq::satsim::satellite>();
     radcfg::connect_dialog::set_extra_ports({_sat->port_name()});
     _window = std::make_unique<radcfg::MainWindow>();

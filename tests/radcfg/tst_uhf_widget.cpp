@@ -8,6 +8,7 @@
 #include "uhf_widget.h"
 #include "widget_access.h"
 #include "window_driver.h"
+#include "worker_recorder.h"
 
 #include "satcmd/kqttc/uhf_commands.h"
 
@@ -82,7 +83,7 @@ private:
     QTemporaryDir _logs;
     std::unique_ptr<kq::satsim::satellite> _sat;
     std::unique_ptr<MainWindow> _window;
-    std::unique_ptr<QSignalSpy> _ops;
+    std::unique_ptr<kq::testing::worker_recorder> _ops; // queued: sees what the panel saw
 };
 
 void tst_uhf_widget::initTestCase()
@@ -94,11 +95,7 @@ void tst_uhf_widget::initTestCase()
 
 void tst_uhf_widget::init()
 {
-    QSettings().clear();
-    QSettings().setValue("command/timeout_pipe", 2500);
-    QSettings().setValue("command/timeout_m", 500);
-    QSettings().setValue("command/timeout_l", 800);
-    QSettings().setValue("common/log_location", _logs.path());
+    kq::testing::reset_window_settings(_logs.path());
     QSettings().setValue("uhf/last_kqttc_chk", false); // keeps the view to the panel's own lines
     _sat = std::make_unique<kq::satsim::satellite>();
     connect_dialog::set_extra_ports({_sat->port_name()});
@@ -117,8 +114,7 @@ void tst_uhf_widget::connect_as(int type)
 {
     kq::testing::connect_window(*_window, type, _sat->port_name());
     QVERIFY(_window->findChild<uhf_widget*>());
-    _ops =
-        std::make_unique<QSignalSpy>(_window->current_worker(), &sat_worker::on_operation_control);
+    _ops = std::make_unique<kq::testing::worker_recorder>(*_window->current_worker());
 }
 
 // The worker has reported the end of the operation and the window has
@@ -128,7 +124,7 @@ bool tst_uhf_widget::wait_for_end(int timeout_ms)
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < timeout_ms) {
-        if (!_ops->isEmpty() && _ops->last().at(1).toInt() != sat_worker::begin) {
+        if (!_ops->control.isEmpty() && _ops->control.last().second != sat_worker::begin) {
             QCoreApplication::processEvents();
             return true;
         }
@@ -139,14 +135,14 @@ bool tst_uhf_widget::wait_for_end(int timeout_ms)
 
 void tst_uhf_widget::read_all()
 {
-    _ops->clear();
+    _ops->control.clear();
     field<QPushButton>("btn_read")->click();
     QVERIFY(wait_for_end());
 }
 
 void tst_uhf_widget::write_all()
 {
-    _ops->clear();
+    _ops->control.clear();
     QVERIFY(field<QPushButton>("btn_write")->isEnabled());
     field<QPushButton>("btn_write")->click();
     QVERIFY2(wait_for_end(), qPrintable(log_lines().join('\n')));
@@ -369,12 +365,12 @@ void tst_uhf_widget::reset_sets_the_reset_bit()
     field<QPushButton>("btn_reset")->click();
     QCOMPARE(asked, QString("Reset|Reset module?"));
     QTest::qWait(200);
-    QVERIFY(_ops->isEmpty());
+    QVERIFY(_ops->control.isEmpty());
 
     answer_question(QMessageBox::Yes);
     field<QPushButton>("btn_reset")->click();
     QVERIFY(wait_for_end());
-    QCOMPARE(_ops->first().at(0).toInt(), int(sat_worker::RESET));
+    QCOMPARE(_ops->control.first().first, int(sat_worker::RESET));
     QCOMPARE(local().resets, 1u);
 }
 
@@ -400,7 +396,7 @@ void tst_uhf_widget::flash_runs_to_the_end()
     QCOMPARE(asked,
              "Flash|You are about to flash the device with\n\n" + path + "\n\nAre you sure?");
     QVERIFY(wait_for_end(60000));
-    QCOMPARE(_ops->first().at(0).toInt(), int(sat_worker::FLASH));
+    QCOMPARE(_ops->control.first().first, int(sat_worker::FLASH));
     QCOMPARE(_sat->with_local([](uhf_transceiver& t) { return t.image(); }), image.data);
     auto* bar = child<QProgressBar>(*_window, "progress");
     QVERIFY(bar->isVisible());
@@ -410,10 +406,10 @@ void tst_uhf_widget::flash_runs_to_the_end()
 
     // Answered No, nothing is flashed.
     choose_file(path, [](QFileDialog*) { answer_question(QMessageBox::No); });
-    _ops->clear();
+    _ops->control.clear();
     field<QPushButton>("btn_flash")->click();
     QTest::qWait(200);
-    QVERIFY(_ops->isEmpty());
+    QVERIFY(_ops->control.isEmpty());
 }
 
 void tst_uhf_widget::refused_flash_shows_a_warning()

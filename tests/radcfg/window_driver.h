@@ -8,8 +8,22 @@
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
+#include <QSettings>
 
 namespace kq::testing {
+
+// A first start with quick command timing for the simulator's prompt
+// answers, the panels' logs in `log_dir`.
+inline void reset_window_settings(const QString& log_dir, int timeout_pipe = 2500,
+                                  int timeout_m = 500, int timeout_l = 800)
+{
+    QSettings s;
+    s.clear();
+    s.setValue("command/timeout_pipe", timeout_pipe);
+    s.setValue("command/timeout_m", timeout_m);
+    s.setValue("command/timeout_l", timeout_l);
+    s.setValue("common/log_location", log_dir);
+}
 
 // Opens "New connection" in the window, picks the connection type and the
 // port, and connects, as a user would.

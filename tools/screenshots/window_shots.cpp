@@ -1,6 +1,6 @@
 // Saves pictures of the configurator's window against the simulated
-// satellite: the UHF panel after a read and the beacon receiver after a few
-// beacons.
+// satellite: the beacon receiver after a few beacons, the UHF panel after a
+// read and the OBC panel after a listing.
 
 #include "app_settings.h"
 #include "connect_dialog.h"
@@ -22,6 +22,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include <cstdio>
 #include <functional>
@@ -64,11 +65,19 @@ int main(int argc, char** argv)
     QDir().mkpath(out);
 
     QTemporaryDir logs;
+    QSettings().clear(); // every run starts as a first start
     radcfg::write_default_settings();
     QSettings().setValue(QStringLiteral("common/log_location"), logs.path());
     radcfg::register_meta_types();
 
     kq::satsim::satellite sat;
+    sat.with_obc([](kq::satsim::obc_computer& obc) {
+        obc.files().insert(QStringLiteral("README.TXT"), "On-board computer file store.\n");
+        obc.files().insert(QStringLiteral("CONFIG.INI"), QByteArray(420, 'c'));
+        obc.files().insert(QStringLiteral("TLM0001.LOG"), QByteArray(5300, 't'));
+        obc.files().insert(QStringLiteral("APP.BIN"), QByteArray(36000, 'a'));
+        return 0;
+    });
     radcfg::connect_dialog::set_extra_ports({sat.port_name()});
     radcfg::MainWindow window;
     window.resize(1400, 700);
@@ -112,5 +121,22 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the read did not finish\n");
         return 1;
     }
-    return save(window, out + QStringLiteral("/uhf-panel.png")) ? 0 : 1;
+    if (!save(window, out + QStringLiteral("/uhf-panel.png")))
+        return 1;
+
+    kq::testing::answer_question(QMessageBox::Yes);
+    child<QAction>(window, "action_close_connection")->trigger();
+    kq::testing::connect_window(window, 4, sat.port_name());
+    auto* dir = child<QPushButton>(window, "btn_dir");
+    auto* listing = child<QTreeView>(window, "fl_obc");
+    dir->click();
+    if (!wait_until([&] { return listing->model()->rowCount() > 0 && dir->isEnabled(); }, 30000)) {
+        std::fprintf(stderr, "no OBC listing\n");
+        auto* log = child<QListWidget>(window, "lb_log");
+        for (int i = 0; log && i < log->count(); ++i)
+            std::fprintf(stderr, "%s\n", qPrintable(log->item(i)->text()));
+        return 1;
+    }
+    listing->setCurrentIndex(listing->model()->index(0, 0));
+    return save(window, out + QStringLiteral("/obc-panel.png")) ? 0 : 1;
 }
