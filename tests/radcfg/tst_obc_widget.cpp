@@ -234,11 +234,12 @@ void tst_obc_widget::upload_resume_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("on_obc");
     QTest::addColumn<bool>("offered");
-    QTest::newRow("1000 of 3000") << "PART.TXT" << 1000 << true;
-    QTest::newRow("100 of 3000") << "PART.TXT" << 100 << true;
-    QTest::newRow("as large") << "PART.TXT" << 3000 << false;
-    QTest::newRow("larger") << "PART.TXT" << 3500 << false;
-    QTest::newRow(".BIN 1000 of 3000") << "APP.BIN" << 1000 << true;
+    QTest::addColumn<int>("restart"); // the first block written, as an OBC offset
+    QTest::newRow("1000 of 3000") << "PART.TXT" << 1000 << true << 872;
+    QTest::newRow("100 of 3000") << "PART.TXT" << 100 << true << 4;
+    QTest::newRow("as large") << "PART.TXT" << 3000 << false << -1;
+    QTest::newRow("larger") << "PART.TXT" << 3500 << false << -1;
+    QTest::newRow(".BIN 1000 of 3000") << "APP.BIN" << 1000 << true << 872 + 4;
 }
 
 void tst_obc_widget::upload_resume()
@@ -246,6 +247,7 @@ void tst_obc_widget::upload_resume()
     QFETCH(QString, name);
     QFETCH(int, on_obc);
     QFETCH(bool, offered);
+    QFETCH(int, restart);
     const QByteArray data = random_bytes(3000);
     select_local(write_local(name, data));
     const bool bin = name.endsWith(".BIN");
@@ -259,6 +261,7 @@ void tst_obc_widget::upload_resume()
         put_obc_file(name, on_obc > 3000 ? data + random_bytes(on_obc - 3000) : data.left(on_obc));
     }
     const QByteArray expected = bin ? QByteArray() : data;
+    const int sent_before = _sat->link().received().size();
     QStringList buttons;
     answer_exists(offered, buttons);
     click_and_wait("btn_upload");
@@ -273,6 +276,10 @@ void tst_obc_widget::upload_resume()
         QCOMPARE(obc_file(name).mid(4), data);
     else
         QCOMPARE(obc_file(name), expected);
+    static const QRegularExpression block("^KQ\\+D11FW([0-9A-F]{8})");
+    const QStringList written = _sat->link().received().mid(sent_before).filter(block);
+    QVERIFY(!written.isEmpty());
+    QCOMPARE(block.match(written.first()).captured(1).toInt(nullptr, 16), restart);
 }
 
 void tst_obc_widget::download_resume_data()
