@@ -39,6 +39,12 @@ void cp_widget::_start_worker(cp_worker* worker)
     connect(_worker, &sat_worker::on_operation_control, this, &cp_widget::_on_operation_control);
     connect(_worker, &sat_worker::on_connection_state, this, &cp_widget::_on_connection_state);
     connect(_worker, &sat_worker::on_connection_error, this, &cp_widget::_on_connection_error);
+    connect(_worker, &sat_worker::on_get_param, this, &cp_widget::_on_get_param);
+    connect(_worker, &sat_worker::on_set_param, this, &cp_widget::_on_set_param);
+    connect(_worker, &sat_worker::on_get_param_request_error, this,
+            &cp_widget::_on_get_param_request_error);
+    connect(_worker, &sat_worker::on_set_param_request_error, this,
+            &cp_widget::_on_set_param_request_error);
     _thread.start();
 }
 

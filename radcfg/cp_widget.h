@@ -66,6 +66,11 @@ protected slots:
                                        kq::gui::sat_worker::operation_status_e status);
     virtual void _on_connection_state(kq::gui::sat_worker::connection_state_e state);
     virtual void _on_connection_error(const kq::api::proto::error_descriptor& error);
+    // A panel's parameter reports; the receiver has none.
+    virtual void _on_get_param(uint32_t, const QVariant&) {}
+    virtual void _on_set_param(uint32_t, const QVariant&) {}
+    virtual void _on_get_param_request_error(uint32_t, const kq::api::proto::error_descriptor&) {}
+    virtual void _on_set_param_request_error(uint32_t, const kq::api::proto::error_descriptor&) {}
     void _on_media_debug(kq::api::proto::flow_direction_e fd, const QString& message);
     void _on_pipe_timer_timeout();
 

@@ -59,12 +59,6 @@ obc_widget::obc_widget(QWidget* parent, obc_module* module)
             &obc_widget::_on_fl_obc_current_changed);
     connect(module, &kq_module::on_flash_progress, this, &obc_widget::_on_flash_progress);
     connect(_obc_worker, &sat_worker::on_operation_error, this, &obc_widget::_on_operation_error);
-    connect(_obc_worker, &sat_worker::on_get_param, this, &obc_widget::_on_get_param);
-    connect(_obc_worker, &sat_worker::on_set_param, this, &obc_widget::_on_set_param);
-    connect(_obc_worker, &sat_worker::on_get_param_request_error, this,
-            &obc_widget::_on_get_param_request_error);
-    connect(_obc_worker, &sat_worker::on_set_param_request_error, this,
-            &obc_widget::_on_set_param_request_error);
     connect(_obc_worker, &obc_worker::obc_file_exists, this, &obc_widget::_on_obc_file_exists);
     connect(_obc_worker, &obc_worker::local_file_exists, this, &obc_widget::_on_local_file_exists);
     _start_worker(_obc_worker);

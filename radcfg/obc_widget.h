@@ -35,14 +35,18 @@ public:
     obc_widget(QWidget* parent, kq::api::proto::obc_module* module);
     ~obc_widget() override;
 
+protected slots:
+    void _on_get_param(uint32_t id, const QVariant& value) override;
+    void _on_set_param(uint32_t id, const QVariant& value) override;
+    void _on_get_param_request_error(uint32_t id,
+                                     const kq::api::proto::error_descriptor& error) override;
+    void _on_set_param_request_error(uint32_t id,
+                                     const kq::api::proto::error_descriptor& error) override;
+
 private slots:
     void _on_flash_progress(const QString& step, uint32_t pos, uint32_t length);
     void _on_operation_error(kq::gui::sat_worker::operation_type_e op,
                              const kq::api::proto::error_descriptor& error);
-    void _on_get_param(uint32_t id, const QVariant& value);
-    void _on_set_param(uint32_t id, const QVariant& value);
-    void _on_get_param_request_error(uint32_t id, const kq::api::proto::error_descriptor& error);
-    void _on_set_param_request_error(uint32_t id, const kq::api::proto::error_descriptor& error);
     void _on_fl_obc_current_changed();
     void _on_obc_file_exists(const QString& file, uint32_t size);
     void _on_local_file_exists(const QString& src, const QString& dst, uint32_t srcsize,

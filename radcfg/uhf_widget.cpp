@@ -66,12 +66,6 @@ uhf_widget::uhf_widget(QWidget* parent, uhf_module* module)
             &uhf_widget::_on_timer_audio_beacon_perod_timeout);
     connect(_controller.get(), &ui_controller::on_data_changed, this,
             &uhf_widget::_on_ui_data_changed);
-    connect(_uhf_worker, &sat_worker::on_get_param, this, &uhf_widget::_on_get_param);
-    connect(_uhf_worker, &sat_worker::on_set_param, this, &uhf_widget::_on_set_param);
-    connect(_uhf_worker, &sat_worker::on_get_param_request_error, this,
-            &uhf_widget::_on_get_param_request_error);
-    connect(_uhf_worker, &sat_worker::on_set_param_request_error, this,
-            &uhf_widget::_on_set_param_request_error);
     _start_worker(_uhf_worker);
     _connect_controls();
 

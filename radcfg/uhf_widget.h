@@ -41,15 +41,17 @@ signals:
                                     const kq::api::proto::connect_props_t& props);
 
 protected slots:
+    void _on_get_param(uint32_t id, const QVariant& value) override;
+    void _on_set_param(uint32_t id, const QVariant& value) override;
+    void _on_get_param_request_error(uint32_t id,
+                                     const kq::api::proto::error_descriptor& error) override;
+    void _on_set_param_request_error(uint32_t id,
+                                     const kq::api::proto::error_descriptor& error) override;
     void _on_operation_control(kq::gui::sat_worker::operation_type_e op,
                                kq::gui::sat_worker::operation_status_e status) override;
 
 private slots:
     void _set_data(uint32_t id, const QVariant& value);
-    void _on_get_param(uint32_t id, const QVariant& value);
-    void _on_set_param(uint32_t id, const QVariant& value);
-    void _on_get_param_request_error(uint32_t id, const kq::api::proto::error_descriptor& error);
-    void _on_set_param_request_error(uint32_t id, const kq::api::proto::error_descriptor& error);
     void _on_ui_data_changed(uint32_t id);
     void _on_timer_audio_beacon_perod_timeout();
     void _reset_port_speed_if_needed();

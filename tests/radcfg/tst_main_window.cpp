@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -57,6 +58,7 @@ private slots:
 private:
     void connect_as(int type);
 
+    QTemporaryDir _logs;
     std::unique_ptr<kq::satsim::satellite> _sat;
     std::unique_ptr<MainWindow> _window;
 };
@@ -68,10 +70,7 @@ void tst_main_window::initTestCase()
 
 void tst_main_window::init()
 {
-    QSettings().clear();
-    QSettings().setValue("command/timeout_pipe", 2500);
-    QSettings().setValue("command/timeout_m", 500);
-    QSettings().setValue("command/timeout_l", 800);
+    kq::testing::reset_window_settings(_logs.path());
     _sat = std::make_unique<kq::satsim::satellite>();
     connect_dialog::set_extra_ports({_sat->port_name()});
     _window = std::make_unique<MainWindow>();
