@@ -90,10 +90,13 @@ QByteArray xband_data::pack(const xband_full_report_packed_t& r)
 
 xband_full_report_packed_t xband_data::unpack_full_report(const QByteArray& record)
 {
+    // A short record reads as zeros, as the other records do; the report
+    // bytes are copied, so they must not be read past its end.
+    const QByteArray full = record.leftJustified(xband_full_report_packed_t::size, '\0');
     xband_full_report_packed_t r;
-    r.head = unpack_simple_report(record.left(xband_simple_report_packed_t::size));
-    std::copy_n(record.constData() + 6, 10, reinterpret_cast<char*>(r.report_bytes));
-    QDataStream in(record.mid(16));
+    r.head = unpack_simple_report(full.left(xband_simple_report_packed_t::size));
+    std::copy_n(full.constData() + 6, 10, reinterpret_cast<char*>(r.report_bytes));
+    QDataStream in(full.mid(16));
     records(in);
     in >> r.report_word_2 >> r.report_word_3;
     for (float& f : r.report_float)

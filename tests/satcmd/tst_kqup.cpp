@@ -85,6 +85,8 @@ private slots:
     void faults_of_the_transmitter();
     void payload_builders();
     void single_status_replies();
+    void short_records_read_as_zeros_data();
+    void short_records_read_as_zeros();
 
 private:
     std::unique_ptr<virtual_serial_pair> _pair;
@@ -465,6 +467,24 @@ void tst_kqup::payload_builders()
     with_reserved[3] = '\x66';
     QCOMPARE(xband_data::pack(xband_data::unpack_all_parameters(with_reserved)), record);
     QCOMPARE(xband_data::pack(xband_full_report_packed_t()).size(), 36);
+}
+
+void tst_kqup::short_records_read_as_zeros_data()
+{
+    QTest::addColumn<QByteArray>("record");
+    QTest::newRow("empty") << QByteArray();
+    // The fuzzer's first find: the report bytes were copied past the end.
+    QTest::newRow("five bytes") << QByteArray("\x00\x07\x00\x00\x00", 5);
+    QTest::newRow("header only") << QByteArray::fromHex("0114070009ef");
+    QTest::newRow("one float short") << QByteArray(32, '\x11');
+}
+
+void tst_kqup::short_records_read_as_zeros()
+{
+    QFETCH(QByteArray, record);
+    const xband_full_report_packed_t r = xband_data::unpack_full_report(record);
+    const QByteArray padded = record.leftJustified(xband_full_report_packed_t::size, '\0');
+    QCOMPARE(xband_data::pack(r), padded);
 }
 
 void tst_kqup::single_status_replies()
