@@ -18,6 +18,10 @@ namespace kq::api::proto {
 class media;
 }
 
+// The route is the design's QLinkedList (deprecated in Qt 5.15).
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+
 namespace kq::api::proto::kqttc {
 
 class kqttc_request;
@@ -102,3 +106,5 @@ private:
 };
 
 } // namespace kq::api::proto::kqttc
+
+QT_WARNING_POP

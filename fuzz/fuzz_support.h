@@ -1,0 +1,58 @@
+#pragma once
+
+#include "satcmd/proto_exception.h"
+#include "serline/media_exception.h"
+#include "serline/serial_port_atomic.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+// Helpers shared by the fuzz targets. A target feeds the bytes to one parser
+// the way the program does; a parser may refuse the input with the protocol's
+// own errors, anything else (a crash, a sanitizer report, another exception,
+// a broken invariant) is a finding.
+namespace kq::fuzz {
+
+inline QByteArray bytes(const uint8_t* data, size_t size)
+{
+    return QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(size));
+}
+
+// Stops the run with a message libFuzzer keeps beside the crashing input.
+[[noreturn]] inline void broken(const char* what)
+{
+    std::fprintf(stderr, "broken invariant: %s\n", what);
+    std::abort();
+}
+
+// Runs body; a refusal of the input is an expected outcome.
+template<typename Body>
+bool refused(Body&& body)
+{
+    try {
+        body();
+        return false;
+    } catch (const api::proto::proto_exception&) {
+        return true;
+    } catch (const api::proto::media_exception&) {
+        return true;
+    }
+}
+
+// The lines the transport would hand over for this input and terminators.
+inline QStringList lines(QByteArray buffer, const char* term = "\r\n")
+{
+    QStringList out;
+    QString line;
+    while (api::proto::serial_port_atomic::extract_line_from_byte_array(buffer, line, term))
+        out.append(line);
+    return out;
+}
+
+} // namespace kq::fuzz

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each one from its seed corpus.
+#   fuzz/run.sh              every target for 20 s (what CI runs)
+#   fuzz/run.sh 600          every target for 10 minutes
+#   fuzz/run.sh 600 kqup_frame dirlist    only these targets
+# New inputs go to build-fuzz/corpus/<target>, findings to build-fuzz/findings.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-20}
+shift || true
+KQ_WITH_FUZZ=1 tools/install-deps.sh
+
+build=build-fuzz
+cmake -S . -B "$build" -DKQ_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
+
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=($(ls fuzz/corpus))
+mkdir -p "$build/findings"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tools/lsan.supp}
+
+failed=()
+for t in "${targets[@]}"; do
+  work="$build/corpus/$t"
+  mkdir -p "$work"
+  echo "== fuzz_$t for ${seconds} s"
+  # The seeds are read, never written: new inputs go to the work corpus.
+  if ! "$build/bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$build/findings/$t-" "$work" "fuzz/corpus/$t" \
+      >"$build/findings/$t.log" 2>&1; then
+    failed+=("$t")
+    tail -40 "$build/findings/$t.log"
+  fi
+  grep -E '^stat::(number_of_executed_units|new_units_added)' "$build/findings/$t.log" | tr '\n' ' ' || true; echo
+done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz: findings in ${failed[*]} (inputs under $build/findings)" >&2
+  exit 1
+fi
+echo "fuzz: no findings in ${#targets[@]} targets"
