@@ -20,13 +20,13 @@ satellite::satellite(uint8_t local_address, uint8_t remote_address, uint8_t obc_
 
 void satellite::set_pacing(bool on, int serial_baud)
 {
-    const QMutexLocker locker(&_lock);
+    const std::lock_guard<std::mutex> locker(_lock);
     _pacer.set(on, serial_baud);
 }
 
 int64_t satellite::paced_us()
 {
-    const QMutexLocker locker(&_lock);
+    const std::lock_guard<std::mutex> locker(_lock);
     return _pacer.total_us();
 }
 

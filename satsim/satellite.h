@@ -6,8 +6,7 @@
 #include "uhf_transceiver.h"
 #include "virtual_serial_pair.h"
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 
 #include <utility>
 
@@ -35,30 +34,30 @@ public:
     template<typename F>
     auto with_local(F&& f)
     {
-        const QMutexLocker locker(&_lock);
+        const std::lock_guard<std::mutex> locker(_lock);
         return std::forward<F>(f)(_local);
     }
     template<typename F>
     auto with_remote(F&& f)
     {
-        const QMutexLocker locker(&_lock);
+        const std::lock_guard<std::mutex> locker(_lock);
         return std::forward<F>(f)(_remote);
     }
     template<typename F>
     auto with_obc(F&& f)
     {
-        const QMutexLocker locker(&_lock);
+        const std::lock_guard<std::mutex> locker(_lock);
         return std::forward<F>(f)(_obc);
     }
     template<typename F>
     auto with_fsps(F&& f)
     {
-        const QMutexLocker locker(&_lock);
+        const std::lock_guard<std::mutex> locker(_lock);
         return std::forward<F>(f)(_fsps);
     }
 
 private:
-    QMutex _lock;
+    std::mutex _lock;
     pacer _pacer;
     testing::virtual_serial_pair _pair;
     uhf_transceiver _local;

@@ -4,8 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <cerrno>
+#include <mutex>
 #include <poll.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -53,7 +55,7 @@ const QRegularExpression& crc_only()
 
 } // namespace
 
-sim_link::sim_link(testing::virtual_serial_pair& pair, sim_node& root, QMutex& state_lock,
+sim_link::sim_link(testing::virtual_serial_pair& pair, sim_node& root, std::mutex& state_lock,
                    pacer* pace)
     : _pair(pair)
     , _root(root)
@@ -72,11 +74,12 @@ void sim_link::stop()
 {
     _stop.store(true);
     wait();
+    _ended.load(std::memory_order_acquire);
 }
 
 void sim_link::set_fault_rates(double drop, double corrupt, uint32_t seed)
 {
-    const QMutexLocker locker(&_lock);
+    const std::lock_guard<std::mutex> locker(_lock);
     _drop_rate = drop;
     _corrupt_rate = corrupt;
     _rng.seed(seed);
@@ -84,13 +87,19 @@ void sim_link::set_fault_rates(double drop, double corrupt, uint32_t seed)
 
 QStringList sim_link::received() const
 {
-    const QMutexLocker locker(&_lock);
+    const std::lock_guard<std::mutex> locker(_lock);
     return _received;
+}
+
+void sim_link::forget_received()
+{
+    const std::lock_guard<std::mutex> locker(_lock);
+    _received.clear();
 }
 
 int sim_link::commands_received() const
 {
-    const QMutexLocker locker(&_lock);
+    const std::lock_guard<std::mutex> locker(_lock);
     return _received.size();
 }
 
@@ -101,6 +110,7 @@ QByteArray sim_link::framed_line(const QString& payload)
 
 void sim_link::run()
 {
+    const auto end = qScopeGuard([this] { _ended.store(true, std::memory_order_release); });
     QByteArray buffer;
     char chunk[4096];
     // A frame the sender broke off (a program stopped halfway through a
@@ -121,7 +131,7 @@ void sim_link::run()
         }
         QByteArray own;
         {
-            const QMutexLocker locker(&_lock);
+            const std::lock_guard<std::mutex> locker(_lock);
             own = _root.unsolicited();
         }
         if (!own.isEmpty())
@@ -163,7 +173,7 @@ bool sim_link::_take_frame(QByteArray& buffer)
         const QByteArray field = buffer.mid(size - 9, 8);
         buffer.remove(0, size);
         {
-            const QMutexLocker locker(&_lock);
+            const std::lock_guard<std::mutex> locker(_lock);
             _received << line;
         }
         // fromLatin1(QByteArray) would stop at the first zero byte of the data.
@@ -180,19 +190,19 @@ bool sim_link::_take_frame(QByteArray& buffer)
 
 void sim_link::set_trace(trace_t trace)
 {
-    const QMutexLocker locker(&_trace_lock);
+    const std::lock_guard<std::mutex> locker(_trace_lock);
     _trace = std::move(trace);
 }
 
 void sim_link::_process(const QString& line)
 {
     {
-        const QMutexLocker locker(&_trace_lock);
+        const std::lock_guard<std::mutex> locker(_trace_lock);
         if (_trace)
             _trace(true, line.toLatin1());
     }
     {
-        const QMutexLocker locker(&_lock);
+        const std::lock_guard<std::mutex> locker(_lock);
         _received << line;
     }
     if (_echo.load())
@@ -230,7 +240,7 @@ void sim_link::_answer(const QString& payload)
     QStringList answers{QStringLiteral("ERR")};
     int64_t owed_us = 0;
     if (!payload.isEmpty()) {
-        const QMutexLocker locker(&_lock);
+        const std::lock_guard<std::mutex> locker(_lock);
         answers = _root.handle(payload);
         if (_pacer && _pacer->enabled()) {
             constexpr int frame = 12;
@@ -246,7 +256,7 @@ void sim_link::_answer(const QString& payload)
     for (const QString& a : answers) {
         bool drop = false, spoil = false;
         {
-            const QMutexLocker locker(&_lock);
+            const std::lock_guard<std::mutex> locker(_lock);
             drop = _drop_rate > 0 && _rng.generateDouble() < _drop_rate;
             spoil = _corrupt_rate > 0 && _rng.generateDouble() < _corrupt_rate;
         }
@@ -276,7 +286,7 @@ void sim_link::_answer(const QString& payload)
 void sim_link::_send(const QByteArray& bytes)
 {
     {
-        const QMutexLocker locker(&_trace_lock);
+        const std::lock_guard<std::mutex> locker(_trace_lock);
         if (_trace)
             _trace(false, bytes);
     }

@@ -3,10 +3,10 @@
 #include "pacer.h"
 #include "sim_node.h"
 
-#include <QMutex>
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QThread>
+#include <mutex>
 
 #include <atomic>
 #include <functional>
@@ -29,7 +29,7 @@ namespace kq::satsim {
 class sim_link : public QThread
 {
 public:
-    sim_link(testing::virtual_serial_pair& pair, sim_node& root, QMutex& state_lock,
+    sim_link(testing::virtual_serial_pair& pair, sim_node& root, std::mutex& state_lock,
              pacer* pace = nullptr);
     ~sim_link() override;
 
@@ -56,6 +56,8 @@ public:
     // Every command line received, as it came (under the state lock).
     QStringList received() const;
     int commands_received() const;
+    // Forgets the lines received so far (long runs that count memory).
+    void forget_received();
 
 protected:
     void run() override;
@@ -69,8 +71,11 @@ private:
     testing::virtual_serial_pair& _pair;
     sim_node& _root;
     pacer* _pacer;
-    QMutex& _lock;
+    std::mutex& _lock;
     std::atomic<bool> _stop{false};
+    // Set as run() returns and read after wait(): the hand-over of the
+    // thread's last writes, in a form thread checkers see.
+    std::atomic<bool> _ended{false};
     std::atomic<bool> _close{false};
     std::atomic<int> _drop{0};
     std::atomic<int> _corrupt{0};
@@ -82,7 +87,7 @@ private:
     double _corrupt_rate = 0.0;
     QRandomGenerator _rng;
     QString _pending; // payload waiting for its CRC line
-    QMutex _trace_lock;
+    std::mutex _trace_lock;
     trace_t _trace;
 };
 

@@ -3,9 +3,11 @@
 #include "virtual_serial_pair.h"
 
 #include <QDataStream>
+#include <QScopeGuard>
 #include <QtEndian>
 
 #include <cmath>
+#include <mutex>
 #include <poll.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -69,29 +71,30 @@ void xband_transmitter::stop()
 {
     _stop.store(true);
     wait();
+    _ended.load(std::memory_order_acquire);
 }
 
 xband_transmitter::parameters_t xband_transmitter::parameters()
 {
-    const QMutexLocker locker(&_lock);
+    const std::lock_guard<std::mutex> locker(_lock);
     return _params;
 }
 
 QMap<QString, QByteArray> xband_transmitter::files()
 {
-    const QMutexLocker locker(&_lock);
+    const std::lock_guard<std::mutex> locker(_lock);
     return _files;
 }
 
 QByteArray xband_transmitter::last_request_payload()
 {
-    const QMutexLocker locker(&_lock);
+    const std::lock_guard<std::mutex> locker(_lock);
     return _last_payload;
 }
 
 QString xband_transmitter::mode()
 {
-    const QMutexLocker locker(&_lock);
+    const std::lock_guard<std::mutex> locker(_lock);
     return _mode;
 }
 
@@ -135,6 +138,7 @@ void xband_transmitter::_reply(uint16_t command, uint16_t type, const QByteArray
 
 void xband_transmitter::run()
 {
+    const auto end = qScopeGuard([this] { _ended.store(true, std::memory_order_release); });
     QByteArray buffer;
     char chunk[4096];
     while (!_stop.load()) {
@@ -164,7 +168,7 @@ void xband_transmitter::run()
             const uint16_t command = qFromLittleEndian<quint16>(f.constData() + 10);
             const uint16_t type = qFromLittleEndian<quint16>(f.constData() + 12);
             const QByteArray payload = f.mid(14, len);
-            const QMutexLocker locker(&_lock);
+            const std::lock_guard<std::mutex> locker(_lock);
             if (command != answer_command) {
                 _pending_command = command;
                 _pending_type = type;

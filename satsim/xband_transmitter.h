@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QMap>
-#include <QMutex>
 #include <QThread>
+#include <mutex>
 
 #include <atomic>
 #include <cstdint>
@@ -71,7 +71,7 @@ private:
 
     testing::virtual_serial_pair& _pair;
     uint16_t _address;
-    QMutex _lock;
+    std::mutex _lock;
     parameters_t _params;
     QMap<QString, QByteArray> _files;
     QMap<uint32_t, QString> _handles;
@@ -84,6 +84,9 @@ private:
     QByteArray _last_payload;
     QElapsedTimer _uptime;
     std::atomic<bool> _stop{false};
+    // Set as run() returns and read after wait(): the hand-over of the
+    // thread's last writes, in a form thread checkers see.
+    std::atomic<bool> _ended{false};
     std::atomic<int> _bad_crc{0}, _bad_magic{0}, _oversize{0}, _silent{0};
     std::atomic<bool> _split{false};
 };

@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #ifdef Q_OS_LINUX
@@ -58,24 +59,35 @@ serial_port_atomic::serial_port_atomic() = default;
 
 serial_port_atomic::~serial_port_atomic() = default;
 
+// The caller's arguments and the results the port thread leaves for it are
+// handed over through the two atomics: the semaphore only wakes a caller
+// that gave up spinning, and its ordering is invisible to thread checkers.
 void serial_port_atomic::_call(const std::function<void()>& body)
 {
+    std::atomic<bool> posted{false};
+    std::atomic<bool> finished{false};
     QSemaphore done;
+    posted.store(true, std::memory_order_release);
     QMetaObject::invokeMethod(
         this,
         [&] {
+            posted.load(std::memory_order_acquire);
             body();
+            finished.store(true, std::memory_order_release);
             done.release();
         },
         Qt::QueuedConnection);
     QElapsedTimer spinning;
     spinning.start();
     while (spinning.nsecsElapsed() < spin_ns) {
-        if (done.tryAcquire())
+        if (finished.load(std::memory_order_acquire)) {
+            done.acquire();
             return;
+        }
         QThread::yieldCurrentThread();
     }
     done.acquire();
+    finished.load(std::memory_order_acquire);
 }
 
 void serial_port_atomic::open(const serial_port_settings_t& settings)

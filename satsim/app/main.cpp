@@ -13,8 +13,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QMutex>
 #include <QTemporaryDir>
+#include <mutex>
 
 #include <atomic>
 #include <csignal>
@@ -76,9 +76,9 @@ QString printable(const QByteArray& bytes)
 
 sim_link::trace_t tracer(const QString& port)
 {
-    static QMutex lock;
+    static std::mutex lock;
     return [port](bool incoming, const QByteArray& bytes) {
-        const QMutexLocker locker(&lock);
+        const std::lock_guard<std::mutex> locker(lock);
         say(QStringLiteral("%1 %2 %3 %4")
                 .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")), port,
                      incoming ? QStringLiteral("<<<") : QStringLiteral(">>>"), printable(bytes)));
