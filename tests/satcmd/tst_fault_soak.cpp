@@ -1,0 +1,448 @@
+#include "firmware_image.h"
+#include "satcmd/kqttc/kqttc_obc_module.h"
+#include "satcmd/kqttc/kqttc_uhf_module.h"
+#include "serline/media_exception.h"
+#include "sim_session.h"
+#include "test_environment.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+using namespace kq::api::proto;
+using namespace kq::api::proto::kqttc;
+using kq::satsim::firmware_image;
+using kq::satsim::obc_computer;
+using kq::satsim::satellite;
+using kq::satsim::uhf_transceiver;
+using kq::testing::sim_session;
+
+namespace {
+
+route_t uhf_two_relays()
+{
+    return {sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_target)};
+}
+
+route_t obc_two_relays()
+{
+    return {sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_remote_relay),
+            sim_session::hop(0x11, role_target, module_type_obc)};
+}
+
+// Timeouts a little above the simulator's prompt answers, so that a dropped
+// answer costs a fraction of a second instead of the hardware's seconds.
+module_config_t soak_config()
+{
+    module_config_t c = sim_session::quick_config();
+    c.timeout_xs = c.timeout_s = c.timeout_m = c.timeout_l = 200;
+    c.timeout_xl = 400;
+    return c;
+}
+
+QByteArray pattern(int size, uint32_t seed)
+{
+    QByteArray b(size, '\0');
+    QRandomGenerator rng(seed);
+    for (char& c : b)
+        c = char(rng.bounded(256));
+    return b;
+}
+
+// Resident memory of this process in bytes.
+qint64 resident_bytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() * 4096 : -1;
+}
+
+constexpr bool sanitized =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    true;
+#else
+    false;
+#endif
+
+// One read of a value the simulator does not change by itself, with the
+// value the far transceiver truly holds. (A transceiver over the air cannot
+// read its text beacon back, so that one is not among them.)
+struct probe_t
+{
+    const char* name;
+    std::function<QString(kqttc_uhf_module&)> read;
+    std::function<QString(const uhf_transceiver::state_t&)> truth;
+};
+
+const QVector<probe_t>& probes()
+{
+    static const QVector<probe_t> all{
+        {"version", [](kqttc_uhf_module& m) { return m.get_version(); },
+         [](const uhf_transceiver::state_t& s) { return s.version; }},
+        {"dst call", [](kqttc_uhf_module& m) { return m.get_dst_call_sign(); },
+         [](const uhf_transceiver::state_t& s) { return s.dst_call_sign; }},
+        {"src call", [](kqttc_uhf_module& m) { return m.get_src_call_sign(); },
+         [](const uhf_transceiver::state_t& s) { return s.src_call_sign; }},
+        {"morse", [](kqttc_uhf_module& m) { return m.get_morse_code_call_sign(); },
+         [](const uhf_transceiver::state_t& s) { return s.morse; }},
+        {"beacon period",
+         [](kqttc_uhf_module& m) { return QString::number(m.get_text_beacon_period()); },
+         [](const uhf_transceiver::state_t& s) { return QString::number(s.text_beacon_period); }},
+        {"payload size", [](kqttc_uhf_module& m) { return QString::number(m.get_payload_size()); },
+         [](const uhf_transceiver::state_t& s) { return QString::number(s.payload_size); }},
+        {"audio beacon", [](kqttc_uhf_module& m) { return m.get_audio_beacon_midi(); },
+         [](const uhf_transceiver::state_t& s) { return s.midi; }},
+    };
+    return all;
+}
+
+// Runs op in a thread of its own and keeps how it ended.
+class op_runner
+{
+public:
+    explicit op_runner(std::function<void(std::atomic<bool>&)> op)
+        : _thread(QThread::create([this, op] {
+            try {
+                op(running);
+            } catch (const media_exception& e) {
+                media_error = e.get_type();
+            } catch (const proto_exception& e) {
+                proto_error = e.get_type();
+            }
+        }))
+    {
+        _thread->start();
+    }
+    ~op_runner()
+    {
+        running.store(false);
+        _thread->wait();
+    }
+    bool finished() const { return _thread->isFinished(); }
+    bool wait(int ms) { return _thread->wait(static_cast<unsigned long>(ms)); }
+
+    std::atomic<bool> running{true};
+    int media_error = -1;
+    int proto_error = -1;
+
+private:
+    std::unique_ptr<QThread> _thread;
+};
+
+// A long operation: what the simulator holds first, the operation, and a
+// short one that shows the module usable after the stop.
+struct long_op_t
+{
+    module_type_e type;
+    route_t route;
+    std::function<void(satellite&)> prepare;
+    std::function<void(kq_module&, std::atomic<bool>&)> run;
+    std::function<void(kq_module&)> afterwards;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(long_op_t)
+
+// Long runs under faults through two relays against the simulator: many
+// commands, large transfers with the link cut, and a stop during each kind of
+// long operation.
+class tst_fault_soak : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void commands_under_faults();
+    void transfers_under_faults_and_cuts();
+    void stop_during_long_operations_data();
+    void stop_during_long_operations();
+
+private:
+    void _open(module_type_e type, const route_t& route, const module_config_t& config);
+    kqttc_obc_module& obc() { return _s->module<kqttc_obc_module>(); }
+    QByteArray stored(const QString& name)
+    {
+        return _s->sat().with_obc([&](obc_computer& o) { return o.files().value(name); });
+    }
+    void _put_with_cuts(const QString& name, const QByteArray& data, QVector<uint32_t> cuts);
+    QByteArray _get_with_cuts(const QString& name, QVector<uint32_t> cuts);
+    std::unique_ptr<sim_session> _s;
+};
+
+void tst_fault_soak::cleanup()
+{
+    _s.reset();
+}
+
+void tst_fault_soak::_open(module_type_e type, const route_t& route, const module_config_t& config)
+{
+    _s = std::make_unique<sim_session>(type, route);
+    _s->configure(config);
+    _s->base().connect();
+}
+
+void tst_fault_soak::commands_under_faults()
+{
+    constexpr int commands = 10000;
+    _open(module_type_uhf, uhf_two_relays(), soak_config());
+    auto& uhf = _s->module<kqttc_uhf_module>();
+    const uhf_transceiver::state_t truth =
+        _s->sat().with_remote([](uhf_transceiver& t) { return t.state(); });
+    _s->sat().link().set_fault_rates(0.05, 0.05, 20261209);
+
+    int good = 0;
+    int failed = 0;
+    QMap<QString, int> kinds;
+    qint64 memory_after_warm_up = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < commands; ++i) {
+        const probe_t& p = probes().at(i % probes().size());
+        try {
+            const QString value = p.read(uhf);
+            if (value != p.truth(truth))
+                QFAIL(qPrintable(QStringLiteral("command %1 (%2) read '%3' instead of '%4'")
+                                     .arg(i)
+                                     .arg(QLatin1String(p.name), value, p.truth(truth))));
+            ++good;
+        } catch (const media_exception& e) {
+            ++failed; // reported to the caller as an error: what a panel shows
+            ++kinds[QStringLiteral("media %1").arg(e.get_type())];
+        } catch (const proto_exception& e) {
+            ++failed;
+            ++kinds
+                [QStringLiteral("proto %1 %2").arg(e.get_type()).arg(QString::fromUtf8(e.what()))];
+        }
+        if (i % 1000 == 0)
+            _s->sat().link().forget_received(); // the simulator's own record of the run
+        if (i == commands / 10)
+            memory_after_warm_up = resident_bytes();
+    }
+    const qint64 growth = resident_bytes() - memory_after_warm_up;
+    qInfo("%d commands in %lld ms: %d read right, %d reported as errors; resident memory grew "
+          "by %lld KiB after the first %d",
+          commands, clock.elapsed(), good, failed, growth / 1024, commands / 10);
+    for (auto it = kinds.cbegin(); it != kinds.cend(); ++it)
+        qInfo("%s: %d", qPrintable(it.key()), it.value());
+    QCOMPARE(good + failed, commands);
+    // Retries absorb nearly all faults at this rate; errors stay rare.
+    QVERIFY2(failed < commands / 50, qPrintable(QString::number(failed)));
+    // Sanitizers hold freed memory back for a while, so only a plain build
+    // can tell a leak from their quarantine.
+    if (!sanitized)
+        QVERIFY2(growth < 1024 * 1024, qPrintable(QString::number(growth)));
+}
+
+// Uploads data, cutting the link when the progress first reaches each cut;
+// every cut ends the transfer with an error and it is resumed from where the
+// progress stood.
+void tst_fault_soak::_put_with_cuts(const QString& name, const QByteArray& data,
+                                    QVector<uint32_t> cuts)
+{
+    QByteArray copy = data;
+    QBuffer source(&copy);
+    source.open(QIODevice::ReadOnly);
+    uint32_t reached = 0;
+    QObject receiver;
+    connect(&obc(), &obc_module::on_put_file_progress, &receiver,
+            [&](const QString&, uint32_t pos, uint32_t) {
+                reached = pos;
+                if (!cuts.isEmpty() && pos >= cuts.first()) {
+                    cuts.removeFirst();
+                    _s->sat().link().drop_answers(1000000);
+                }
+            });
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        try {
+            obc().put(name, &source, reached);
+            return;
+        } catch (const media_exception&) {
+        } catch (const proto_exception&) {
+        }
+        _s->sat().link().drop_answers(0);
+    }
+    QFAIL("the upload did not complete in 10 attempts");
+}
+
+QByteArray tst_fault_soak::_get_with_cuts(const QString& name, QVector<uint32_t> cuts)
+{
+    QByteArray back;
+    QBuffer target(&back);
+    target.open(QIODevice::ReadWrite);
+    QObject receiver;
+    connect(&obc(), &obc_module::on_get_file_progress, &receiver,
+            [&](const QString&, uint32_t pos, uint32_t) {
+                if (!cuts.isEmpty() && pos >= cuts.first()) {
+                    cuts.removeFirst();
+                    _s->sat().link().drop_answers(1000000);
+                }
+            });
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        try {
+            obc().get(name, &target, uint32_t(back.size()));
+            return back;
+        } catch (const media_exception&) {
+        } catch (const proto_exception&) {
+        }
+        _s->sat().link().drop_answers(0);
+    }
+    return QByteArray("the download did not complete in 10 attempts");
+}
+
+void tst_fault_soak::transfers_under_faults_and_cuts()
+{
+    module_config_t c = soak_config();
+    c.repeats_m = c.repeats_l = 8; // the budget for a 10 % fault rate
+    _open(module_type_obc, obc_two_relays(), c);
+    _s->sat().link().set_fault_rates(0.05, 0.05, 42);
+    const QByteArray data = pattern(256 * 1024, 7);
+
+    _put_with_cuts(QStringLiteral("SOAK.DAT"), data, {64 * 1024, 160 * 1024});
+    QCOMPARE(stored(QStringLiteral("SOAK.DAT")).size(), data.size());
+    QVERIFY(stored(QStringLiteral("SOAK.DAT")) == data);
+
+    const QByteArray back = _get_with_cuts(QStringLiteral("SOAK.DAT"), {50 * 1024, 200 * 1024});
+    QCOMPARE(back.size(), data.size());
+    QVERIFY(back == data);
+}
+
+void tst_fault_soak::stop_during_long_operations_data()
+{
+    QTest::addColumn<long_op_t>("op");
+    const auto obc_of = [](kq_module& m) -> kqttc_obc_module& {
+        return dynamic_cast<kqttc_obc_module&>(m);
+    };
+    const auto uhf_of = [](kq_module& m) -> kqttc_uhf_module& {
+        return dynamic_cast<kqttc_uhf_module&>(m);
+    };
+    const auto obc_usable = [obc_of](kq_module& m) {
+        m.connect();
+        QVERIFY(!obc_of(m).dir(QStringLiteral("*")).isEmpty());
+    };
+    const auto uhf_usable = [uhf_of](kq_module& m) {
+        m.connect();
+        QCOMPARE(uhf_of(m).get_version(), QStringLiteral("KQ-UHF 2.4.1"));
+    };
+    const auto nothing = [](satellite&) {};
+
+    QTest::newRow("transceiver flash")
+        << long_op_t{module_type_uhf, uhf_two_relays(), nothing,
+                     [uhf_of](kq_module& m, std::atomic<bool>&) {
+                         QByteArray image = firmware_image::generate(256 * 1024).file;
+                         uhf_of(m).flash(image);
+                     },
+                     uhf_usable};
+    QTest::newRow("computer flash") << long_op_t{
+        module_type_obc, obc_two_relays(),
+        [](satellite& sat) {
+            sat.with_obc([](obc_computer& o) {
+                o.stars = 100;
+                o.files()[QStringLiteral("APP.BIN")] = QByteArray(4096, 'a');
+                return 0;
+            });
+        },
+        [obc_of](kq_module& m, std::atomic<bool>&) { obc_of(m).flash(QStringLiteral("APP.BIN")); },
+        obc_usable};
+    QTest::newRow("upload") << long_op_t{module_type_obc, obc_two_relays(), nothing,
+                                         [obc_of](kq_module& m, std::atomic<bool>&) {
+                                             QByteArray data = pattern(256 * 1024, 3);
+                                             QBuffer source(&data);
+                                             source.open(QIODevice::ReadOnly);
+                                             obc_of(m).put(QStringLiteral("UP.DAT"), &source, 0);
+                                         },
+                                         obc_usable};
+    QTest::newRow("download") << long_op_t{
+        module_type_obc, obc_two_relays(),
+        [](satellite& sat) {
+            sat.with_obc([](obc_computer& o) {
+                o.files()[QStringLiteral("DOWN.DAT")] = pattern(256 * 1024, 4);
+                return 0;
+            });
+        },
+        [obc_of](kq_module& m, std::atomic<bool>&) {
+            QBuffer target;
+            target.open(QIODevice::ReadWrite);
+            obc_of(m).get(QStringLiteral("DOWN.DAT"), &target, 0);
+        },
+        obc_usable};
+    QTest::newRow("listing") << long_op_t{
+        module_type_obc, obc_two_relays(),
+        [](satellite& sat) {
+            sat.with_obc([](obc_computer& o) {
+                for (int i = 0; i < 2000; ++i)
+                    o.files()[QStringLiteral("F%1.DAT").arg(i, 4, 10, QChar('0'))] =
+                        QByteArray(100, 'f');
+                return 0;
+            });
+        },
+        [obc_of](kq_module& m, std::atomic<bool>&) { obc_of(m).dir(QStringLiteral("*")); },
+        obc_usable};
+    QTest::newRow("beacon loop") << long_op_t{
+        module_type_uhf,
+        {sim_session::hop(0x22, role_target)},
+        [](satellite& sat) {
+            sat.with_local([](uhf_transceiver& t) {
+                t.set_beacon(100, "CQ", "KQ0SAT", "SOAK");
+                return 0;
+            });
+        },
+        [uhf_of](kq_module& m, std::atomic<bool>& running) { uhf_of(m).ax25_beacon_loop(running); },
+        uhf_usable};
+    // The far relay never answers: a persistent connection keeps trying.
+    route_t silent = uhf_two_relays();
+    silent.back().dev_addr = 0x77;
+    QTest::newRow("persistent connect") << long_op_t{module_type_uhf, silent, nothing,
+                                                     [](kq_module& m, std::atomic<bool>&) {
+                                                         m.set_persistent(true);
+                                                         m.connect();
+                                                     },
+                                                     [uhf_usable](kq_module& m) {
+                                                         m.set_persistent(false);
+                                                         m.set_connect_props([] {
+                                                             connect_props_t p;
+                                                             p.route = uhf_two_relays();
+                                                             return p;
+                                                         }());
+                                                         uhf_usable(m);
+                                                     }};
+}
+
+void tst_fault_soak::stop_during_long_operations()
+{
+    QFETCH(long_op_t, op);
+    _s = std::make_unique<sim_session>(op.type, op.route);
+    _s->configure(soak_config());
+    op.prepare(_s->sat());
+    kq_module& m = _s->base();
+    if (QByteArray(QTest::currentDataTag()) != "persistent connect")
+        m.connect();
+
+    op_runner runner([&](std::atomic<bool>& running) { op.run(m, running); });
+    QTest::qWait(500);
+    QVERIFY2(!runner.finished(), "the operation ended before the stop");
+    QElapsedTimer since_stop;
+    since_stop.start();
+    runner.running.store(false); // what a worker's stop does: the loops' flag, then the port
+    m.stop_request();
+    // Sanitizer builds run several times slower; the bound is the plain build's.
+    const int bound = 200 * (sanitized ? 5 : 1);
+    QVERIFY2(runner.wait(bound),
+             qPrintable(QStringLiteral("still running %1 ms after the stop").arg(bound)));
+    qInfo("ended %lld ms after the stop", since_stop.elapsed());
+    QVERIFY(runner.media_error == -1 || runner.media_error == media_exception::stopped);
+    QCOMPARE(runner.proto_error, -1);
+    op.afterwards(m);
+}
+
+KQ_TEST_MAIN(tst_fault_soak)
+#include "tst_fault_soak.moc"
