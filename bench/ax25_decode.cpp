@@ -3,6 +3,7 @@
 // frame at the end, so every bit goes through the decoder.
 
 #include "ax25_encoder.h"
+#include "bench_support.h"
 #include "satcmd/kqttc/ax25_decoder.h"
 
 #include <QElapsedTimer>
@@ -50,5 +51,6 @@ int main(int argc, char** argv)
     std::printf("ax25_decode: %d MiB of line bits, frame found: %s\n", megabytes,
                 n == frame.size() && out == frame ? "yes" : "NO");
     std::printf("  median %.1f Mbit/s (goal: at least 100)\n", rates[rates.size() / 2]);
+    kq::bench::figure("AX.25 decoding", rates[rates.size() / 2], "Mbit/s", false, 100);
     return n == frame.size() ? 0 : 1;
 }

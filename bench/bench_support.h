@@ -7,9 +7,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 namespace kq::bench {
+
+// One figure in the form bench/run_all gathers into its table:
+// "figure: <name> | <value> <unit> | at most/at least <goal> | pass".
+inline void figure(const char* name, double value, const char* unit, bool at_most, double goal)
+{
+    const bool pass = at_most ? value <= goal : value >= goal;
+    std::printf("figure: %s | %.2f %s | %s %.2f %s | %s\n", name, value, unit,
+                at_most ? "at most" : "at least", goal, unit, pass ? "pass" : "fall short");
+}
 
 // Median of a sample in microseconds; the sample is reordered.
 inline double median_us(std::vector<int64_t>& ns)

@@ -67,5 +67,6 @@ int main(int argc, char** argv)
     std::printf("  kqttc_proto::get_scw         median %8.1f us\n", ours_us);
     std::printf("  ratio stack/raw                     %8.2f  (goal: at most 3.00)\n",
                 ours_us / raw_us);
+    kq::bench::figure("command round trip, stack / raw port", ours_us / raw_us, "x", true, 3);
     return 0;
 }

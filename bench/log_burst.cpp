@@ -2,6 +2,7 @@
 // line (each line reaches the disk before log() returns) and how often the
 // view was touched.
 
+#include "bench_support.h"
 #include "panelkit/log_controller.h"
 
 #include <QApplication>
@@ -44,9 +45,12 @@ int main(int argc, char** argv)
     app.processEvents();
     std::printf("log_burst: %d KQTTC lines, verbose, to file and view\n", lines);
     std::printf("  %.2f us per line (goal: at most 50)\n", us);
+    kq::bench::figure("traffic log, cost per line", us, "us", true, 50);
     std::printf("  view updated %d times in %.2f s (goal: at most one per %d ms, i.e. %d)\n",
                 log.view_updates(), seconds, log_controller::cache_interval_ms,
                 int(seconds * 1000 / log_controller::cache_interval_ms) + 1);
+    kq::bench::figure("traffic log, view updates", log.view_updates(), "", true,
+                      int(seconds * 1000 / log_controller::cache_interval_ms) + 1);
     std::printf("  rows in the view: %d\n", view.count());
     return 0;
 }

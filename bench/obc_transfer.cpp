@@ -5,6 +5,7 @@
 // them, and the process's peak memory for two file sizes (transfers stream
 // in blocks; the file is never held whole).
 
+#include "bench_support.h"
 #include "satcmd/factory.h"
 #include "satcmd/kqttc/kqttc_obc_module.h"
 #include "satellite.h"
@@ -116,6 +117,10 @@ int main(int argc, char** argv)
     std::printf("    download %7.2f KiB/s of at most %7.2f  (%5.1f %%, goal >= 90 %%)\n",
                 rate(paced.down_s), rate(paced.paced_down_s),
                 100 * paced.paced_down_s / paced.down_s);
+    kq::bench::figure("OBC upload, share of the paced link", 100 * paced.paced_up_s / paced.up_s,
+                      "%", false, 90);
+    kq::bench::figure("OBC download, share of the paced link",
+                      100 * paced.paced_down_s / paced.down_s, "%", false, 90);
 
     const long before = peak_kib();
     const result small = run(sat, bytes, false);

@@ -96,5 +96,6 @@ int main(int argc, char** argv)
     std::printf("  raw QSerialPort      median %8.1f us\n", raw_us);
     std::printf("  serial_port          median %8.1f us\n", ours_us);
     std::printf("  ratio transport/raw         %8.2f  (goal: at most 2.00)\n", ours_us / raw_us);
+    kq::bench::figure("serial round trip, transport / raw port", ours_us / raw_us, "x", true, 2);
     return 0;
 }

@@ -65,5 +65,6 @@ int main(int argc, char** argv)
                 per_line_us);
     std::printf("  get_scw median                    %8.1f us\n", scw_us);
     std::printf("  one line costs %.2f round trips (goal: at most 2)\n", per_line_us / scw_us);
+    kq::bench::figure("firmware line, in command round trips", per_line_us / scw_us, "", true, 2);
     return same ? 0 : 1;
 }
