@@ -1,4 +1,5 @@
 #include "firmware_image.h"
+#include "random_bytes.h"
 #include "sim_process.h"
 #include "test_environment.h"
 
@@ -17,6 +18,8 @@ using kq::testing::program_run;
 using kq::testing::run_program;
 using kq::testing::sim_process;
 
+using kq::testing::random_bytes;
+
 namespace {
 
 const QString satctl = QStringLiteral(SATCTL_PROGRAM);
@@ -25,15 +28,6 @@ const QString satsim = QStringLiteral(SATSIM_PROGRAM);
 // Short command timing for the simulator's prompt answers.
 const QStringList quick{"--timeout-s",  "300",  "--timeout-m",       "300", "--timeout-l", "600",
                         "--timeout-xl", "1500", "--persistent-time", "150"};
-
-QByteArray random_bytes(int size, uint32_t seed)
-{
-    QRandomGenerator rng(seed);
-    QByteArray data(size, '\0');
-    for (char& c : data)
-        c = char(rng.bounded(256));
-    return data;
-}
 
 bool write_file(const QString& path, const QByteArray& data)
 {

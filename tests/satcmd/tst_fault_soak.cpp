@@ -1,4 +1,6 @@
 #include "firmware_image.h"
+#include "loop_runner.h"
+#include "random_bytes.h"
 #include "satcmd/kqttc/kqttc_obc_module.h"
 #include "satcmd/kqttc/kqttc_uhf_module.h"
 #include "serline/media_exception.h"
@@ -21,6 +23,8 @@ using kq::satsim::firmware_image;
 using kq::satsim::obc_computer;
 using kq::satsim::satellite;
 using kq::satsim::uhf_transceiver;
+using kq::testing::loop_runner;
+using kq::testing::random_bytes;
 using kq::testing::sim_session;
 
 namespace {
@@ -44,15 +48,6 @@ module_config_t soak_config()
     c.timeout_xs = c.timeout_s = c.timeout_m = c.timeout_l = 200;
     c.timeout_xl = 400;
     return c;
-}
-
-QByteArray pattern(int size, uint32_t seed)
-{
-    QByteArray b(size, '\0');
-    QRandomGenerator rng(seed);
-    for (char& c : b)
-        c = char(rng.bounded(256));
-    return b;
 }
 
 // Resident memory of this process in bytes.
@@ -103,39 +98,6 @@ const QVector<probe_t>& probes()
     };
     return all;
 }
-
-// Runs op in a thread of its own and keeps how it ended.
-class op_runner
-{
-public:
-    explicit op_runner(std::function<void(std::atomic<bool>&)> op)
-        : _thread(QThread::create([this, op] {
-            try {
-                op(running);
-            } catch (const media_exception& e) {
-                media_error = e.get_type();
-            } catch (const proto_exception& e) {
-                proto_error = e.get_type();
-            }
-        }))
-    {
-        _thread->start();
-    }
-    ~op_runner()
-    {
-        running.store(false);
-        _thread->wait();
-    }
-    bool finished() const { return _thread->isFinished(); }
-    bool wait(int ms) { return _thread->wait(static_cast<unsigned long>(ms)); }
-
-    std::atomic<bool> running{true};
-    int media_error = -1;
-    int proto_error = -1;
-
-private:
-    std::unique_ptr<QThread> _thread;
-};
 
 // A long operation: what the simulator holds first, the operation, and a
 // short one that shows the module usable after the stop.
@@ -305,7 +267,7 @@ void tst_fault_soak::transfers_under_faults_and_cuts()
     c.repeats_m = c.repeats_l = 8; // the budget for a 10 % fault rate
     _open(module_type_obc, obc_two_relays(), c);
     _s->sat().link().set_fault_rates(0.05, 0.05, 42);
-    const QByteArray data = pattern(256 * 1024, 7);
+    const QByteArray data = random_bytes(256 * 1024, 7);
 
     _put_with_cuts(QStringLiteral("SOAK.DAT"), data, {64 * 1024, 160 * 1024});
     QCOMPARE(stored(QStringLiteral("SOAK.DAT")).size(), data.size());
@@ -353,9 +315,12 @@ void tst_fault_soak::stop_during_long_operations_data()
         },
         [obc_of](kq_module& m, std::atomic<bool>&) { obc_of(m).flash(QStringLiteral("APP.BIN")); },
         obc_usable};
-    QTest::newRow("upload") << long_op_t{module_type_obc, obc_two_relays(), nothing,
+    // Unpaced, a transfer or a listing may finish before the stop: these run
+    // at the hardware's pace.
+    const auto paced = [](satellite& sat) { sat.set_pacing(true); };
+    QTest::newRow("upload") << long_op_t{module_type_obc, obc_two_relays(), paced,
                                          [obc_of](kq_module& m, std::atomic<bool>&) {
-                                             QByteArray data = pattern(256 * 1024, 3);
+                                             QByteArray data = random_bytes(256 * 1024, 3);
                                              QBuffer source(&data);
                                              source.open(QIODevice::ReadOnly);
                                              obc_of(m).put(QStringLiteral("UP.DAT"), &source, 0);
@@ -365,9 +330,10 @@ void tst_fault_soak::stop_during_long_operations_data()
         module_type_obc, obc_two_relays(),
         [](satellite& sat) {
             sat.with_obc([](obc_computer& o) {
-                o.files()[QStringLiteral("DOWN.DAT")] = pattern(256 * 1024, 4);
+                o.files()[QStringLiteral("DOWN.DAT")] = random_bytes(256 * 1024, 4);
                 return 0;
             });
+            sat.set_pacing(true);
         },
         [obc_of](kq_module& m, std::atomic<bool>&) {
             QBuffer target;
@@ -384,6 +350,7 @@ void tst_fault_soak::stop_during_long_operations_data()
                         QByteArray(100, 'f');
                 return 0;
             });
+            sat.set_pacing(true);
         },
         [obc_of](kq_module& m, std::atomic<bool>&) { obc_of(m).dir(QStringLiteral("*")); },
         obc_usable};
@@ -427,9 +394,14 @@ void tst_fault_soak::stop_during_long_operations()
     if (QByteArray(QTest::currentDataTag()) != "persistent connect")
         m.connect();
 
-    op_runner runner([&](std::atomic<bool>& running) { op.run(m, running); });
+    loop_runner runner([&](std::atomic<bool>& running) { op.run(m, running); });
     QTest::qWait(500);
-    QVERIFY2(!runner.finished(), "the operation ended before the stop");
+    QVERIFY2(
+        !runner.finished(),
+        qPrintable(QStringLiteral("the operation ended before the stop (media %1, proto %2 %3)")
+                       .arg(runner.media_error)
+                       .arg(runner.proto_error)
+                       .arg(runner.message)));
     QElapsedTimer since_stop;
     since_stop.start();
     runner.running.store(false); // what a worker's stop does: the loops' flag, then the port
@@ -439,6 +411,7 @@ void tst_fault_soak::stop_during_long_operations()
     QVERIFY2(runner.wait(bound),
              qPrintable(QStringLiteral("still running %1 ms after the stop").arg(bound)));
     qInfo("ended %lld ms after the stop", since_stop.elapsed());
+    _s->sat().set_pacing(false);
     QVERIFY(runner.media_error == -1 || runner.media_error == media_exception::stopped);
     QCOMPARE(runner.proto_error, -1);
     op.afterwards(m);

@@ -1,4 +1,5 @@
 #include "capture.h"
+#include "random_bytes.h"
 #include "satcmd/checksum.h"
 #include "satcmd/kqttc/kqttc_obc_module.h"
 #include "serline/media_exception.h"
@@ -15,6 +16,7 @@ using namespace kq::api::proto;
 using namespace kq::api::proto::kqttc;
 using kq::satsim::obc_computer;
 using kq::testing::capture;
+using kq::testing::random_bytes;
 using kq::testing::sim_session;
 
 namespace {
@@ -23,15 +25,6 @@ route_t two_relays()
 {
     return {sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_remote_relay),
             sim_session::hop(0x11, role_target, module_type_obc)};
-}
-
-QByteArray pattern(int size, uint32_t seed)
-{
-    QByteArray b(size, '\0');
-    QRandomGenerator rng(seed);
-    for (char& c : b)
-        c = char(rng.bounded(256));
-    return b;
 }
 
 QByteArray le32(uint32_t v)
@@ -102,7 +95,7 @@ void tst_obc_module::transfers_are_byte_identical()
 {
     QFETCH(int, size);
     QFETCH(QString, name);
-    QByteArray data = pattern(size, uint32_t(size) + 7);
+    QByteArray data = random_bytes(size, uint32_t(size) + 7);
     QBuffer source(&data);
     source.open(QIODevice::ReadOnly);
     obc().put(name, &source, 0);
@@ -129,7 +122,7 @@ void tst_obc_module::transfers_are_byte_identical()
 
 void tst_obc_module::progress_in_blocks_of_128()
 {
-    QByteArray data = pattern(300, 1);
+    QByteArray data = random_bytes(300, 1);
     QBuffer source(&data);
     source.open(QIODevice::ReadOnly);
     QList<uint32_t> up, down;
@@ -164,7 +157,7 @@ void tst_obc_module::cut_link_then_resume_data()
 void tst_obc_module::cut_link_then_resume()
 {
     QFETCH(QString, name);
-    const QByteArray data = pattern(5000, 99);
+    const QByteArray data = random_bytes(5000, 99);
     const bool bin = name.endsWith(".BIN");
 
     // Upload, cut after a few blocks, resume at the local offset reached.
@@ -217,7 +210,7 @@ void tst_obc_module::survives_corrupted_answers()
     c.repeats_m = 8;
     _s->configure(c);
     _s->sat().link().set_fault_rates(0.0, 0.05, 20261208);
-    const QByteArray data = pattern(65536, 5);
+    const QByteArray data = random_bytes(65536, 5);
     QByteArray copy = data;
     QBuffer source(&copy);
     source.open(QIODevice::ReadOnly);

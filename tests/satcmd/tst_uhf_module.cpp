@@ -1,6 +1,7 @@
 #include "ax25_encoder.h"
 #include "capture.h"
 #include "firmware_image.h"
+#include "loop_runner.h"
 #include "satcmd/kqttc/kqttc_fsps_module.h"
 #include "satcmd/kqttc/kqttc_uhf_module.h"
 #include "signal_recorder.h"
@@ -20,6 +21,7 @@ using namespace kq::api::proto::kqttc;
 using kq::satsim::firmware_image;
 using kq::satsim::uhf_transceiver;
 using kq::testing::capture;
+using kq::testing::loop_runner;
 using kq::testing::signal_recorder;
 using kq::testing::sim_session;
 
@@ -37,46 +39,6 @@ route_t relayed()
 {
     return {sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_target)};
 }
-
-// Runs a receive loop in a thread of its own and keeps what it ended with.
-class loop_runner
-{
-public:
-    template<typename F>
-    explicit loop_runner(F&& loop)
-        : _thread(QThread::create([this, loop = std::forward<F>(loop)] {
-            try {
-                loop(running);
-            } catch (const proto_exception& e) {
-                proto_error = e.get_type();
-                message = QString::fromUtf8(e.what());
-            } catch (const media_exception& e) {
-                media_error = e.get_type();
-            }
-        }))
-    {
-        _thread->start();
-    }
-    ~loop_runner()
-    {
-        running.store(false);
-        _thread->wait();
-    }
-    bool stop_and_wait(int ms)
-    {
-        running.store(false);
-        return _thread->wait(ms);
-    }
-    bool wait(int ms) { return _thread->wait(ms); }
-
-    std::atomic<bool> running{true};
-    int proto_error = -1;
-    int media_error = -1;
-    QString message;
-
-private:
-    std::unique_ptr<QThread> _thread;
-};
 
 } // namespace
 
