@@ -19,16 +19,17 @@ kq_module::~kq_module() = default;
 void kq_module::connect()
 {
     const module_lock lock(_mutex);
+    const connect_props_t props = get_connect_props();
     _media->close();
     _media->open();
-    for (const module_connect_props_t& hop : _props.route)
-        configure_intermediate_module(hop, _props.persistent, _props.probe, true);
+    for (const module_connect_props_t& hop : props.route)
+        configure_intermediate_module(hop, props.persistent, props.probe, true);
     _connected.store(true);
 }
 
 void kq_module::connect(const connect_props_t& props)
 {
-    _props = props;
+    set_connect_props(props);
     connect();
 }
 
@@ -45,11 +46,13 @@ void kq_module::stop_request()
 
 connect_props_t kq_module::get_connect_props() const
 {
+    const std::lock_guard<std::mutex> lock(_props_lock);
     return _props;
 }
 
 void kq_module::set_connect_props(const connect_props_t& props)
 {
+    const std::lock_guard<std::mutex> lock(_props_lock);
     _props = props;
 }
 
@@ -70,11 +73,13 @@ module_config_t kq_module::get_module_config() const
 
 void kq_module::set_persistent(bool persistent)
 {
+    const std::lock_guard<std::mutex> lock(_props_lock);
     _props.persistent = persistent;
 }
 
 bool kq_module::is_persistent()
 {
+    const std::lock_guard<std::mutex> lock(_props_lock);
     return _props.persistent;
 }
 

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 namespace kq::api::proto {
 
@@ -54,6 +55,9 @@ protected:
 
 private:
     media* _media;
+    // The panel may change the route or the persistent mode from its own
+    // thread while the worker connects.
+    mutable std::mutex _props_lock;
     connect_props_t _props;
     std::atomic<bool> _connected{false};
     module_config_t _config = module_config_t::zero();
