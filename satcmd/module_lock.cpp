@@ -1,6 +1,7 @@
 #include "satcmd/module_lock.h"
 
 #include "satcmd/proto_exception.h"
+#include "serline/detail/thread_order.h"
 
 namespace kq::api::proto {
 
@@ -10,10 +11,12 @@ module_lock::module_lock(QRecursiveMutex& mutex)
     if (!_mutex.tryLock(limit_ms))
         throw proto_exception(proto_exception::busy, 0, QStringLiteral("NOT_DEFINED"), QString(),
                               proto_exception::retry);
+    detail::order_acquire(&_mutex);
 }
 
 module_lock::~module_lock()
 {
+    detail::order_release(&_mutex);
     _mutex.unlock();
 }
 

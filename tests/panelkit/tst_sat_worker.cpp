@@ -1,9 +1,11 @@
+#include "loop_runner.h"
 #include "panelkit/resource_manager.h"
 #include "panelkit/sat_worker.h"
 #include "satcmd/kqttc/kqttc_uhf_module.h"
 #include "sim_session.h"
 #include "test_environment.h"
 #include "worker_recorder.h"
+#include "worker_thread.h"
 
 #include <QSemaphore>
 #include <QSettings>
@@ -101,7 +103,7 @@ private:
     std::unique_ptr<sim_session> _s;
     std::unique_ptr<counting_uhf> _uhf;
     std::unique_ptr<test_worker> _worker;
-    std::unique_ptr<QThread> _thread;
+    std::unique_ptr<kq::testing::worker_thread> _thread;
 };
 
 void tst_sat_worker::initTestCase()
@@ -126,7 +128,7 @@ void tst_sat_worker::start(const route_t& route)
     props.route = route;
     _uhf = std::make_unique<counting_uhf>(&_s->port(), props);
     _worker = std::make_unique<test_worker>(nullptr, _uhf.get());
-    _thread = std::make_unique<QThread>();
+    _thread = std::make_unique<kq::testing::worker_thread>();
     _worker->moveToThread(_thread.get());
     _thread->start();
 }
@@ -139,8 +141,7 @@ void tst_sat_worker::cleanup()
 {
     if (_thread) {
         _worker->stop();
-        _thread->quit();
-        _thread->wait();
+        _thread->quit_and_wait();
     }
     _worker.reset();
     _thread.reset();
@@ -266,12 +267,11 @@ void tst_sat_worker::busy_module()
     };
     start({slow});
     record r(*_worker);
-    std::unique_ptr<QThread> holder(QThread::create([&] { _uhf->connect(); }));
-    holder->start();
+    kq::testing::loop_runner holder([&](std::atomic<bool>&) { _uhf->connect(); });
     inside.acquire();
     emit _worker->get_params({1});
     QTRY_VERIFY_WITH_TIMEOUT(r.ended(), 5000);
-    holder->wait();
+    QVERIFY(holder.wait(-1));
     QCOMPARE(r.connection_errors.size(), 1);
     QCOMPARE(r.connection_errors.first().get_proto_error(), proto_exception::busy);
     QCOMPARE(resource_manager().get_error_descriptor_string(r.connection_errors.first()),

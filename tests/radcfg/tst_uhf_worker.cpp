@@ -4,6 +4,7 @@
 #include "test_environment.h"
 #include "uhf_worker.h"
 #include "worker_recorder.h"
+#include "worker_thread.h"
 
 #include "satcmd/kqttc/uhf_commands.h"
 #include "satcmd/uhf_module.h"
@@ -45,7 +46,7 @@ private:
 
     std::unique_ptr<sim_session> _s;
     std::unique_ptr<uhf_worker> _worker;
-    std::unique_ptr<QThread> _thread;
+    std::unique_ptr<kq::testing::worker_thread> _thread;
 };
 
 void tst_uhf_worker::initTestCase()
@@ -62,7 +63,7 @@ void tst_uhf_worker::init()
     _s = std::make_unique<sim_session>(module_type_uhf,
                                        route_t{sim_session::hop(0x22, role_target)});
     _worker = std::make_unique<uhf_worker>(nullptr, &_s->module<uhf_module>());
-    _thread = std::make_unique<QThread>();
+    _thread = std::make_unique<kq::testing::worker_thread>();
     _worker->moveToThread(_thread.get());
     _thread->start();
 }
@@ -70,8 +71,7 @@ void tst_uhf_worker::init()
 void tst_uhf_worker::cleanup()
 {
     _worker->stop();
-    _thread->quit();
-    _thread->wait();
+    _thread->quit_and_wait();
     _worker.reset();
     _thread.reset();
     _s.reset();

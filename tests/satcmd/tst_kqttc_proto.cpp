@@ -1,4 +1,5 @@
 #include "capture.h"
+#include "loop_runner.h"
 #include "satcmd/factory.h"
 #include "satcmd/kq_module.h"
 #include "satcmd/kqttc/kqttc_fsps_module.h"
@@ -27,6 +28,7 @@ using namespace kq::api::proto::kqttc;
 using kq::satsim::satellite;
 using kq::satsim::uhf_transceiver;
 using kq::testing::capture;
+using kq::testing::loop_runner;
 
 namespace {
 
@@ -230,16 +232,15 @@ void tst_kqttc_proto::busy_while_another_holds_the_lock()
     auto m = module({hop(0x22, role_target)});
     m->connect();
     QSemaphore locked;
-    std::unique_ptr<QThread> holder(QThread::create([&] {
+    loop_runner holder([&](std::atomic<bool>&) {
         m->mutex().lock();
         locked.release();
         QThread::msleep(2600);
         m->mutex().unlock();
-    }));
-    holder->start();
+    });
     locked.acquire();
     const auto e = capture<proto_exception>([&] { m->get_scw(); });
-    holder->wait();
+    QVERIFY(holder.wait(-1));
     QVERIFY(e);
     QCOMPARE(e->get_type(), proto_exception::busy);
     QCOMPARE(e->get_exec_context(), QString("NOT_DEFINED"));
@@ -428,17 +429,13 @@ void tst_kqttc_proto::stop_ends_persistent_wait()
 {
     _sat->with_remote([](uhf_transceiver& t) { t.mute_for(60000); });
     auto m = module({hop(0x22, role_local_relay), hop(0x23, role_target)}, true);
-    std::optional<media_exception> e;
-    std::unique_ptr<QThread> worker(
-        QThread::create([&] { e = capture<media_exception>([&] { m->connect(); }); }));
-    worker->start();
+    loop_runner worker([&](std::atomic<bool>&) { m->connect(); });
     QTest::qWait(700);
     QElapsedTimer t;
     t.start();
     m->stop_request();
-    QVERIFY(worker->wait(5000));
-    QVERIFY(e);
-    QCOMPARE(e->get_type(), media_exception::stopped);
+    QVERIFY(worker.wait(5000));
+    QCOMPARE(worker.media_error, int(media_exception::stopped));
     QVERIFY(!m->is_connected());
 }
 

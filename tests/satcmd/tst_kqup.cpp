@@ -1,4 +1,5 @@
 #include "capture.h"
+#include "loop_runner.h"
 #include "satcmd/factory.h"
 #include "satcmd/kqup/kqup_xband_module.h"
 #include "satcmd/kqup/xband_data.h"
@@ -41,25 +42,30 @@ class scripted_device
 {
 public:
     scripted_device(virtual_serial_pair& pair, QList<QByteArray> replies)
-        : _thread(QThread::create([&pair, this, replies] {
+        : _thread([&pair, this, replies](std::atomic<bool>&) {
             for (const QByteArray& r : replies) {
                 QByteArray got = pair.read_exact(14, 3000);
                 if (got.size() < 14)
                     return;
                 const int n = qFromLittleEndian<quint16>(got.constData() + 6);
                 got += pair.read_exact(n + 4, 3000);
-                requests << got;
+                _requests << got;
                 pair.write(r);
             }
-        }))
+        })
     {
-        _thread->start();
     }
-    ~scripted_device() { _thread->wait(); }
-    QList<QByteArray> requests;
+    ~scripted_device() { _thread.wait(-1); }
+    // The request frames it read, once it has answered all it was given.
+    const QList<QByteArray>& requests()
+    {
+        _thread.wait(-1);
+        return _requests;
+    }
 
 private:
-    std::unique_ptr<QThread> _thread;
+    QList<QByteArray> _requests;
+    kq::testing::loop_runner _thread;
 };
 
 } // namespace
@@ -212,7 +218,7 @@ void tst_kqup::request_phase_failures()
         QVERIFY(e);
         QCOMPARE(e->get_type(), proto_exception::crc_error);
         QTest::qWait(100);
-        QCOMPARE(device.requests.size(), 1); // no answer phase
+        QCOMPARE(device.requests().size(), 1); // no answer phase
     }
     {
         scripted_device device(pair, {xband_transmitter::frame(0x40, 0x40, 256, 7, "\x2a")});
@@ -248,13 +254,13 @@ void tst_kqup::answer_phase_request()
                                       xband_transmitter::frame(1, 1, 276, 5, QByteArray(1, '\0'))});
         m.set_pilot_signal(xband_pilot_signal_status_e(1));
         QTest::qWait(50);
-        QCOMPARE(device.requests.size(), 2);
-        const QByteArray first = device.requests.at(0);
+        QCOMPARE(device.requests().size(), 2);
+        const QByteArray first = device.requests().at(0);
         QCOMPARE(first.mid(4, 2), QByteArray::fromHex("0b0a"));
         QCOMPARE(qFromLittleEndian<quint16>(first.constData() + 10), quint16(257));
         QCOMPARE(qFromLittleEndian<quint16>(first.constData() + 12), quint16(69));
         QCOMPARE(first.mid(14, 1), QByteArray("\x01"));
-        const QByteArray second = device.requests.at(1);
+        const QByteArray second = device.requests().at(1);
         QCOMPARE(qFromLittleEndian<quint16>(second.constData() + 10), quint16(276));
         QCOMPARE(qFromLittleEndian<quint16>(second.constData() + 12), quint16(257));
         QCOMPARE(second.mid(14, 2), QByteArray(2, '\0'));
@@ -266,7 +272,7 @@ void tst_kqup::answer_phase_request()
                    xband_transmitter::frame(1, 1, 276, 5, QByteArray::fromHex("0001"))});
         QCOMPARE(int(m.get_pilot_signal()), 1);
         QTest::qWait(50);
-        QCOMPARE(qFromLittleEndian<quint16>(device.requests.at(0).constData() + 12), quint16(69));
+        QCOMPARE(qFromLittleEndian<quint16>(device.requests().at(0).constData() + 12), quint16(69));
     }
     {
         // Load mode and send files share command 273; only send files carries a payload.
@@ -277,9 +283,10 @@ void tst_kqup::answer_phase_request()
         m.load_mode();
         m.send_files(xband_file_status_e(2), "A");
         QTest::qWait(50);
-        QCOMPARE(device.requests.at(0).size(), 18);
-        QCOMPARE(qFromLittleEndian<quint16>(device.requests.at(2).constData() + 10), quint16(273));
-        QVERIFY(device.requests.at(2).size() > 18);
+        QCOMPARE(device.requests().at(0).size(), 18);
+        QCOMPARE(qFromLittleEndian<quint16>(device.requests().at(2).constData() + 10),
+                 quint16(273));
+        QVERIFY(device.requests().at(2).size() > 18);
     }
     init();
 }

@@ -432,13 +432,12 @@ void tst_uhf_module::flash_is_busy_while_locked_elsewhere()
         QThread::msleep(2600);
     };
     _s = std::make_unique<sim_session>(module_type_uhf, route_t{slow});
-    std::unique_ptr<QThread> connector(QThread::create([&] { uhf().connect(); }));
-    connector->start();
+    loop_runner connector([&](std::atomic<bool>&) { uhf().connect(); });
     inside.acquire();
     const int before = sent();
     QByteArray file = firmware_image::generate(16).file;
     const auto e = capture<proto_exception>([&] { uhf().flash(file); });
-    connector->wait();
+    QVERIFY(connector.wait(-1));
     QVERIFY(e);
     QCOMPARE(e->get_type(), proto_exception::busy);
     QCOMPARE(sent(), before);
