@@ -297,8 +297,11 @@ void tst_fault_soak::stop_during_long_operations_data()
     };
     const auto nothing = [](satellite&) {};
 
+    // Unpaced, a flash, a transfer or a listing may finish before the stop:
+    // these run at the hardware's pace.
+    const auto paced = [](satellite& sat) { sat.set_pacing(true); };
     QTest::newRow("transceiver flash")
-        << long_op_t{module_type_uhf, uhf_two_relays(), nothing,
+        << long_op_t{module_type_uhf, uhf_two_relays(), paced,
                      [uhf_of](kq_module& m, std::atomic<bool>&) {
                          QByteArray image = firmware_image::generate(256 * 1024).file;
                          uhf_of(m).flash(image);
@@ -315,9 +318,6 @@ void tst_fault_soak::stop_during_long_operations_data()
         },
         [obc_of](kq_module& m, std::atomic<bool>&) { obc_of(m).flash(QStringLiteral("APP.BIN")); },
         obc_usable};
-    // Unpaced, a transfer or a listing may finish before the stop: these run
-    // at the hardware's pace.
-    const auto paced = [](satellite& sat) { sat.set_pacing(true); };
     QTest::newRow("upload") << long_op_t{module_type_obc, obc_two_relays(), paced,
                                          [obc_of](kq_module& m, std::atomic<bool>&) {
                                              QByteArray data = random_bytes(256 * 1024, 3);
