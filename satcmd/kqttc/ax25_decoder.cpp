@@ -7,56 +7,25 @@ namespace kq::api::proto::kqttc {
 
 namespace {
 
-struct state
+// The bytes between two flags. The decoder's registers stay locals of
+// decode(), apart from these bytes, so that stores into them (which may
+// alias anything) do not force the registers back to memory.
+struct frame_buffer
 {
-    uint32_t scrambler = 0; // last 17 received line bits, newest in bit 0
-    int previous = 0;       // previous descrambled bit, for NRZI
-    uint8_t pattern = 0;    // last eight data bits, newest in bit 7
-    int bit_count = -1;     // -1 while hunting for a flag
-    uint8_t byte = 0;
+    unsigned char bytes[ax25_decoder::max_frame];
     int fill = 0;
-    unsigned char frame[ax25_decoder::max_frame];
 };
 
-// Returns true when a complete frame is in s.frame[0..s.fill).
-bool feed(state& s, int b)
+// Whether the frame's check bytes match; a mismatch is reported on standard
+// output.
+bool frame_checks(const frame_buffer& f)
 {
-    const int d = b ^ ((s.scrambler >> 11) & 1) ^ ((s.scrambler >> 16) & 1);
-    s.scrambler = ((s.scrambler << 1) | uint32_t(b)) & 0x1FFFF;
-    const int bit = d == s.previous ? 1 : 0;
-    s.previous = d;
-    s.pattern = uint8_t((s.pattern >> 1) | (bit << 7));
-
-    if (bit && s.pattern == 0xFE) {
-        std::fputs("Stop decoding.\n", stdout);
-        s.bit_count = -1;
-        s.fill = 0;
-        return false;
-    }
-    if (!bit && s.pattern == 0x7E) {
-        if (s.bit_count == 7 && s.fill >= ax25_decoder::min_frame) {
-            const int n = s.fill;
-            const quint16 received = quint16(s.frame[n - 2] | (s.frame[n - 1] << 8));
-            const quint16 computed =
-                ax25_decoder::crc16(reinterpret_cast<const char*>(s.frame), n - 2);
-            if (received == computed)
-                return true;
-            std::printf("CRC16 err %04x != %04x\n", received, computed);
-        }
-        s.fill = 0;
-        s.bit_count = 0;
-        return false;
-    }
-    if (!bit && (s.pattern & 0xFC) == 0x7C)
-        return false; // stuffed zero after five ones
-    if (s.bit_count == -1)
-        return false;
-    s.byte = uint8_t((s.byte >> 1) | (bit << 7));
-    if (++s.bit_count == 8) {
-        if (s.fill < ax25_decoder::max_frame)
-            s.frame[s.fill++] = s.byte;
-        s.bit_count = 0;
-    }
+    const int n = f.fill;
+    const quint16 received = quint16(f.bytes[n - 2] | (f.bytes[n - 1] << 8));
+    const quint16 computed = ax25_decoder::crc16(reinterpret_cast<const char*>(f.bytes), n - 2);
+    if (received == computed)
+        return true;
+    std::printf("CRC16 err %04x != %04x\n", received, computed);
     return false;
 }
 
@@ -64,13 +33,55 @@ bool feed(state& s, int b)
 
 int ax25_decoder::decode(const QByteArray& line_bits, QByteArray& frame)
 {
-    state s;
+    // Descrambling and NRZI depend on the received bits alone, so they are
+    // done eight bits at a time: bit j of a register is the bit received j
+    // steps before the newest.
+    uint64_t received = 0; // line bits, newest in bit 0
+    unsigned previous = 0; // the last descrambled bit of the byte before
+    unsigned pattern = 0;  // last eight data bits, newest in bit 7
+    int bit_count = -1;    // -1 while hunting for a flag
+    unsigned byte = 0;
+    frame_buffer f;
     for (const char c : line_bits) {
-        const auto byte = static_cast<unsigned char>(c);
+        received = (received << 8) | static_cast<unsigned char>(c);
+        // G3RUH, 1 + x^12 + x^17: each bit with the bits 12 and 17 before it.
+        const auto descrambled =
+            static_cast<unsigned>((received ^ (received >> 12) ^ (received >> 17)) & 0xFFu);
+        // NRZI: a one where a bit equals the one before it.
+        const unsigned before = ((descrambled >> 1) | (previous << 7)) & 0xFFu;
+        const unsigned data = ~(descrambled ^ before) & 0xFFu;
+        previous = descrambled & 1u;
         for (int i = 7; i >= 0; --i) {
-            if (feed(s, (byte >> i) & 1)) {
-                frame = QByteArray(reinterpret_cast<const char*>(s.frame), s.fill);
-                return s.fill;
+            const unsigned bit = (data >> i) & 1u;
+            pattern = (pattern >> 1) | (bit << 7);
+
+            // The three patterns fix the newest bit themselves (0xFE: a one;
+            // 0x7E and 0x7C to 0x7F: a zero), so the tests need not look at
+            // it; they are rarely true and predicted well in noise.
+            if (pattern == 0xFE) {
+                std::fputs("Stop decoding.\n", stdout);
+                bit_count = -1;
+                f.fill = 0;
+                continue;
+            }
+            if (pattern == 0x7E) {
+                if (bit_count == 7 && f.fill >= min_frame && frame_checks(f)) {
+                    frame = QByteArray(reinterpret_cast<const char*>(f.bytes), f.fill);
+                    return f.fill;
+                }
+                f.fill = 0;
+                bit_count = 0;
+                continue;
+            }
+            if ((pattern & 0xFC) == 0x7C)
+                continue; // stuffed zero after five ones
+            if (bit_count == -1)
+                continue;
+            byte = (byte >> 1) | (bit << 7);
+            if (++bit_count == 8) {
+                if (f.fill < max_frame)
+                    f.bytes[f.fill++] = static_cast<unsigned char>(byte);
+                bit_count = 0;
             }
         }
     }
