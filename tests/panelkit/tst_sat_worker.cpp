@@ -209,7 +209,7 @@ void tst_sat_worker::stop_during_walk()
 
 void tst_sat_worker::connect_timeout_two_hops_drains_the_pipe()
 {
-    start({sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_target)});
+    start(sim_session::uhf_relayed());
     record r(*_worker);
     _s->sat().link().drop_answers(1000000);
     QElapsedTimer t;
@@ -243,7 +243,7 @@ void tst_sat_worker::connect_timeout_one_hop()
 
 void tst_sat_worker::stop_ends_pipe_drain()
 {
-    start({sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_target)});
+    start(sim_session::uhf_relayed());
     QSettings().setValue("command/timeout_pipe", 30000);
     record r(*_worker);
     _s->sat().link().drop_answers(1000000);

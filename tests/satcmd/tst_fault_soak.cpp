@@ -29,17 +29,6 @@ using kq::testing::sim_session;
 
 namespace {
 
-route_t uhf_two_relays()
-{
-    return {sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_target)};
-}
-
-route_t obc_two_relays()
-{
-    return {sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_remote_relay),
-            sim_session::hop(0x11, role_target, module_type_obc)};
-}
-
 // Timeouts a little above the simulator's prompt answers, so that a dropped
 // answer costs a fraction of a second instead of the hardware's seconds.
 module_config_t soak_config()
@@ -156,7 +145,7 @@ void tst_fault_soak::_open(module_type_e type, const route_t& route, const modul
 void tst_fault_soak::commands_under_faults()
 {
     constexpr int commands = 10000;
-    _open(module_type_uhf, uhf_two_relays(), soak_config());
+    _open(module_type_uhf, sim_session::uhf_relayed(), soak_config());
     auto& uhf = _s->module<kqttc_uhf_module>();
     const uhf_transceiver::state_t truth =
         _s->sat().with_remote([](uhf_transceiver& t) { return t.state(); });
@@ -265,7 +254,7 @@ void tst_fault_soak::transfers_under_faults_and_cuts()
 {
     module_config_t c = soak_config();
     c.repeats_m = c.repeats_l = 8; // the budget for a 10 % fault rate
-    _open(module_type_obc, obc_two_relays(), c);
+    _open(module_type_obc, sim_session::obc_two_relays(), c);
     _s->sat().link().set_fault_rates(0.05, 0.05, 42);
     const QByteArray data = random_bytes(256 * 1024, 7);
 
@@ -301,14 +290,14 @@ void tst_fault_soak::stop_during_long_operations_data()
     // these run at the hardware's pace.
     const auto paced = [](satellite& sat) { sat.set_pacing(true); };
     QTest::newRow("transceiver flash")
-        << long_op_t{module_type_uhf, uhf_two_relays(), paced,
+        << long_op_t{module_type_uhf, sim_session::uhf_relayed(), paced,
                      [uhf_of](kq_module& m, std::atomic<bool>&) {
                          QByteArray image = firmware_image::generate(256 * 1024).file;
                          uhf_of(m).flash(image);
                      },
                      uhf_usable};
     QTest::newRow("computer flash") << long_op_t{
-        module_type_obc, obc_two_relays(),
+        module_type_obc, sim_session::obc_two_relays(),
         [](satellite& sat) {
             sat.with_obc([](obc_computer& o) {
                 o.stars = 100;
@@ -318,7 +307,7 @@ void tst_fault_soak::stop_during_long_operations_data()
         },
         [obc_of](kq_module& m, std::atomic<bool>&) { obc_of(m).flash(QStringLiteral("APP.BIN")); },
         obc_usable};
-    QTest::newRow("upload") << long_op_t{module_type_obc, obc_two_relays(), paced,
+    QTest::newRow("upload") << long_op_t{module_type_obc, sim_session::obc_two_relays(), paced,
                                          [obc_of](kq_module& m, std::atomic<bool>&) {
                                              QByteArray data = random_bytes(256 * 1024, 3);
                                              QBuffer source(&data);
@@ -327,7 +316,7 @@ void tst_fault_soak::stop_during_long_operations_data()
                                          },
                                          obc_usable};
     QTest::newRow("download") << long_op_t{
-        module_type_obc, obc_two_relays(),
+        module_type_obc, sim_session::obc_two_relays(),
         [](satellite& sat) {
             sat.with_obc([](obc_computer& o) {
                 o.files()[QStringLiteral("DOWN.DAT")] = random_bytes(256 * 1024, 4);
@@ -342,7 +331,7 @@ void tst_fault_soak::stop_during_long_operations_data()
         },
         obc_usable};
     QTest::newRow("listing") << long_op_t{
-        module_type_obc, obc_two_relays(),
+        module_type_obc, sim_session::obc_two_relays(),
         [](satellite& sat) {
             sat.with_obc([](obc_computer& o) {
                 for (int i = 0; i < 2000; ++i)
@@ -355,8 +344,7 @@ void tst_fault_soak::stop_during_long_operations_data()
         [obc_of](kq_module& m, std::atomic<bool>&) { obc_of(m).dir(QStringLiteral("*")); },
         obc_usable};
     QTest::newRow("beacon loop") << long_op_t{
-        module_type_uhf,
-        {sim_session::hop(0x22, role_target)},
+        module_type_uhf, sim_session::uhf_direct(),
         [](satellite& sat) {
             sat.with_local([](uhf_transceiver& t) {
                 t.set_beacon(100, "CQ", "KQ0SAT", "SOAK");
@@ -366,7 +354,7 @@ void tst_fault_soak::stop_during_long_operations_data()
         [uhf_of](kq_module& m, std::atomic<bool>& running) { uhf_of(m).ax25_beacon_loop(running); },
         uhf_usable};
     // The far relay never answers: a persistent connection keeps trying.
-    route_t silent = uhf_two_relays();
+    route_t silent = sim_session::uhf_relayed();
     silent.back().dev_addr = 0x77;
     QTest::newRow("persistent connect") << long_op_t{module_type_uhf, silent, nothing,
                                                      [](kq_module& m, std::atomic<bool>&) {
@@ -377,7 +365,7 @@ void tst_fault_soak::stop_during_long_operations_data()
                                                          m.set_persistent(false);
                                                          m.set_connect_props([] {
                                                              connect_props_t p;
-                                                             p.route = uhf_two_relays();
+                                                             p.route = sim_session::uhf_relayed();
                                                              return p;
                                                          }());
                                                          uhf_usable(m);

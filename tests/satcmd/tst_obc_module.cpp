@@ -21,12 +21,6 @@ using kq::testing::sim_session;
 
 namespace {
 
-route_t two_relays()
-{
-    return {sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_remote_relay),
-            sim_session::hop(0x11, role_target, module_type_obc)};
-}
-
 QByteArray le32(uint32_t v)
 {
     QByteArray b(4, '\0');
@@ -72,7 +66,7 @@ private:
 
 void tst_obc_module::init()
 {
-    _s = std::make_unique<sim_session>(module_type_obc, two_relays());
+    _s = std::make_unique<sim_session>(module_type_obc, sim_session::obc_two_relays());
     obc().connect();
 }
 

@@ -28,20 +28,6 @@ using kq::testing::sim_session;
 using uhf_action = std::function<void(kqttc_uhf_module&)>;
 Q_DECLARE_METATYPE(uhf_action)
 
-namespace {
-
-route_t direct()
-{
-    return {sim_session::hop(0x22, role_target)};
-}
-
-route_t relayed()
-{
-    return {sim_session::hop(0x22, role_local_relay), sim_session::hop(0x23, role_target)};
-}
-
-} // namespace
-
 // The UHF module through the whole stack against the simulated transceivers.
 class tst_uhf_module : public QObject
 {
@@ -205,7 +191,7 @@ void tst_uhf_module::operations_round_trip()
 {
     QFETCH(uhf_action, act);
     QFETCH(QStringList, signals_);
-    open(direct());
+    open(sim_session::uhf_direct());
     signal_recorder recorder(&uhf(), uhf_module::staticMetaObject);
     act(uhf());
     QCOMPARE(recorder.names(), signals_);
@@ -213,7 +199,7 @@ void tst_uhf_module::operations_round_trip()
 
 void tst_uhf_module::rejected_value_sends_and_emits_nothing()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     signal_recorder recorder(&uhf(), uhf_module::staticMetaObject);
     const int before = sent();
     QVERIFY(capture<proto_exception>([&] { uhf().set_dst_call_sign("TOOLONG"); }));
@@ -230,7 +216,7 @@ void tst_uhf_module::rejected_value_sends_and_emits_nothing()
 
 void tst_uhf_module::set_dev_addr_moves_the_module()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     uhf().set_dev_addr(0x23);
     QCOMPARE(uhf().get_dev_addr(), 0x23u);
     QCOMPARE(uhf().get_connect_props().route.last().dev_addr, 0x23u);
@@ -244,7 +230,7 @@ void tst_uhf_module::set_dev_addr_moves_the_module()
 
 void tst_uhf_module::set_tx_power_wire_form()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     signal_recorder recorder(&uhf(), uhf_module::staticMetaObject);
     const int before = sent();
     uhf().set_tx_power(tx_power_e(5));
@@ -279,7 +265,7 @@ void tst_uhf_module::stop_ends_fruitless_search()
 
 void tst_uhf_module::flash_reports_progress_and_image()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     const firmware_image image = firmware_image::generate(98 * 16);
     QCOMPARE(image.lines, 100);
     QList<QPair<uint32_t, uint32_t>> progress;
@@ -341,7 +327,7 @@ void tst_uhf_module::flash_refuses_bad_files()
 {
     QFETCH(QByteArray, file);
     QFETCH(QString, error);
-    open(direct());
+    open(sim_session::uhf_direct());
     const int before = sent();
     int progress = 0;
     connect(&uhf(), &kq_module::on_flash_progress, this, [&] { ++progress; });
@@ -360,7 +346,7 @@ void tst_uhf_module::flash_refuses_bad_files()
 
 void tst_uhf_module::flash_accepts_line_end_variants()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     const firmware_image image = firmware_image::generate(200);
     for (const QByteArray& file : {image.file, QByteArray(image.file).replace("\n", "\r\n"),
                                    image.file.left(image.file.size() - 1)}) {
@@ -382,7 +368,7 @@ void tst_uhf_module::flash_accepts_line_end_variants()
 
 void tst_uhf_module::flash_empty_file_still_unlocks()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     const int before = sent();
     QByteArray empty;
     uhf().flash(empty);
@@ -395,7 +381,7 @@ void tst_uhf_module::flash_empty_file_still_unlocks()
 
 void tst_uhf_module::flash_retries_only_damaged_lines()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     const firmware_image image = firmware_image::generate(64);
     _s->sat().with_local([](uhf_transceiver& t) {
         t.refuse_flash_lines(1);
@@ -445,7 +431,7 @@ void tst_uhf_module::flash_is_busy_while_locked_elsewhere()
 
 void tst_uhf_module::beacon_loop_reports_exact_text()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     _s->sat().with_local([](uhf_transceiver& t) {
         t.set_beacon(150, "CQ", "QQ9ZZZ", "HELLO");
         return 0;
@@ -467,7 +453,7 @@ void tst_uhf_module::beacon_loop_reports_exact_text()
 
 void tst_uhf_module::beacon_loop_skips_bad_frame()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     QByteArray bad = kq::satsim::ax25_encoder::frame("CQ", "QQ9ZZZ", "BROKEN");
     bad[bad.size() - 1] = char(bad.at(bad.size() - 1) ^ 0x01);
     QStringList beacons;
@@ -494,7 +480,7 @@ void tst_uhf_module::beacon_loop_skips_bad_frame()
 
 void tst_uhf_module::beacon_loop_ends_on_noise()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     loop_runner loop([this](std::atomic<bool>& r) { uhf().ax25_beacon_loop(r); });
     QTest::qWait(200);
     QByteArray noise(300, '\0');
@@ -513,7 +499,7 @@ void tst_uhf_module::beacon_loop_ends_on_noise()
 
 void tst_uhf_module::beacon_loop_rebuilds_pipe()
 {
-    open(relayed());
+    open(sim_session::uhf_relayed());
     QVERIFY(_s->sat().with_local([](uhf_transceiver& t) { return t.pipe_on(); }));
     QStringList beacons;
     QObject receiver; // goes before the list: late queued beacons are dropped
@@ -539,7 +525,7 @@ void tst_uhf_module::beacon_loop_rebuilds_pipe()
 
 void tst_uhf_module::free_text_both_ways()
 {
-    open(direct());
+    open(sim_session::uhf_direct());
     signal_recorder recorder(&uhf(), uhf_module::staticMetaObject);
     uhf().send_arbitrary_text(42, "Hello");
     uhf().send_arbitrary_text(43, QString(116, 'x'));
@@ -572,7 +558,7 @@ void tst_uhf_module::free_text_both_ways()
 
 void tst_uhf_module::wait_for_pipe_timeout_returns_to_target()
 {
-    _s = std::make_unique<sim_session>(module_type_uhf, relayed());
+    _s = std::make_unique<sim_session>(module_type_uhf, sim_session::uhf_relayed());
     module_config_t c = sim_session::quick_config();
     c.timeout_pipe = 1000;
     _s->configure(c);

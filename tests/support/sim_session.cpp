@@ -57,4 +57,20 @@ module_connect_props_t sim_session::hop(unsigned addr, int role, module_type_e t
     return h;
 }
 
+route_t sim_session::uhf_direct()
+{
+    return {hop(0x22, role_target)};
+}
+
+route_t sim_session::uhf_relayed()
+{
+    return {hop(0x22, role_local_relay), hop(0x23, role_target)};
+}
+
+route_t sim_session::obc_two_relays()
+{
+    return {hop(0x22, role_local_relay), hop(0x23, role_remote_relay),
+            hop(0x11, role_target, module_type_obc)};
+}
+
 } // namespace kq::testing

@@ -35,6 +35,11 @@ public:
     static api::proto::module_config_t quick_config();
     static api::proto::module_connect_props_t
     hop(unsigned addr, int role, api::proto::module_type_e type = api::proto::module_type_uhf);
+    // The routes the tests use: the wire transceiver alone, the far
+    // transceiver through the wire one, the computer through both.
+    static api::proto::route_t uhf_direct();
+    static api::proto::route_t uhf_relayed();
+    static api::proto::route_t obc_two_relays();
 
 private:
     std::unique_ptr<satsim::satellite> _sat;
