@@ -22,9 +22,12 @@ struct module_config_t
     int32_t repeats_m = 2;
     int32_t repeats_l = 1;
     int32_t repeats_xl = 0;
+    // Not a setting: each attempt waits at least this many times the
+    // exchange's expected time on its route (0: the class timeout alone).
+    int32_t link_factor = 3;
 
     // All zero, as a module holds it until it is configured.
-    static module_config_t zero() { return module_config_t{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}; }
+    static module_config_t zero() { return module_config_t{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3}; }
 };
 
 } // namespace kq::api::proto

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <poll.h>
@@ -47,6 +48,8 @@ const QRegularExpression& framed()
     return rx;
 }
 
+constexpr int64_t idle_grace_ms = 20;
+
 const QRegularExpression& crc_only()
 {
     static const QRegularExpression rx(QStringLiteral("^ ([0-9A-F]{8})$"));
@@ -63,6 +66,7 @@ sim_link::sim_link(testing::virtual_serial_pair& pair, sim_node& root, std::mute
     , _lock(state_lock)
 {
     setObjectName(QStringLiteral("sim_link"));
+    _clock.start();
 }
 
 sim_link::~sim_link()
@@ -83,6 +87,26 @@ void sim_link::set_fault_rates(double drop, double corrupt, uint32_t seed)
     _drop_rate = drop;
     _corrupt_rate = corrupt;
     _rng.seed(seed);
+}
+
+void sim_link::set_late_rate(double rate, int min_ms, int max_ms)
+{
+    const std::lock_guard<std::mutex> locker(_lock);
+    _late_rate = rate;
+    _late_min_ms = min_ms;
+    _late_max_ms = std::max(min_ms, max_ms);
+}
+
+void sim_link::set_cut_rate(double rate)
+{
+    const std::lock_guard<std::mutex> locker(_lock);
+    _cut_rate = rate;
+}
+
+void sim_link::hold_answers(int n, int ms)
+{
+    _hold_ms.store(ms);
+    _hold.store(n);
 }
 
 QStringList sim_link::received() const
@@ -136,8 +160,18 @@ void sim_link::run()
         }
         if (!own.isEmpty())
             _send(own);
+        _send_due(idle_grace_ms);
+        const int chatter_ms = _chatter_ms.load();
+        if (chatter_ms > 0 && _clock.elapsed() - _last_chatter_ms >= chatter_ms) {
+            _last_chatter_ms = _clock.elapsed();
+            const int n = ++_chatter_count;
+            _send(QStringLiteral("DBG %1 heap=%2 task idle\r\n")
+                      .arg(n)
+                      .arg(4096 - n % 97)
+                      .toLatin1());
+        }
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN))
+        if (::poll(&p, 1, _poll_ms()) <= 0 || !(p.revents & POLLIN))
             continue;
         const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n <= 0)
@@ -205,7 +239,12 @@ void sim_link::_process(const QString& line)
         const std::lock_guard<std::mutex> locker(_lock);
         _received << line;
     }
-    if (_echo.load())
+    bool echo = _echo.load();
+    {
+        const std::lock_guard<std::mutex> locker(_lock);
+        echo = echo || _root.echoes(line);
+    }
+    if (echo)
         _send(line.toLatin1() + "\r\n");
 
     const QRegularExpressionMatch joined = crc_only().match(line);
@@ -237,6 +276,7 @@ void sim_link::_process(const QString& line)
 // An empty payload stands for a line whose frame did not check out.
 void sim_link::_answer(const QString& payload)
 {
+    const int64_t arrived_ms = _clock.elapsed();
     QStringList answers{QStringLiteral("ERR")};
     int64_t owed_us = 0;
     if (!payload.isEmpty()) {
@@ -254,11 +294,15 @@ void sim_link::_answer(const QString& payload)
     if (owed_us > 0)
         usleep(static_cast<unsigned long>(owed_us));
     for (const QString& a : answers) {
-        bool drop = false, spoil = false;
+        bool drop = false, spoil = false, cut = false;
+        int late_ms = 0;
         {
             const std::lock_guard<std::mutex> locker(_lock);
             drop = _drop_rate > 0 && _rng.generateDouble() < _drop_rate;
             spoil = _corrupt_rate > 0 && _rng.generateDouble() < _corrupt_rate;
+            cut = _cut_rate > 0 && _rng.generateDouble() < _cut_rate;
+            if (_late_rate > 0 && _rng.generateDouble() < _late_rate)
+                late_ms = _late_min_ms + int(_rng.bounded(_late_max_ms - _late_min_ms + 1));
         }
         if (_drop.load() > 0) {
             _drop.fetch_sub(1);
@@ -270,17 +314,63 @@ void sim_link::_answer(const QString& payload)
             msleep(static_cast<unsigned long>(ms));
         if (_noise.load())
             _send(QByteArray("~\x01\x7f noise\r\n"));
-        const bool binary = sim_node::is_binary_answer(a);
-        const QByteArray bytes = binary ? a.mid(1).toLatin1() : a.toLatin1();
-        uint32_t crc = crc_of(bytes);
         if (_corrupt.load() > 0) {
             _corrupt.fetch_sub(1);
-            crc ^= 0x1;
-        } else if (spoil) {
-            crc ^= 0x1;
+            spoil = true;
         }
-        _send(bytes + ' ' + crc_text(crc).toLatin1() + (binary ? "\r" : "\r\n"));
+        QByteArray bytes = _framed(a, spoil);
+        if (_cut.load() > 0) {
+            _cut.fetch_sub(1);
+            cut = true;
+        }
+        if (cut)
+            bytes.truncate(bytes.size() / 2); // the rest never comes
+        if (_hold.load() > 0) {
+            _hold.fetch_sub(1);
+            late_ms = _hold_ms.load();
+        }
+        _send_due(0);
+        if (late_ms > 0) {
+            ++_answers_held;
+            _held.emplace(arrived_ms + late_ms, bytes);
+            continue;
+        }
+        ++_answers_sent;
+        _send(bytes);
     }
+}
+
+// An answer as it goes on the wire: the payload (a text line, or raw bytes
+// for a block), a blank, the CRC field of the bytes sent and the terminator.
+QByteArray sim_link::_framed(const QString& answer, bool spoil) const
+{
+    const bool binary = sim_node::is_binary_answer(answer);
+    const QByteArray bytes = binary ? answer.mid(1).toLatin1() : answer.toLatin1();
+    uint32_t crc = crc_of(bytes);
+    if (spoil)
+        crc ^= 0x1;
+    return bytes + ' ' + crc_text(crc).toLatin1() + (binary ? "\r" : "\r\n");
+}
+
+// Late answers that are due go out just before the next answer, where they
+// hurt most: the device's next command reads them first. With no command
+// coming they go out on their own a little later.
+void sim_link::_send_due(int64_t grace_ms)
+{
+    const int64_t now = _clock.elapsed() - grace_ms;
+    while (!_held.empty() && _held.begin()->first <= now) {
+        ++_answers_sent;
+        _send(_held.begin()->second);
+        _held.erase(_held.begin());
+    }
+}
+
+int sim_link::_poll_ms() const
+{
+    if (_held.empty())
+        return 10;
+    const int64_t due = _held.begin()->first + idle_grace_ms;
+    return int(std::clamp<int64_t>(due - _clock.elapsed(), 0, 10));
 }
 
 void sim_link::_send(const QByteArray& bytes)

@@ -28,6 +28,12 @@ public:
     // Bytes the module sends on its own (beacons it heard, received text),
     // ready for the wire; polled by the link between commands.
     virtual QByteArray unsolicited() { return {}; }
+    // Whether the module sends this command line back as it came (its echo).
+    virtual bool echoes(const QString& line)
+    {
+        Q_UNUSED(line);
+        return false;
+    }
     // Free text arriving over the air.
     virtual void hear_text(uint32_t sequence, const QString& text)
     {

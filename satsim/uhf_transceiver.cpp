@@ -105,6 +105,19 @@ QStringList uhf_transceiver::handle(const QString& payload)
     return {};
 }
 
+bool uhf_transceiver::echoes(const QString& line)
+{
+    const bool own_echo = _s.scw & 0x80;
+    uint64_t address = 0;
+    const bool mine = line.startsWith(QLatin1String("KQ+")) && parse_hex(line.mid(4, 2), address) &&
+                      address == _s.address;
+    if (_on_wire && own_echo)
+        return true;
+    if (mine)
+        return own_echo;
+    return _far && (_s.scw & 0x20) && _far->echoes(line);
+}
+
 QStringList uhf_transceiver::_own(const QString& payload)
 {
     const QChar kind = payload.at(3);
@@ -138,10 +151,22 @@ QStringList uhf_transceiver::_flash(const QString& record)
         uint8_t(bytes.at(0)) + 1 != bytes.size() || (sum & 0xFF) != 0xFF)
         return {QStringLiteral("ERR+CHKSUM")};
     const int type = record.at(1).digitValue();
-    if (type >= 1 && type <= 3)
-        _image += bytes.mid(1 + type + 1, bytes.size() - type - 3);
+    if (type >= 1 && type <= 3) {
+        uint32_t address = 0;
+        for (int i = 1; i <= type + 1; ++i)
+            address = (address << 8) | uint8_t(bytes.at(i));
+        _image[address] = bytes.mid(1 + type + 1, bytes.size() - type - 3);
+    }
     ++_flash_lines;
     return ok_line;
+}
+
+QByteArray uhf_transceiver::image() const
+{
+    QByteArray all;
+    for (const QByteArray& data : _image)
+        all += data;
+    return all;
 }
 
 QByteArray uhf_transceiver::unsolicited()

@@ -32,12 +32,15 @@ namespace kq::satsim {
 // - Flash lines ("KQ+D") are taken only after the secure-access unlock
 //   (the challenge XORed with the key); a locked transceiver answers
 //   "ERR+LOCKED", a record with a bad count or checksum "ERR+CHKSUM". The
-//   data of accepted records is kept as the received image.
+//   data of accepted records is written at their addresses: the image.
 // - Free text ("KQ+" sequence text) goes over the air to the far side, which
 //   keeps it; it is never answered. Text heard over the air, and beacons,
 //   are sent to the wire on their own.
 // - When its pipe lapses, a transceiver on the wire says "+KQTTC" on its own:
 //   it is back in command mode.
+// - With the echo bit (0x80) of its status word set, a transceiver sends
+//   every line it receives back as it came, before answering; one over the
+//   air echoes the lines meant for it, over the air.
 class uhf_transceiver : public sim_node
 {
 public:
@@ -80,11 +83,14 @@ public:
     void drop_pipe();
 
     QStringList handle(const QString& payload) override;
+    bool echoes(const QString& line) override;
     QByteArray unsolicited() override;
     void hear_text(uint32_t sequence, const QString& text) override;
 
-    // Firmware received so far, and a way to refuse the next lines once.
-    const QByteArray& image() const { return _image; }
+    // Firmware received so far (the data records' bytes in address order; a
+    // record received twice writes the same place twice), and a way to
+    // refuse the next lines once.
+    QByteArray image() const;
     int flash_lines() const { return _flash_lines; }
     void refuse_flash_lines(int n, const QString& answer = QStringLiteral("ERR+CHKSUM"))
     {
@@ -118,7 +124,7 @@ private:
     int _mute_ms = 0;
     QByteArray _fram;
     QMap<int, QByteArray> _props;
-    QByteArray _image;
+    QMap<uint32_t, QByteArray> _image; // by record address
     int _flash_lines = 0;
     int _refuse_flash = 0;
     QString _refusal;

@@ -17,6 +17,7 @@ namespace kq::satsim {
 namespace {
 
 constexpr uint16_t answer_command = 276;
+constexpr int64_t idle_grace_ms = 20;
 constexpr uint16_t accepted = 5;
 
 enum : uint8_t { ok = 0, no_file = 1, bad_handle = 2, out_of_range = 3, unknown = 0xFF };
@@ -60,6 +61,22 @@ xband_transmitter::xband_transmitter(testing::virtual_serial_pair& pair, uint16_
     , _address(address)
 {
     _uptime.start();
+    _clock.start();
+}
+
+void xband_transmitter::hold_replies(int n, int ms)
+{
+    _hold_ms.store(ms);
+    _hold.store(n);
+}
+
+void xband_transmitter::set_late_rate(double rate, int min_ms, int max_ms, uint32_t seed)
+{
+    const std::lock_guard<std::mutex> locker(_lock);
+    _late_rate = rate;
+    _late_min_ms = min_ms;
+    _late_max_ms = std::max(min_ms, max_ms);
+    _rng.seed(seed);
 }
 
 xband_transmitter::~xband_transmitter()
@@ -126,6 +143,27 @@ void xband_transmitter::_reply(uint16_t command, uint16_t type, const QByteArray
         _oversize.fetch_sub(1);
         f.replace(6, 2, le16(1473));
     }
+    if (_garbage.load() > 0) {
+        _garbage.fetch_sub(1);
+        f.prepend(QByteArray("\x00\xffKQU\x13noise\r\nKQ"));
+    }
+    int late_ms = 0;
+    if (_late_rate > 0 && _rng.generateDouble() < _late_rate)
+        late_ms = _late_min_ms + int(_rng.bounded(_late_max_ms - _late_min_ms + 1));
+    if (_hold.load() > 0) {
+        _hold.fetch_sub(1);
+        late_ms = _hold_ms.load();
+    }
+    _send_due(0);
+    if (late_ms > 0) {
+        _held.emplace(_clock.elapsed() + late_ms, f);
+        return;
+    }
+    _write(f);
+}
+
+void xband_transmitter::_write(const QByteArray& f)
+{
     if (!_split.load()) {
         _pair.write(f);
         return;
@@ -136,14 +174,26 @@ void xband_transmitter::_reply(uint16_t command, uint16_t type, const QByteArray
     }
 }
 
+// Held replies that are due go out just before the next reply, where they
+// hurt most; with no request coming, on their own a little later.
+void xband_transmitter::_send_due(int64_t grace_ms)
+{
+    while (!_held.empty() && _held.begin()->first + grace_ms <= _clock.elapsed()) {
+        _write(_held.begin()->second);
+        _held.erase(_held.begin());
+    }
+}
+
 void xband_transmitter::run()
 {
     const auto end = qScopeGuard([this] { _ended.store(true, std::memory_order_release); });
     QByteArray buffer;
     char chunk[4096];
     while (!_stop.load()) {
+        _send_due(idle_grace_ms);
         pollfd p{_pair.master_fd(), POLLIN, 0};
-        if (_pair.master_fd() < 0 || ::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
+        if (_pair.master_fd() < 0 || ::poll(&p, 1, _held.empty() ? 20 : 2) <= 0 ||
+            !(p.revents & POLLIN))
             continue;
         const ssize_t n = ::read(_pair.master_fd(), chunk, sizeof chunk);
         if (n <= 0)

@@ -3,11 +3,13 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QMap>
+#include <QRandomGenerator>
 #include <QThread>
 #include <mutex>
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 
 namespace kq::testing {
 class virtual_serial_pair;
@@ -26,7 +28,9 @@ namespace kq::satsim {
 // byte and the size as 32 bits little-endian.
 //
 // Faults for tests: spoil the CRC, the magic or the length field of the next
-// replies, send replies in pieces, or stay silent.
+// replies, send replies in pieces or after some garbage, hold replies back
+// so that they come late (later replies do not wait for them: they come out
+// of order), or stay silent.
 class xband_transmitter : public QThread
 {
 public:
@@ -56,6 +60,11 @@ public:
     void oversize(int n) { _oversize.store(n); }
     void split_replies(bool on) { _split.store(on); }
     void stay_silent(int n) { _silent.store(n); }
+    void garbage_before_replies(int n) { _garbage.store(n); }
+    // The next n replies are sent ms after their request.
+    void hold_replies(int n, int ms);
+    // Each reply is held back, with this probability, min_ms to max_ms.
+    void set_late_rate(double rate, int min_ms, int max_ms, uint32_t seed = 1);
 
     static QByteArray frame(uint16_t src, uint16_t dst, uint16_t command, uint16_t type,
                             const QByteArray& payload);
@@ -68,6 +77,8 @@ private:
     QByteArray _get(uint16_t type);
     QByteArray _set(uint16_t type, const QByteArray& value);
     void _reply(uint16_t command, uint16_t type, const QByteArray& payload);
+    void _write(const QByteArray& frame);
+    void _send_due(int64_t grace_ms);
 
     testing::virtual_serial_pair& _pair;
     uint16_t _address;
@@ -87,7 +98,14 @@ private:
     // Set as run() returns and read after wait(): the hand-over of the
     // thread's last writes, in a form thread checkers see.
     std::atomic<bool> _ended{false};
-    std::atomic<int> _bad_crc{0}, _bad_magic{0}, _oversize{0}, _silent{0};
+    std::atomic<int> _bad_crc{0}, _bad_magic{0}, _oversize{0}, _silent{0}, _garbage{0};
+    std::atomic<int> _hold{0}, _hold_ms{0};
+    double _late_rate = 0.0; // under _lock, with the two below and the generator
+    int _late_min_ms = 0;
+    int _late_max_ms = 0;
+    QRandomGenerator _rng;
+    QElapsedTimer _clock;
+    std::multimap<int64_t, QByteArray> _held; // by the time they are due (own thread only)
     std::atomic<bool> _split{false};
 };
 

@@ -32,6 +32,13 @@ public:
     virtual void stop_request() = 0;
     virtual bool is_open() = 0;
     virtual void clear() = 0;
+    // Discards all input, the line buffer included, and returns it: what has
+    // arrived, then, with quiet_ms > 0, what keeps arriving until the line
+    // has been silent for quiet_ms or max_ms has passed.
+    virtual void drain(QByteArray& dropped, int64_t quiet_ms, int64_t max_ms) = 0;
+    // Waits ms milliseconds; a stop request ends the wait early with
+    // `stopped` (within 20 ms).
+    virtual void idle(int64_t ms) = 0;
     // A line already buffered is returned even with a zero timeout; with no
     // buffered line a zero timeout fails at once.
     virtual void read_line(QString& line, const char* term, size_t max_len, int64_t timeout_ms) = 0;

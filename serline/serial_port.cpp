@@ -2,6 +2,9 @@
 
 #include "serline/serial_port_atomic.h"
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <stdexcept>
 
 namespace kq::api::proto {
@@ -42,8 +45,7 @@ serial_port::~serial_port()
 
 void serial_port::open()
 {
-    _worker->open(_settings);
-    _handle_error();
+    _handle_error(_worker->open(_settings));
 }
 
 void serial_port::open(const settings_t& settings)
@@ -54,8 +56,28 @@ void serial_port::open(const settings_t& settings)
 
 void serial_port::close()
 {
-    _worker->close();
-    _handle_error();
+    _handle_error(_worker->close());
+}
+
+void serial_port::drain(QByteArray& dropped, int64_t quiet_ms, int64_t max_ms)
+{
+    _handle_error(_worker->drain(dropped, quiet_ms, max_ms));
+    if (!dropped.isEmpty())
+        emit on_read(dropped);
+}
+
+void serial_port::idle(int64_t ms)
+{
+    constexpr int64_t slice_ms = 20;
+    QElapsedTimer timer;
+    timer.start();
+    for (int64_t left = ms; left > 0; left = ms - timer.elapsed()) {
+        if (!_worker->is_running())
+            throw media_exception(media_exception::stopped);
+        QThread::msleep(static_cast<unsigned long>(std::min(left, slice_ms)));
+    }
+    if (!_worker->is_running())
+        throw media_exception(media_exception::stopped);
 }
 
 void serial_port::stop_request()
@@ -66,78 +88,67 @@ void serial_port::stop_request()
 bool serial_port::is_open()
 {
     bool result = false;
-    _worker->is_open(result);
-    _handle_error();
+    _handle_error(_worker->is_open(result));
     return result;
 }
 
 void serial_port::clear()
 {
-    _worker->clear();
-    _handle_error();
+    _handle_error(_worker->clear());
 }
 
 void serial_port::read_line(QString& line, const char* term, size_t max_len, int64_t timeout_ms)
 {
-    _worker->read_line(line, term, max_len, timeout_ms);
-    _handle_error();
+    _handle_error(_worker->read_line(line, term, max_len, timeout_ms));
     emit on_read(line);
 }
 
 void serial_port::read_line(QString& line, const char* term)
 {
-    _worker->read_line(line, term);
-    _handle_error();
+    _handle_error(_worker->read_line(line, term));
     emit on_read(line);
 }
 
 void serial_port::read_line(QString& line)
 {
-    _worker->read_line(line);
-    _handle_error();
+    _handle_error(_worker->read_line(line));
     emit on_read(line);
 }
 
 void serial_port::write_line(const QString& line)
 {
     emit on_write(line);
-    _worker->write_line(line);
-    _handle_error();
+    _handle_error(_worker->write_line(line));
 }
 
 void serial_port::read(QByteArray& data, int size, int64_t timeout_ms)
 {
-    _worker->read(data, size, timeout_ms);
-    _handle_error();
+    _handle_error(_worker->read(data, size, timeout_ms));
     emit on_read(data);
 }
 
 void serial_port::read(QByteArray& data, int size)
 {
-    _worker->read(data, size);
-    _handle_error();
+    _handle_error(_worker->read(data, size));
     emit on_read(data);
 }
 
 void serial_port::read_all(QByteArray& data, int64_t timeout_ms)
 {
-    _worker->read_all(data, timeout_ms);
-    _handle_error();
+    _handle_error(_worker->read_all(data, timeout_ms));
     emit on_read(data);
 }
 
 void serial_port::read_all(QByteArray& data)
 {
-    _worker->read_all(data);
-    _handle_error();
+    _handle_error(_worker->read_all(data));
     emit on_read(data);
 }
 
 void serial_port::write(const QByteArray& data)
 {
     emit on_write(data);
-    _worker->write(data);
-    _handle_error();
+    _handle_error(_worker->write(data));
 }
 
 int64_t serial_port::get_timeout()
@@ -149,7 +160,6 @@ void serial_port::set_timeout(const int64_t& timeout_ms)
 {
     _settings.timeout = timeout_ms;
     _worker->set_timeout(timeout_ms);
-    _handle_error();
 }
 
 const serial_port::settings_t& serial_port::get_settings() const
@@ -180,9 +190,8 @@ uart_baud_e serial_port::baud_rate_to_uart_baud(baud_rate_e rate)
     throw std::runtime_error("unsupported baud_rate");
 }
 
-void serial_port::_handle_error() const
+void serial_port::_handle_error(int code)
 {
-    const int code = _worker->get_error_code();
     QThread::yieldCurrentThread();
     if (code == media_exception::no_error)
         return;

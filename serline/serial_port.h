@@ -31,6 +31,8 @@ public:
     void stop_request() override;
     bool is_open() override;
     void clear() override;
+    void drain(QByteArray& dropped, int64_t quiet_ms, int64_t max_ms) override;
+    void idle(int64_t ms) override;
     void read_line(QString& line, const char* term, size_t max_len, int64_t timeout_ms) override;
     void read_line(QString& line, const char* term) override;
     void read_line(QString& line) override;
@@ -49,7 +51,7 @@ public:
     static uart_baud_e baud_rate_to_uart_baud(baud_rate_e rate);
 
 private:
-    void _handle_error() const;
+    static void _handle_error(int code);
 
     std::unique_ptr<QThread> _thread;
     std::unique_ptr<serial_port_atomic> _worker;

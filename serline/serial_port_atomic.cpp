@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
@@ -21,7 +22,7 @@ namespace {
 
 Q_LOGGING_CATEGORY(lc_serline, "kq.serline")
 
-constexpr int poll_ms = 50;
+constexpr int poll_ms = serial_port_atomic::poll_period_ms;
 constexpr qint64 spin_ns = 200 * 1000; // how long a caller spins before it sleeps
 constexpr size_t default_max_len = 2048;
 const char* const default_term = "\r\n";
@@ -53,6 +54,24 @@ size_t term_length(const char* term)
     return n;
 }
 
+// Strict UTF-8: what a round trip through QString gives back unchanged.
+bool is_valid_utf8(const QByteArray& bytes)
+{
+    return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
+// Answers are mostly ASCII; a line with other bytes is read as UTF-8 when it
+// is that and as Latin-1 otherwise, so no byte that arrived is lost.
+QString decoded_line(const char* begin, int length)
+{
+    const QByteArray bytes = QByteArray::fromRawData(begin, length);
+    const bool ascii = std::all_of(bytes.cbegin(), bytes.cend(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii || !is_valid_utf8(bytes))
+        return QString::fromLatin1(begin, length);
+    return QString::fromUtf8(begin, length);
+}
+
 } // namespace
 
 serial_port_atomic::serial_port_atomic() = default;
@@ -62,17 +81,21 @@ serial_port_atomic::~serial_port_atomic() = default;
 // The caller's arguments and the results the port thread leaves for it are
 // handed over through the two atomics: the semaphore only wakes a caller
 // that gave up spinning, and its ordering is invisible to thread checkers.
-void serial_port_atomic::_call(const std::function<void()>& body)
+// The outcome travels in the same hand-over, so it belongs to this call.
+int serial_port_atomic::_call(const std::function<int()>& body)
 {
     std::atomic<bool> posted{false};
     std::atomic<bool> finished{false};
+    std::atomic<int> code{media_exception::general};
     QSemaphore done;
     posted.store(true, std::memory_order_release);
     QMetaObject::invokeMethod(
         this,
         [&] {
             posted.load(std::memory_order_acquire);
-            body();
+            const int outcome = body();
+            _error_code.store(outcome);
+            code.store(outcome, std::memory_order_relaxed);
             finished.store(true, std::memory_order_release);
             done.release();
         },
@@ -82,95 +105,104 @@ void serial_port_atomic::_call(const std::function<void()>& body)
     while (spinning.nsecsElapsed() < spin_ns) {
         if (finished.load(std::memory_order_acquire)) {
             done.acquire();
-            return;
+            return code.load(std::memory_order_relaxed);
         }
         QThread::yieldCurrentThread();
     }
     done.acquire();
     finished.load(std::memory_order_acquire);
+    return code.load(std::memory_order_relaxed);
 }
 
-void serial_port_atomic::open(const serial_port_settings_t& settings)
+int serial_port_atomic::open(const serial_port_settings_t& settings)
 {
-    _call([&] { _slot_open(settings); });
+    return _call([&] { return _slot_open(settings); });
 }
 
-void serial_port_atomic::close()
+int serial_port_atomic::close()
 {
-    _call([&] { _slot_close(); });
+    return _call([&] { return _slot_close(); });
 }
 
-void serial_port_atomic::is_open(bool& result)
+int serial_port_atomic::is_open(bool& result)
 {
-    _call([&] { _slot_is_open(result); });
+    return _call([&] { return _slot_is_open(result); });
 }
 
-void serial_port_atomic::clear()
+int serial_port_atomic::clear()
 {
-    _call([&] { _slot_clear(); });
+    return _call([&] { return _slot_clear(); });
 }
 
-void serial_port_atomic::read_line(QString& line, const char* term, size_t max_len,
-                                   int64_t timeout_ms)
+int serial_port_atomic::drain(QByteArray& dropped, int64_t quiet_ms, int64_t max_ms)
 {
-    _call([&] { _slot_read_line(line, term, max_len, timeout_ms); });
+    return _call([&] { return _slot_drain(dropped, quiet_ms, max_ms); });
 }
 
-void serial_port_atomic::read_line(QString& line, const char* term)
+int serial_port_atomic::read_line(QString& line, const char* term, size_t max_len,
+                                  int64_t timeout_ms)
 {
-    _call([&] { _slot_read_line(line, term, default_max_len, _timeout); });
+    return _call([&] { return _slot_read_line(line, term, max_len, timeout_ms); });
 }
 
-void serial_port_atomic::read_line(QString& line)
+int serial_port_atomic::read_line(QString& line, const char* term)
 {
-    _call([&] { _slot_read_line(line, default_term, default_max_len, _timeout); });
+    return _call([&] { return _slot_read_line(line, term, default_max_len, _timeout); });
 }
 
-void serial_port_atomic::write_line(const QString& line)
+int serial_port_atomic::read_line(QString& line)
 {
-    _call([&] { _slot_write_line(line); });
+    return _call([&] { return _slot_read_line(line, default_term, default_max_len, _timeout); });
 }
 
-void serial_port_atomic::read(QByteArray& data, int size)
+int serial_port_atomic::write_line(const QString& line)
 {
-    _call([&] { _slot_read(data, size, _timeout); });
+    return _call([&] { return _slot_write_line(line); });
 }
 
-void serial_port_atomic::read(QByteArray& data, int size, int64_t timeout_ms)
+int serial_port_atomic::read(QByteArray& data, int size)
 {
-    _call([&] { _slot_read(data, size, timeout_ms); });
+    return _call([&] { return _slot_read(data, size, _timeout); });
 }
 
-void serial_port_atomic::read_all(QByteArray& data, int64_t timeout_ms)
+int serial_port_atomic::read(QByteArray& data, int size, int64_t timeout_ms)
 {
-    _call([&] { _slot_read_all(data, timeout_ms); });
+    return _call([&] { return _slot_read(data, size, timeout_ms); });
 }
 
-void serial_port_atomic::read_all(QByteArray& data)
+int serial_port_atomic::read_all(QByteArray& data, int64_t timeout_ms)
 {
-    _call([&] { _slot_read_all(data, _timeout); });
+    return _call([&] { return _slot_read_all(data, timeout_ms); });
 }
 
-void serial_port_atomic::write(const QByteArray& data)
+int serial_port_atomic::read_all(QByteArray& data)
 {
-    _call([&] { _slot_write(data); });
+    return _call([&] { return _slot_read_all(data, _timeout); });
 }
 
-void serial_port_atomic::get_timeout(int64_t& timeout_ms)
+int serial_port_atomic::write(const QByteArray& data)
 {
-    _call([&] { _slot_get_timeout(timeout_ms); });
+    return _call([&] { return _slot_write(data); });
+}
+
+int serial_port_atomic::get_timeout(int64_t& timeout_ms)
+{
+    return _call([&] { return _slot_get_timeout(timeout_ms); });
 }
 
 void serial_port_atomic::set_timeout(const int64_t& timeout_ms)
 {
     // An atomic store needs no trip through the queue: the next queued call
-    // happens after it and sees the value.
+    // happens after it and sees the value. It touches no call's outcome.
     _slot_set_timeout(timeout_ms);
 }
 
 void serial_port_atomic::shutdown()
 {
-    _call([&] { _slot_shutdown(); });
+    _call([&] {
+        _slot_shutdown();
+        return int(media_exception::no_error);
+    });
 }
 
 void serial_port_atomic::stop_request()
@@ -204,7 +236,7 @@ bool serial_port_atomic::extract_line_from_byte_array(QByteArray& buffer, QStrin
     const char* begin = buffer.constData();
     const void* nul = std::memchr(begin, 0, static_cast<size_t>(end));
     const int length = nul ? static_cast<int>(static_cast<const char*>(nul) - begin) : end;
-    line = QString::fromUtf8(begin, length);
+    line = decoded_line(begin, length);
     buffer.remove(0, end + 1);
 
     if (!buffer.isEmpty()) {
@@ -214,22 +246,27 @@ bool serial_port_atomic::extract_line_from_byte_array(QByteArray& buffer, QStrin
     return true;
 }
 
-template<typename Body>
-void serial_port_atomic::_run(Body&& body)
+QByteArray serial_port_atomic::line_bytes(const QString& line)
 {
-    _set_error(media_exception::no_error);
+    for (const QChar c : line) {
+        if (c.unicode() > 0xFF)
+            return line.toUtf8(); // only valid UTF-8 gives such characters
+    }
+    const QByteArray latin1 = line.toLatin1();
+    return is_valid_utf8(latin1) ? line.toUtf8() : latin1;
+}
+
+template<typename Body>
+int serial_port_atomic::_run(Body&& body)
+{
     try {
         body();
     } catch (const media_exception& e) {
-        _set_error(e.get_type());
+        return e.get_type();
     } catch (const std::exception&) {
-        _set_error(media_exception::general);
+        return media_exception::general;
     }
-}
-
-void serial_port_atomic::_set_error(int code)
-{
-    _error_code.store(code, std::memory_order_seq_cst);
+    return media_exception::no_error;
 }
 
 bool serial_port_atomic::_port_open() const
@@ -243,12 +280,15 @@ void serial_port_atomic::_require_open() const
         throw media_exception(media_exception::not_open);
 }
 
-// True when bytes are waiting. An unplugged device (end of file or a
-// resource error from the driver) fails the read at once instead of polling
-// until the timeout; the error is cleared so that a later call tries anew.
-bool serial_port_atomic::_wait_for_data()
+// True when bytes are waiting, after at most one polling period or what is
+// left of the caller's time, whichever is shorter. An unplugged device (end
+// of file or a resource error from the driver) fails the read at once
+// instead of polling until the timeout; the error is cleared so that a later
+// call tries anew.
+bool serial_port_atomic::_wait_for_data(int64_t left_ms)
 {
-    if (_port->bytesAvailable() > 0 || _port->waitForReadyRead(poll_ms))
+    const int wait = int(std::clamp<int64_t>(left_ms, 1, poll_ms));
+    if (_port->bytesAvailable() > 0 || _port->waitForReadyRead(wait))
         return true;
     const auto error = _port->error();
     if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
@@ -267,14 +307,20 @@ void serial_port_atomic::_read_chunk(QByteArray& dest)
     dest.append(_transfer, static_cast<int>(got));
 }
 
+void serial_port_atomic::_read_available(QByteArray& dest)
+{
+    while (_port->bytesAvailable() > 0)
+        _read_chunk(dest);
+}
+
 void serial_port_atomic::_throw_elapsed() const
 {
     throw media_exception(_running.load() ? media_exception::timeout : media_exception::stopped);
 }
 
-void serial_port_atomic::_slot_open(const serial_port_settings_t& settings)
+int serial_port_atomic::_slot_open(const serial_port_settings_t& settings)
 {
-    _run([&] {
+    return _run([&] {
         if (!_port)
             _port = std::make_unique<QSerialPort>();
         _timeout = settings.timeout;
@@ -293,9 +339,9 @@ void serial_port_atomic::_slot_open(const serial_port_settings_t& settings)
     });
 }
 
-void serial_port_atomic::_slot_close()
+int serial_port_atomic::_slot_close()
 {
-    _run([&] {
+    return _run([&] {
         _running.store(false);
         if (!_port_open())
             return;
@@ -304,27 +350,55 @@ void serial_port_atomic::_slot_close()
     });
 }
 
-void serial_port_atomic::_slot_is_open(bool& result)
+int serial_port_atomic::_slot_is_open(bool& result)
 {
-    _run([&] { result = _port_open(); });
+    return _run([&] { result = _port_open(); });
 }
 
 // Only the input: output still queued is a line the caller has already
 // written, and dropping it would lose that command (on a pseudo-terminal
 // it would even drop what the far side has not read yet).
-void serial_port_atomic::_slot_clear()
+int serial_port_atomic::_slot_clear()
 {
-    _run([&] {
+    return _run([&] {
         if (_port)
             _port->clear(QSerialPort::Input);
     });
 }
 
-void serial_port_atomic::_slot_read_line(QString& line, const char* term, size_t max_len,
-                                         int64_t timeout_ms)
+// Everything that has arrived, the line buffer first; then, with a quiet
+// time, whatever keeps arriving until the line has been silent that long or
+// max_ms has passed since the start.
+int serial_port_atomic::_slot_drain(QByteArray& dropped, int64_t quiet_ms, int64_t max_ms)
+{
+    return _run([&] {
+        dropped = std::exchange(_input_buffer, QByteArray());
+        _require_open();
+        _read_available(dropped);
+        QElapsedTimer since_start;
+        since_start.start();
+        QElapsedTimer since_byte;
+        since_byte.start();
+        while (quiet_ms > 0 && since_byte.elapsed() < quiet_ms && since_start.elapsed() < max_ms) {
+            if (!_running.load())
+                throw media_exception(media_exception::stopped);
+            const int64_t wait = std::min<int64_t>(
+                {poll_ms, quiet_ms - since_byte.elapsed(), max_ms - since_start.elapsed()});
+            if (_port->bytesAvailable() == 0 &&
+                !_port->waitForReadyRead(int(std::max<int64_t>(1, wait))))
+                continue;
+            _read_available(dropped);
+            since_byte.restart();
+        }
+        _port->clear(QSerialPort::Input);
+    });
+}
+
+int serial_port_atomic::_slot_read_line(QString& line, const char* term, size_t max_len,
+                                        int64_t timeout_ms)
 {
     Q_UNUSED(max_len); // part of the interface; lines are not bounded
-    _run([&] {
+    return _run([&] {
         line.clear();
         _require_open();
         QElapsedTimer timer;
@@ -334,7 +408,7 @@ void serial_port_atomic::_slot_read_line(QString& line, const char* term, size_t
                 return;
             if (timer.elapsed() >= timeout_ms)
                 _throw_elapsed();
-            if (!_wait_for_data())
+            if (!_wait_for_data(timeout_ms - timer.elapsed()))
                 continue;
             while (_port->bytesAvailable() > 0) {
                 _read_chunk(_input_buffer);
@@ -346,14 +420,14 @@ void serial_port_atomic::_slot_read_line(QString& line, const char* term, size_t
     });
 }
 
-void serial_port_atomic::_slot_write_line(const QString& line)
+int serial_port_atomic::_slot_write_line(const QString& line)
 {
-    _slot_write(line.toLatin1());
+    return _slot_write(line.toLatin1());
 }
 
-void serial_port_atomic::_slot_read(QByteArray& data, int size, int64_t timeout_ms)
+int serial_port_atomic::_slot_read(QByteArray& data, int size, int64_t timeout_ms)
 {
-    _run([&] {
+    return _run([&] {
         data.clear();
         _require_open();
         QElapsedTimer timer;
@@ -364,7 +438,7 @@ void serial_port_atomic::_slot_read(QByteArray& data, int size, int64_t timeout_
                 throw media_exception(media_exception::stopped);
             if (timer.elapsed() >= timeout_ms)
                 _throw_elapsed();
-            if (!_wait_for_data())
+            if (!_wait_for_data(timeout_ms - timer.elapsed()))
                 continue;
             _read_chunk(collected);
             if (collected.size() >= size) {
@@ -375,9 +449,9 @@ void serial_port_atomic::_slot_read(QByteArray& data, int size, int64_t timeout_
     });
 }
 
-void serial_port_atomic::_slot_read_all(QByteArray& data, int64_t timeout_ms)
+int serial_port_atomic::_slot_read_all(QByteArray& data, int64_t timeout_ms)
 {
-    _run([&] {
+    return _run([&] {
         data.clear();
         _require_open();
         QElapsedTimer timer;
@@ -387,7 +461,7 @@ void serial_port_atomic::_slot_read_all(QByteArray& data, int64_t timeout_ms)
                 throw media_exception(media_exception::stopped);
             if (timer.elapsed() >= timeout_ms)
                 _throw_elapsed();
-            if (_wait_for_data())
+            if (_wait_for_data(timeout_ms - timer.elapsed()))
                 break;
         }
         // The burst ends at the first pause of one polling period; a stop
@@ -400,9 +474,9 @@ void serial_port_atomic::_slot_read_all(QByteArray& data, int64_t timeout_ms)
     });
 }
 
-void serial_port_atomic::_slot_write(const QByteArray& data)
+int serial_port_atomic::_slot_write(const QByteArray& data)
 {
-    _run([&] {
+    return _run([&] {
         _require_open();
         if (!_running.load())
             throw media_exception(media_exception::stopped);
@@ -443,14 +517,14 @@ void serial_port_atomic::_wait_output_drained()
 #endif
 }
 
-void serial_port_atomic::_slot_get_timeout(int64_t& timeout_ms)
+int serial_port_atomic::_slot_get_timeout(int64_t& timeout_ms)
 {
-    _run([&] { timeout_ms = _timeout; });
+    return _run([&] { timeout_ms = _timeout; });
 }
 
 void serial_port_atomic::_slot_set_timeout(const int64_t& timeout_ms)
 {
-    _run([&] { _timeout = timeout_ms; });
+    _timeout.store(timeout_ms);
 }
 
 void serial_port_atomic::_slot_stop_request()

@@ -11,6 +11,24 @@ namespace {
 constexpr int crc_digits = 8;
 constexpr int block_trailer = 10; // separator, eight digits, terminator
 
+// The field covers the answer's bytes as they came. The transport reads a
+// line as UTF-8 when it is that and as Latin-1 otherwise, so those bytes are
+// the line's UTF-8 or, with characters up to 0xFF only, its Latin-1; the
+// UTF-8 form is also what a device computes over text it sends as Latin-1,
+// as the workstation does for its own lines.
+bool crc_matches(const QString& payload, uint32_t field)
+{
+    if (checksum::qcrc32(payload) == field)
+        return true;
+    bool ascii = true;
+    for (const QChar c : payload) {
+        if (c.unicode() > 0xFF)
+            return false;
+        ascii = ascii && c.unicode() < 0x80;
+    }
+    return !ascii && checksum::qcrc32(payload.toLatin1()) == field;
+}
+
 } // namespace
 
 QString kqttc_frame::crc_field(uint32_t crc)
@@ -67,7 +85,7 @@ QString kqttc_frame::checked_line(const QString& line)
     if (!ok)
         crc_error();
     QString payload = line.left(line.size() - crc_digits - 1);
-    if (checksum::qcrc32(payload) != field)
+    if (!crc_matches(payload, field))
         crc_error();
     return payload;
 }

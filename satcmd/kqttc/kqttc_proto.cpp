@@ -5,6 +5,7 @@
 #include "satcmd/kqttc/uhf_commands.h"
 #include "satcmd/module_lock.h"
 #include "serline/media.h"
+#include "serline/serial_port_atomic.h"
 
 #include <QLoggingCategory>
 #include <QThread>
@@ -19,10 +20,31 @@ namespace {
 Q_LOGGING_CATEGORY(lc_kqttc, "kq.kqttc")
 
 constexpr int64_t default_timeout_ms = 1000;
+constexpr size_t read_line_max = 2048;
+constexpr int max_settle_quiets = 4; // a line that never falls quiet is left after this many
+constexpr int late_quiets = 3;       // slack after twice the timeout for a late answer
+constexpr int pipe_margin_ms =
+    1000; // the next command reaches a relay this long before its pipe lapses
+constexpr int multi_line_timeouts = 10; // the longest a several-line answer may take
 
 QString spaced_hex(const QByteArray& bytes)
 {
     return QString::fromLatin1(bytes.toHex(' '));
+}
+
+// The device repeating what it was sent: a line equal to one of the lines
+// of the frame. Only lines that look like a command can be one.
+bool is_echo(const QString& line, const QByteArray& sent)
+{
+    if (!line.startsWith(QLatin1String("KQ+")) || sent.isEmpty())
+        return false;
+    QByteArray rest = sent + '\r';
+    QString piece;
+    while (serial_port_atomic::extract_line_from_byte_array(rest, piece, "\r\n")) {
+        if (piece == line)
+            return true;
+    }
+    return false;
 }
 
 bool is_timeout(const media_exception& e)
@@ -43,6 +65,11 @@ kqttc_proto::kqttc_proto(media* m, const connect_props_t& props, QRecursiveMutex
 
 kqttc_proto::~kqttc_proto() = default;
 
+void kqttc_proto::set_module_config_sat(const module_config_t& config)
+{
+    _config = config;
+}
+
 void kqttc_proto::exec_command(kqttc_request* request, kqttc_response* response)
 {
     _media->set_timeout(default_timeout_ms);
@@ -52,14 +79,18 @@ void kqttc_proto::exec_command(kqttc_request* request, kqttc_response* response)
         _media->set_timeout(response->get_media_timeout(_config, request));
     }
     const module_lock lock(_mutex);
+    if (request && _owed > 0)
+        _await_owed_answers(nullptr); // a failed command's late answers are not this one's
     for (unsigned i = 0;; ++i) {
         qCDebug(lc_kqttc, "i=%d", int(i));
         const bool last = i >= retries;
         try {
             exec_command_atomic(request, response);
+            if (request && _owed > 0)
+                _await_owed_answers(response);
             return;
-        } catch (const media_exception&) {
-            if (last)
+        } catch (const media_exception& e) {
+            if (last || e.get_type() == media_exception::stopped)
                 throw;
         } catch (const proto_exception& e) {
             if (last || e.get_retry_behaviour() == proto_exception::no_retry ||
@@ -74,89 +105,250 @@ void kqttc_proto::exec_command_atomic(kqttc_request* request, kqttc_response* re
     // Stale input is dropped before a command; a round that only listens
     // (beacons, free text) keeps it, or traffic arriving between two rounds
     // would be lost.
+    QByteArray frame;
     if (request) {
-        _media->clear();
-        _discard_buffered_lines();
-        _write_frame(*request);
+        frame = _frame_bytes(*request);
+        _prepare_line();
     }
-    if (response)
-        _read_answer(*response);
-}
-
-// Lines that came in one burst with an earlier answer (a second answer, an
-// echo) would otherwise be read as the answer to this command. A zero timeout
-// hands out what is buffered and fails at once when nothing is.
-void kqttc_proto::_discard_buffered_lines()
-{
-    QString stale;
     try {
-        for (;;) {
-            _media->read_line(stale, "\r\n", 2048, 0);
-            _handle_debug(flow_received, stale);
+        const int64_t timeout =
+            response ? _attempt_timeout(*response, request, frame.size()) : default_timeout_ms;
+        if (!frame.isEmpty()) {
+            _write_frame(*request, frame);
+            if (response)
+                _owe_answer(timeout, *response);
         }
-    } catch (const media_exception& e) {
-        if (!is_timeout(e))
-            throw;
+        if (response)
+            _read_answer(*response, frame, timeout);
+    } catch (...) {
+        _line_dirty = true;
+        throw;
     }
 }
 
-void kqttc_proto::_write_frame(kqttc_request& request)
+QByteArray kqttc_proto::_frame_bytes(kqttc_request& request) const
 {
+    if (request.get_flow_mode() == kqttc_request::flow_binary)
+        return kqttc_frame::binary_frame(request);
+    return kqttc_frame::text_frame(request).toLatin1();
+}
+
+void kqttc_proto::_write_frame(const kqttc_request& request, const QByteArray& frame)
+{
+    _last_sent = frame;
+    _pipe_lapse = _link().radio_hops() == 0
+                      ? QDeadlineTimer(QDeadlineTimer::Forever)
+                      : QDeadlineTimer(std::max(0, _config.timeout_pipe - pipe_margin_ms));
     if (request.get_flow_mode() == kqttc_request::flow_binary) {
-        const QByteArray frame = kqttc_frame::binary_frame(request);
-        if (frame.isEmpty())
-            return;
         _handle_debug(flow_sent, QString::fromUtf8(frame));
         _handle_debug(flow_sent, QLatin1String("[BIN]") + spaced_hex(frame));
         _media->write(frame);
         return;
     }
-    const QString frame = kqttc_frame::text_frame(request);
-    _handle_debug(flow_sent, frame);
-    _handle_debug(flow_sent, QLatin1String("[BIN]") + spaced_hex(frame.toLatin1()));
-    _media->write_line(frame);
+    const QString text = QString::fromLatin1(frame);
+    _handle_debug(flow_sent, text);
+    _handle_debug(flow_sent, QLatin1String("[BIN]") + spaced_hex(frame));
+    _media->write_line(text);
 }
 
-void kqttc_proto::_read_answer(kqttc_response& response)
+link_timing kqttc_proto::_link() const
 {
+    return link_timing::to_address(_route, _device_address, _media->get_settings().baud_rate);
+}
+
+// Without a link model (factor 0) the line is taken as quiet after the
+// shortest pause.
+int64_t kqttc_proto::_quiet_ms() const
+{
+    return _config.link_factor > 0 ? _link().quiet_ms() : link_timing::min_quiet_ms;
+}
+
+int64_t kqttc_proto::_attempt_timeout(kqttc_response& response, kqttc_request* request,
+                                      int frame_bytes)
+{
+    const int64_t floor = response.get_media_timeout(_config, request);
+    if (frame_bytes == 0)
+        return floor;
+    return _link().attempt_ms(floor, _config.link_factor, frame_bytes,
+                              response.expected_answer_bytes());
+}
+
+kqttc_proto::owed_kind_e kqttc_proto::owed_kind(const kqttc_response& response)
+{
+    switch (response.get_flow_mode()) {
+    case kqttc_response::flow_binary_block:
+        return owed_block;
+    case kqttc_response::flow_single_line:
+        return owed_line;
+    default:
+        return owed_lines; // not counted: awaited until they are no longer expected
+    }
+}
+
+// An attempt's answer may come after the attempt has given up; it is awaited
+// until twice the attempt's timeout after the request, and a few quiet
+// intervals more for the bytes on their way.
+void kqttc_proto::_owe_answer(int64_t timeout_ms, const kqttc_response& response)
+{
+    const QDeadlineTimer until(2 * timeout_ms + late_quiets * _quiet_ms());
+    if (_owed == 0 || _owed_until < until)
+        _owed_until = until;
+    ++_owed;
+    _owed_kind = owed_kind(response);
+    _owed_block = response.expected_answer_bytes();
+}
+
+// Before a write: on the clean path only what is left is dropped (the LF
+// of the last answer's CR LF, a second answer that came in one burst); after
+// a fault the line is first let fall quiet, so that the rest of a cut or
+// spoilt answer, or a late one already under way, goes too.
+void kqttc_proto::_prepare_line()
+{
+    QByteArray dropped;
+    if (_line_dirty) {
+        const int64_t quiet = _quiet_ms();
+        _media->drain(dropped, quiet, max_settle_quiets * quiet);
+    } else {
+        _media->drain(dropped, 0, 0);
+    }
+    _line_dirty = false;
+    _take_dropped(dropped, nullptr);
+}
+
+// Waits for the answers still owed, or until they are no longer awaited,
+// and drops them. A response given is the command's own: it may refuse what
+// its earlier attempts were answered late.
+//
+// Relays let their pipe lapse after timeout_pipe without a command: the wait
+// ends in time for the next command to keep it open.
+void kqttc_proto::_await_owed_answers(kqttc_response* response)
+{
+    const int64_t quiet = _quiet_ms();
+    const QDeadlineTimer until = std::min(_owed_until, _pipe_lapse);
+    try {
+        while (_owed > 0 && !until.hasExpired()) {
+            QByteArray dropped;
+            _media->drain(dropped, quiet, std::max<int64_t>(0, until.remainingTime()));
+            _take_dropped(dropped, response);
+        }
+    } catch (...) {
+        _owed = 0;
+        _line_dirty = true;
+        throw;
+    }
+    _line_dirty = _owed > 0; // given up on: whatever still comes is dropped before the next write
+    _owed = 0;
+}
+
+// Logs what was dropped and counts the answers among it.
+void kqttc_proto::_take_dropped(const QByteArray& dropped, kqttc_response* response)
+{
+    if (dropped.isEmpty())
+        return;
+    if (_owed_kind == owed_block) {
+        qCDebug(lc_kqttc, "dropped %d bytes", int(dropped.size()));
+        _handle_debug(flow_received, QLatin1String("[BIN]") + spaced_hex(dropped));
+        _owed = std::max(0, _owed - int(dropped.size()) / std::max(1, _owed_block));
+        return;
+    }
+    QByteArray rest = dropped;
     QString line;
+    while (serial_port_atomic::extract_line_from_byte_array(rest, line, "\r\n")) {
+        if (line.isEmpty())
+            continue;
+        _handle_debug(flow_received, line);
+        qCDebug(lc_kqttc, "dropped: %s", qPrintable(line));
+        if (is_echo(line, _last_sent) || kqttc_response::accepted_prefix(line).isEmpty())
+            continue;
+        if (_owed_kind == owed_line)
+            _answer_arrived();
+        if (response)
+            _check_late_answer(*response, line);
+    }
+    if (!rest.isEmpty())
+        qCDebug(lc_kqttc, "dropped a partial line: %s", rest.toHex(' ').constData());
+}
+
+void kqttc_proto::_check_late_answer(kqttc_response& response, const QString& line)
+{
+    QString payload;
+    try {
+        payload = kqttc_frame::checked_line(line);
+    } catch (const proto_exception&) {
+        return; // spoilt on the way: it tells nothing
+    }
+    response.check_late_answer(payload);
+}
+
+void kqttc_proto::_read_answer(kqttc_response& response, const QByteArray& sent, int64_t timeout_ms)
+{
     switch (response.get_flow_mode()) {
     case kqttc_response::flow_single_line:
-        for (;;) {
-            _media->read_line(line, response.get_readline_term());
-            _handle_debug(flow_received, line);
-            const QString prefix = kqttc_response::accepted_prefix(line);
-            if (prefix.isEmpty())
-                continue; // echoes, empty lines, noise
-            qCDebug(lc_kqttc, "MATCH '%s' %s", qPrintable(prefix), qPrintable(line));
-            response.parse_response(kqttc_frame::checked_line(line));
-            return;
-        }
+        _read_line_answer(response, sent, QDeadlineTimer(timeout_ms));
+        return;
     case kqttc_response::flow_multi_line:
-        do {
-            _media->read_line(line, response.get_readline_term());
-            _handle_debug(flow_received, line);
-        } while (!response.parse_multi_line(line));
+        _read_multi_line_answer(response, timeout_ms);
         return;
     case kqttc_response::flow_binary_block: {
         QByteArray data;
-        _media->read(data, int(response.get_binary_response_length()) + 10);
+        _media->read(data, int(response.get_binary_response_length()) + 10, timeout_ms);
         const int nul = data.indexOf('\0');
         _handle_debug(flow_received, QString::fromUtf8(nul < 0 ? data : data.left(nul)));
         _handle_debug(flow_received, QLatin1String("[BIN]") + spaced_hex(data));
+        _answer_arrived();
         response.parse_response(kqttc_frame::checked_block(data));
         return;
     }
     case kqttc_response::flow_binary_stream: {
         QByteArray chunk;
         do {
-            _media->read_all(chunk);
+            _media->read_all(chunk, timeout_ms);
         } while (!response.parse_binary_chunk(chunk));
+        _answer_arrived();
         return;
     }
     default:
         throw std::runtime_error("kqttc_proto: unknown response flow mode");
     }
+}
+
+// One deadline for the whole attempt: lines that are not an answer (noise,
+// a device's own chatter, the echo of the command) do not extend it.
+void kqttc_proto::_read_line_answer(kqttc_response& response, const QByteArray& sent,
+                                    const QDeadlineTimer& deadline)
+{
+    QString line;
+    for (;;) {
+        _media->read_line(line, response.get_readline_term(), read_line_max,
+                          std::max<int64_t>(0, deadline.remainingTime()));
+        _handle_debug(flow_received, line);
+        if (is_echo(line, sent)) {
+            qCDebug(lc_kqttc, "echo: %s", qPrintable(line));
+            continue;
+        }
+        const QString prefix = kqttc_response::accepted_prefix(line);
+        if (prefix.isEmpty())
+            continue; // empty lines, noise
+        qCDebug(lc_kqttc, "MATCH '%s' %s", qPrintable(prefix), qPrintable(line));
+        _answer_arrived();
+        response.parse_response(kqttc_frame::checked_line(line));
+        return;
+    }
+}
+
+// The lines of a restart follow each other with pauses; each may take the
+// attempt's timeout, the whole answer a bounded multiple of it.
+void kqttc_proto::_read_multi_line_answer(kqttc_response& response, int64_t timeout_ms)
+{
+    const QDeadlineTimer whole(multi_line_timeouts * timeout_ms);
+    QString line;
+    do {
+        const int64_t left = std::max<int64_t>(0, whole.remainingTime());
+        _media->read_line(line, response.get_readline_term(), read_line_max,
+                          std::min(timeout_ms, left));
+        _handle_debug(flow_received, line);
+    } while (!response.parse_multi_line(line));
+    _answer_arrived();
 }
 
 template<typename Step>
@@ -170,7 +362,7 @@ void kqttc_proto::_waiting_loop(bool persistent, Step&& step)
             if (!persistent || !is_timeout(e))
                 throw;
         }
-        QThread::msleep(static_cast<unsigned long>(std::max(0, _config.persistent_time)));
+        _media->idle(std::max(0, _config.persistent_time)); // a stop ends it within 20 ms
     }
 }
 

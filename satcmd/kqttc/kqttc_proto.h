@@ -1,16 +1,20 @@
 #pragma once
 
 #include "satcmd/connect_props.h"
+#include "satcmd/link_timing.h"
 #include "satcmd/module_config.h"
 #include "satcmd/module_types.h"
 #include "satcmd/proto_exception.h"
 #include "satcmd/satcmd_global.h"
 #include "satcmd/scw_properties.h"
 
+#include <QByteArray>
+#include <QDeadlineTimer>
 #include <QRecursiveMutex>
 #include <QRegularExpression>
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 
@@ -31,6 +35,16 @@ class kqttc_response;
 // it, reads and checks the answer, repeats within the response's budget, and
 // serialises commands on the module's mutex. It also prepares the relays of
 // a route so that commands for a module behind the radio link reach it.
+//
+// An answer belongs to the command that asked for it. The protocol carries
+// no sequence numbers, so the engine keeps count of the answers its attempts
+// still owe: an attempt that gave up may be answered late. Before the next
+// command those answers are awaited (until twice the attempt's timeout after
+// it was sent) and dropped, and after any fault the line is let fall quiet
+// and everything on it dropped, partial lines included. An answer the
+// command has taken may be followed by an earlier attempt's late one, which
+// the response may still refuse (a late refusal of a firmware record). On
+// the clean path none of this costs anything but dropping what is left.
 class SATCMD_EXPORT kqttc_proto
 {
 public:
@@ -54,7 +68,7 @@ public:
     unsigned char get_rssi() const { return _last_rssi; }
     scw_properties& get_scw();
     void set_scw(scw_properties& scw);
-    void set_module_config_sat(const module_config_t& config) { _config = config; }
+    void set_module_config_sat(const module_config_t& config);
     const module_config_t& get_module_config_sat() const { return _config; }
 
     virtual void sat_set_rf(unsigned long long frequency_hz);
@@ -75,7 +89,7 @@ protected:
     Res _run(Args&&... args)
     {
         Req request(_device_address, std::forward<Args>(args)...);
-        Res response;
+        Res response(&request);
         exec_command(&request, &response);
         return response;
     }
@@ -87,9 +101,21 @@ protected:
     unsigned int _device_address = 0;
 
 private:
-    void _discard_buffered_lines();
-    void _write_frame(kqttc_request& request);
-    void _read_answer(kqttc_response& response);
+    QByteArray _frame_bytes(kqttc_request& request) const;
+    void _write_frame(const kqttc_request& request, const QByteArray& frame);
+    void _read_answer(kqttc_response& response, const QByteArray& sent, int64_t timeout_ms);
+    void _read_line_answer(kqttc_response& response, const QByteArray& sent,
+                           const QDeadlineTimer& deadline);
+    void _read_multi_line_answer(kqttc_response& response, int64_t timeout_ms);
+    link_timing _link() const;
+    int64_t _quiet_ms() const;
+    int64_t _attempt_timeout(kqttc_response& response, kqttc_request* request, int frame_bytes);
+    void _owe_answer(int64_t timeout_ms, const kqttc_response& response);
+    void _answer_arrived() { _owed = std::max(0, _owed - 1); }
+    void _prepare_line();
+    void _await_owed_answers(kqttc_response* response);
+    void _take_dropped(const QByteArray& dropped, kqttc_response* response);
+    void _check_late_answer(kqttc_response& response, const QString& line);
     template<typename Step>
     void _waiting_loop(bool persistent, Step&& step);
     void _configure_local_relay(const module_connect_props_t& hop, bool persistent, bool probe,
@@ -103,6 +129,17 @@ private:
     bool _probe;
     QRecursiveMutex& _mutex;
     module_config_t _config;
+    // What may still be on the line: answers owed by attempts that gave up
+    // (awaited until _owed_until), and fragments after any fault.
+    enum owed_kind_e { owed_line, owed_block, owed_lines };
+    static owed_kind_e owed_kind(const kqttc_response& response);
+    int _owed = 0;
+    owed_kind_e _owed_kind = owed_line;
+    int _owed_block = 0;
+    QDeadlineTimer _owed_until;
+    QDeadlineTimer _pipe_lapse{QDeadlineTimer::Forever};
+    bool _line_dirty = false;
+    QByteArray _last_sent;
 };
 
 } // namespace kq::api::proto::kqttc

@@ -87,6 +87,19 @@ const char* kqttc_response::get_readline_term()
     return "\r\n";
 }
 
+int kqttc_response::expected_answer_bytes() const
+{
+    constexpr int line_bytes = 40; // "OK+", a few hex fields, the CRC field, CR LF
+    constexpr int block_trailer = 10;
+    if (_flow_mode == flow_binary_block)
+        return int(_binary_length) + block_trailer;
+    return line_bytes;
+}
+
+void kqttc_response::check_late_answer(const QString&)
+{
+}
+
 const QStringList& kqttc_response::rws_strict_kqttc_strings()
 {
     static const QStringList prefixes{"OK+", "OK", "KQ+", "ERR+", "ERR", "+KQTTC"};

@@ -41,6 +41,13 @@ public:
     virtual unsigned get_command_retries(const module_config_t& config, kqttc_request* request);
     virtual unsigned get_media_timeout(const module_config_t& config, kqttc_request* request);
     virtual const char* get_readline_term();
+    // Bytes the answer is expected to take on the wire, CRC field included:
+    // with the request's, what the engine's link timing waits for.
+    virtual int expected_answer_bytes() const;
+    // A further answer to this command that came after the one taken (an
+    // earlier attempt's, late). Throws when it changes the outcome; by
+    // default it does not.
+    virtual void check_late_answer(const QString& line);
 
     unsigned int get_flow_mode() const { return _flow_mode; }
     unsigned int get_binary_response_length() const { return _binary_length; }

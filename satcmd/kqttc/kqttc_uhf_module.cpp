@@ -457,8 +457,27 @@ void kqttc_uhf_module::flash(QByteArray& data)
     set_secure_mode();
     const auto total = uint32_t(lines.size());
     for (uint32_t i = 0; i < total; ++i) {
-        send_flash_line(lines.at(int(i)));
+        _send_record(lines.at(int(i)), i + 1);
         emit on_flash_progress(QStringLiteral("FLASH"), i + 1, total);
+    }
+}
+
+// A record that fails ends the flash with the file's line number, so that
+// the user knows how far the device got.
+void kqttc_uhf_module::_send_record(const QString& line, uint32_t number)
+{
+    const QString where = QStringLiteral("line %1: ").arg(number);
+    try {
+        send_flash_line(line);
+    } catch (const proto_exception& e) {
+        throw proto_exception(e.get_type(), e.get_code(), e.get_exec_context(),
+                              where + QString::fromUtf8(e.what()), e.get_retry_behaviour());
+    } catch (const media_exception& e) {
+        if (!is_media_timeout(e))
+            throw;
+        throw proto_exception(proto_exception::no_answer, uhf_cmd::flash_line,
+                              QStringLiteral("send_flash_line"),
+                              where + QStringLiteral("no answer"), proto_exception::retry);
     }
 }
 

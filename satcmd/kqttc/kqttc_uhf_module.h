@@ -124,6 +124,7 @@ private:
                  OnPipe on_pipe);
     void _readdress_target(unsigned int from, unsigned int to);
     unsigned int _target_address() const;
+    void _send_record(const QString& line, uint32_t number);
 };
 
 } // namespace kq::api::proto::kqttc

@@ -82,9 +82,14 @@ res_get_scw::res_get_scw(kqttc_request* request)
 {
 }
 
+// The answer names the transceiver that gave it: another one's status word
+// (a relay speaking for the far end, a late answer to another hop) is not
+// this command's answer.
 void res_get_scw::_take(const QRegularExpressionMatch& m)
 {
     _dev_addr = static_cast<unsigned int>(hex::parse(m.captured(2)));
+    if (_request && _dev_addr != (_request->get_device_address() & 0xFF))
+        _reject(m.captured(0));
     _scw = static_cast<short>(hex::parse(m.captured(3)));
 }
 
@@ -447,6 +452,18 @@ void res_uhf_flash_send_line::parse_response(const QString& line)
     const bool damaged = std::any_of(retry_markers().begin(), retry_markers().end(),
                                      [&](const QString& m) { return line.contains(m); });
     _reject(line, damaged ? proto_exception::retry : proto_exception::no_retry);
+}
+
+void res_uhf_flash_send_line::check_late_answer(const QString& line)
+{
+    if (!line.startsWith(QLatin1String("OK")))
+        _reject(line, proto_exception::no_retry);
+}
+
+int res_uhf_flash_send_line::expected_answer_bytes() const
+{
+    constexpr int refusal_bytes = 24; // "ERR+CHKSUM", the CRC field, CR LF
+    return refusal_bytes;
 }
 
 unsigned res_uhf_flash_send_line::get_command_retries(const module_config_t& config, kqttc_request*)

@@ -398,6 +398,10 @@ class SATCMD_EXPORT res_uhf_flash_send_line : public kqttc_response
 public:
     explicit res_uhf_flash_send_line(bool data_record, kqttc_request* request = nullptr);
     void parse_response(const QString& line) override;
+    // A record sent more than once was refused for one of its copies: the
+    // flash cannot count on it.
+    void check_late_answer(const QString& line) override;
+    int expected_answer_bytes() const override;
     unsigned get_command_retries(const module_config_t& config, kqttc_request* request) override;
     unsigned get_media_timeout(const module_config_t& config, kqttc_request* request) override;
     static const QStringList& retry_markers();

@@ -4,6 +4,7 @@
 #include "satcmd/kqup/kqup_request.h"
 #include "satcmd/satcmd_global.h"
 
+#include <QDeadlineTimer>
 #include <QRecursiveMutex>
 
 namespace kq::api::proto {
@@ -28,9 +29,15 @@ public:
                                      kqup_packet_data_t& response);
 
 private:
+    void _read_reply(uint16_t command, kqup_packet_data_t& response,
+                     const QDeadlineTimer& deadline);
+    void _drop_stale_input();
+
     media* _media;
     connect_props_t _props;
     QRecursiveMutex& _mutex;
+    QDeadlineTimer _stale_until; // an unanswered request's reply is awaited until then
+    bool _dirty = false;         // a failed exchange may have left bytes behind
 };
 
 } // namespace kq::api::proto::kqup

@@ -5,6 +5,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace kq::api::proto::kqup {
 
 namespace {
@@ -31,6 +33,10 @@ void put16(QByteArray& b, uint16_t v)
 
 void kqup_request::create_request(const kqup_packet_data_t& packet, QByteArray& frame)
 {
+    if (packet.payload.size() > max_payload)
+        throw proto_exception(proto_exception::parameter_error, packet.command,
+                              QStringLiteral("create_request"),
+                              QStringLiteral("INVALID_PAYLOAD_LENGTH"), proto_exception::retry);
     frame.clear();
     frame.reserve(packet.payload.size() + header_size + 4);
     frame.append("KQUP", 4);
@@ -68,6 +74,27 @@ int kqup_request::parse_response(QByteArray& buffer, kqup_packet_data_t& packet)
     packet.type_code = u16(buffer, 12);
     packet.payload = buffer.mid(header_size, n);
     return 0;
+}
+
+int kqup_request::take_frame(QByteArray& buffer, kqup_packet_data_t& packet)
+{
+    static const QByteArray magic("KQUP");
+    const int start = buffer.indexOf(magic);
+    if (start < 0) {
+        // Garbage; its last bytes may be the start of a magic still coming.
+        buffer.remove(0, std::max(0, buffer.size() - (magic.size() - 1)));
+        return header_size;
+    }
+    buffer.remove(0, start);
+    if (buffer.size() < header_size)
+        return header_size - buffer.size();
+    const int length = u16(buffer, 6);
+    const int whole = std::min(length, max_payload + 1) + header_size + 4;
+    QByteArray frame = buffer.left(whole);
+    if (length <= max_payload && frame.size() < whole)
+        return whole - frame.size();
+    buffer.remove(0, length <= max_payload ? whole : magic.size());
+    return parse_response(frame, packet);
 }
 
 } // namespace kq::api::proto::kqup

@@ -64,9 +64,16 @@ public:
     static constexpr int header_size = 14;
     static constexpr int max_payload = 1472;
 
+    // Refuses (parameter_error "INVALID_PAYLOAD_LENGTH") a payload longer
+    // than the transmitter takes, before anything is built.
     static void create_request(const kqup_packet_data_t& packet, QByteArray& frame);
     // Bytes still missing (> 0), or 0 when buffer holds one whole, valid frame.
     static int parse_response(QByteArray& buffer, kqup_packet_data_t& packet);
+    // The reader of a stream: drops what comes before the magic, takes the
+    // first whole frame off the front of buffer and leaves what follows.
+    // Returns the bytes still missing (> 0), or 0 with the frame in packet;
+    // a damaged frame raises as parse_response does, and is dropped.
+    static int take_frame(QByteArray& buffer, kqup_packet_data_t& packet);
 };
 
 } // namespace kq::api::proto::kqup

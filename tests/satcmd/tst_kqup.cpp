@@ -68,6 +68,25 @@ private:
     kq::testing::loop_runner _thread;
 };
 
+// A transmitter module on a line whose device the test plays.
+struct scripted_line
+{
+    explicit scripted_line(uint16_t address = 0x40, int64_t timeout_ms = 2000)
+        : port([&] {
+            media::settings_t s;
+            s.port_name = pair.port_name();
+            s.timeout = timeout_ms;
+            return s;
+        }())
+        , module(&port, xband_route(address))
+    {
+        port.open();
+    }
+    virtual_serial_pair pair;
+    serial_port port;
+    kqup_xband_module module;
+};
+
 } // namespace
 
 class tst_kqup : public QObject
@@ -89,6 +108,12 @@ private slots:
     void files_round_trip();
     void modes_and_refusals();
     void faults_of_the_transmitter();
+    void late_and_out_of_order_replies_data();
+    void late_and_out_of_order_replies();
+    void reply_to_another_command_is_skipped();
+    void late_reply_out_of_turn_is_awaited();
+    void oversized_request_is_refused_before_sending_data();
+    void oversized_request_is_refused_before_sending();
     void payload_builders();
     void single_status_replies();
     void short_records_read_as_zeros_data();
@@ -204,12 +229,9 @@ void tst_kqup::split_reply_is_assembled()
 void tst_kqup::request_phase_failures()
 {
     cleanup();
-    virtual_serial_pair pair;
-    media::settings_t s;
-    s.port_name = pair.port_name();
-    serial_port port(s);
-    port.open();
-    kqup_xband_module m(&port, xband_route());
+    scripted_line line;
+    virtual_serial_pair& pair = line.pair;
+    kqup_xband_module& m = line.module;
     {
         QByteArray bad = xband_transmitter::frame(0x40, 0x40, 256, 5, QByteArray());
         bad[bad.size() - 1] = char(bad.at(bad.size() - 1) ^ 1);
@@ -243,12 +265,9 @@ void tst_kqup::request_phase_failures()
 void tst_kqup::answer_phase_request()
 {
     cleanup();
-    virtual_serial_pair pair;
-    media::settings_t s;
-    s.port_name = pair.port_name();
-    serial_port port(s);
-    port.open();
-    kqup_xband_module m(&port, xband_route(0x0A0B));
+    scripted_line line(0x0A0B);
+    virtual_serial_pair& pair = line.pair;
+    kqup_xband_module& m = line.module;
     {
         scripted_device device(pair, {xband_transmitter::frame(1, 1, 257, 5, {}),
                                       xband_transmitter::frame(1, 1, 276, 5, QByteArray(1, '\0'))});
@@ -420,10 +439,128 @@ void tst_kqup::faults_of_the_transmitter()
         return QString("none");
     };
     QCOMPARE(kind([&] { _tx->corrupt_crc(1); }), QString("E_SRC"));
-    QCOMPARE(kind([&] { _tx->corrupt_magic(1); }), QString("E_MAGIC"));
+    // A spoilt magic is garbage: the reader looks past it for a frame.
+    QCOMPARE(kind([&] { _tx->corrupt_magic(1); }), QString("media 1"));
     QCOMPARE(kind([&] { _tx->oversize(1); }), QString("E_SIZE"));
     QCOMPARE(kind([&] { _tx->stay_silent(1); }), QString("media 1"));
+    QCOMPARE(kind([&] { _tx->garbage_before_replies(2); }), QString("none"));
     QCOMPARE(xb().get_modcod(), uint8_t(11));
+}
+
+void tst_kqup::late_and_out_of_order_replies_data()
+{
+    QTest::addColumn<int>("held_ms");
+    QTest::addColumn<int>("replies");
+    QTest::newRow("request phase 1.5x late") << 1500 << 1;
+    QTest::newRow("answer phase 1.2x late") << 1200 << 2;
+    QTest::newRow("request phase 2x late") << 2000 << 1;
+}
+
+// A reply held past its request's timeout: that command fails, and the
+// commands after it each read their own value, whenever the late one comes.
+void tst_kqup::late_and_out_of_order_replies()
+{
+    QFETCH(int, held_ms);
+    QFETCH(int, replies);
+    if (replies == 2)
+        QCOMPARE(xb().get_tx_power(), uint8_t(20)); // its request phase goes on time
+    _tx->hold_replies(1, held_ms);
+    QVERIFY(capture<media_exception>([&] { xb().get_symbol_rate(); }));
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(xb().get_modcod(), uint8_t(11));
+        QCOMPARE(xb().get_tx_power(), uint8_t(20));
+    }
+}
+
+namespace {
+
+QByteArray read_request(virtual_serial_pair& pair, int timeout_ms)
+{
+    QByteArray got = pair.read_exact(14, timeout_ms);
+    if (got.size() < 14)
+        return got;
+    const int n = qFromLittleEndian<quint16>(got.constData() + 6);
+    return got + pair.read_exact(n + 4, 3000);
+}
+
+QByteArray reply(uint16_t command, uint16_t type, const QByteArray& payload = {})
+{
+    return xband_transmitter::frame(0x40, 0x40, command, type, payload);
+}
+
+} // namespace
+
+// The answer phase first sees a stale request-phase reply: it is not the
+// answer and is waited past.
+void tst_kqup::reply_to_another_command_is_skipped()
+{
+    cleanup();
+    scripted_line line;
+    virtual_serial_pair& pair = line.pair;
+    kqup_xband_module& m = line.module;
+    scripted_device device(
+        pair, {reply(256, 5), reply(256, 5) + reply(276, 5, QByteArray("\x00\x0b", 2))});
+    QCOMPARE(m.get_modcod(), uint8_t(11));
+    init();
+}
+
+// The transmitter answers a command's answer phase late, after the next
+// command's request phase has been answered: that next command must not
+// take the late answer for its own. It is not sent before the late one came.
+void tst_kqup::late_reply_out_of_turn_is_awaited()
+{
+    cleanup();
+    scripted_line line(0x40, 1000);
+    virtual_serial_pair& pair = line.pair;
+    kqup_xband_module& m = line.module;
+    kq::testing::loop_runner device([&](std::atomic<bool>&) {
+        read_request(pair, 3000);
+        pair.write(reply(256, 5));
+        read_request(pair, 3000); // the first answer phase: held back
+        const QByteArray next = read_request(pair, 1500);
+        if (!next.isEmpty()) {
+            pair.write(reply(256, 5)); // out of turn, before the late answer
+            QThread::msleep(60);
+        }
+        pair.write(reply(276, 5, QByteArray("\x00\x03", 2)));
+        if (next.isEmpty())
+            read_request(pair, 3000);
+        if (next.isEmpty())
+            pair.write(reply(256, 5));
+        read_request(pair, 3000);
+        pair.write(reply(276, 5, QByteArray("\x00\x0b", 2)));
+    });
+    QVERIFY(capture<media_exception>([&] { m.get_symbol_rate(); }));
+    QCOMPARE(m.get_modcod(), uint8_t(11));
+    QVERIFY(device.wait(5000));
+    init();
+}
+
+void tst_kqup::oversized_request_is_refused_before_sending_data()
+{
+    QTest::addColumn<int>("payload");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("the limit") << 1472 << false;
+    QTest::newRow("one more") << 1473 << true;
+    QTest::newRow("wraps the length field") << 65536 + 4 << true;
+}
+
+void tst_kqup::oversized_request_is_refused_before_sending()
+{
+    QFETCH(int, payload);
+    QFETCH(bool, refused);
+    kqup_packet_data_t packet{0x40, 0x40, kqup_cmd::write_file, kqup_type::none,
+                              QByteArray(payload, 'w')};
+    QByteArray frame;
+    const auto e = capture<proto_exception>([&] { kqup_request::create_request(packet, frame); });
+    QCOMPARE(bool(e), refused);
+    if (!refused) {
+        QCOMPARE(frame.size(), payload + 18);
+        return;
+    }
+    QCOMPARE(e->get_type(), proto_exception::parameter_error);
+    QCOMPARE(QString(e->what()), QString("INVALID_PAYLOAD_LENGTH"));
+    QVERIFY(frame.isEmpty());
 }
 
 void tst_kqup::payload_builders()
@@ -505,12 +642,9 @@ void tst_kqup::single_status_replies()
     QCOMPARE(int(r.status), 0);
 
     cleanup();
-    virtual_serial_pair pair;
-    media::settings_t s;
-    s.port_name = pair.port_name();
-    serial_port port(s);
-    port.open();
-    kqup_xband_module m(&port, xband_route());
+    scripted_line line;
+    virtual_serial_pair& pair = line.pair;
+    kqup_xband_module& m = line.module;
     {
         scripted_device device(
             pair, {xband_transmitter::frame(1, 1, 256, 5, {}),

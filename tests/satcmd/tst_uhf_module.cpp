@@ -362,8 +362,8 @@ void tst_uhf_module::flash_accepts_line_end_variants()
                      lines_before,
                  image.lines);
     }
-    QCOMPARE(_s->sat().with_local([](uhf_transceiver& t) { return t.image(); }),
-             image.data + image.data + image.data);
+    // Three times the same records at the same places.
+    QCOMPARE(_s->sat().with_local([](uhf_transceiver& t) { return t.image(); }), image.data);
 }
 
 void tst_uhf_module::flash_empty_file_still_unlocks()

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -67,6 +68,10 @@ private slots:
     void io_after_stop_is_stopped_until_reopen_data();
     void io_after_stop_is_stopped_until_reopen();
     void stop_from_another_thread_ends_blocked_read();
+    void set_timeout_elsewhere_leaves_each_call_its_error();
+    void drain_takes_everything_data();
+    void drain_takes_everything();
+    void idle_ends_at_a_stop();
     void write_line_sends_exactly_the_text();
     void write_sends_bytes_unchanged();
     void on_read_only_after_successful_reads();
@@ -278,6 +283,79 @@ void tst_serial_port::io_after_stop_is_stopped_until_reopen()
     open_port();
     _port->write_line("after");
     QCOMPARE(_pair->read_exact(5, 1000), QByteArray("after"));
+}
+
+// One thread reads from a silent line while another keeps setting the
+// timeout: every read still ends with its own timeout, never with success.
+void tst_serial_port::set_timeout_elsewhere_leaves_each_call_its_error()
+{
+    open_port();
+    std::atomic<bool> reading{true};
+    std::thread setter([&] {
+        while (reading.load())
+            _port->set_timeout(5);
+    });
+    int timeouts = 0;
+    for (int i = 0; i < 300; ++i) {
+        QString line = QStringLiteral("untouched");
+        if (media_error([&] { _port->read_line(line, "\r\n", 2048, 5); }) == media_type::timeout)
+            ++timeouts;
+    }
+    reading.store(false);
+    setter.join();
+    QCOMPARE(timeouts, 300);
+}
+
+void tst_serial_port::drain_takes_everything_data()
+{
+    QTest::addColumn<int>("quiet_ms");
+    QTest::addColumn<QByteArray>("later");
+    QTest::addColumn<QByteArray>("dropped");
+    QTest::addColumn<QString>("next");
+    // A line read first leaves "TWO\rPAR" in the line buffer.
+    QTest::newRow("what is there")
+        << 0 << QByteArray("LATE\r") << QByteArray("TWO\rPARtial") << QStringLiteral("LATE");
+    QTest::newRow("until quiet") << 150 << QByteArray("LATE\r") << QByteArray("TWO\rPARtialLATE\r")
+                                 << QStringLiteral("NEXT");
+}
+
+void tst_serial_port::drain_takes_everything()
+{
+    QFETCH(int, quiet_ms);
+    QFETCH(QByteArray, later);
+    QFETCH(QByteArray, dropped);
+    QFETCH(QString, next);
+    open_port();
+    _pair->write("ONE\rTWO\rPAR");
+    QString line;
+    _port->read_line(line, "\r");
+    QCOMPARE(line, QStringLiteral("ONE"));
+    _pair->write("tial");
+    QTest::qWait(50);
+    delayed device(60, [&] { _pair->write(later); });
+    QByteArray got;
+    _port->drain(got, quiet_ms, 1000);
+    QCOMPARE(got, dropped);
+    QTest::qWait(100);
+    _pair->write("NEXT\r");
+    _port->read_line(line, "\r");
+    QCOMPARE(line, next); // nothing dropped comes again
+}
+
+void tst_serial_port::idle_ends_at_a_stop()
+{
+    open_port();
+    QElapsedTimer clock;
+    clock.start();
+    _port->idle(80);
+    QVERIFY(clock.elapsed() >= 80);
+    QElapsedTimer since_stop;
+    delayed stopper(100, [&] {
+        since_stop.start();
+        _port->stop_request();
+    });
+    QCOMPARE(media_error([&] { _port->idle(10000); }), media_type::stopped);
+    QVERIFY2(since_stop.elapsed() < 50, qPrintable(QString::number(since_stop.elapsed())));
 }
 
 void tst_serial_port::stop_from_another_thread_ends_blocked_read()

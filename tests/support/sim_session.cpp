@@ -43,6 +43,7 @@ module_config_t sim_session::quick_config()
     c.timeout_l = 300;
     c.timeout_xl = 600;
     c.persistent_time = 150;
+    c.link_factor = 0; // the simulator answers at once unless paced
     return c;
 }
 
