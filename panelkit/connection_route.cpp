@@ -34,7 +34,10 @@ const QStringList& rf_mode_labels()
 
 uint64_t mhz_to_hz(double mhz)
 {
-    return mhz <= 0.0 ? 0 : static_cast<uint64_t>(std::llround(mhz * 1000.0 * 1000.0));
+    // Not a number, or beyond any radio: 0, which the frequency request refuses.
+    if (!std::isfinite(mhz) || mhz <= 0.0 || mhz > 1.0e6)
+        return 0;
+    return static_cast<uint64_t>(std::llround(mhz * 1000.0 * 1000.0));
 }
 
 route_t build_route(connection_type_e type, const route_choice_t& c)

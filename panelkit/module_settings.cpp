@@ -1,27 +1,30 @@
 #include "panelkit/module_settings.h"
 
 #include <QSettings>
+#include <QStringList>
+
+#include <stdexcept>
 
 namespace kq::gui {
 
-api::proto::module_config_t module_config_from_settings(const QSettings& s)
+using api::proto::module_config_t;
+
+module_config_t module_config_from_settings(const QSettings& s)
 {
-    const auto value = [&](const char* key, int fallback) {
-        return int32_t(s.value(QLatin1String("command/") + QLatin1String(key), fallback).toInt());
-    };
-    api::proto::module_config_t c;
-    c.timeout_pipe = value("timeout_pipe", 10000);
-    c.persistent_time = int32_t(s.value(QStringLiteral("command/persistent_time"), 9500).toUInt());
-    c.timeout_xs = value("timeout_xs", 400);
-    c.timeout_s = value("timeout_s", 800);
-    c.timeout_m = value("timeout_m", 1000);
-    c.timeout_l = value("timeout_l", 4000);
-    c.timeout_xl = value("timeout_xl", 9000);
-    c.repeats_xs = value("repeats_xs", 10);
-    c.repeats_s = value("repeats_s", 4);
-    c.repeats_m = value("repeats_m", 2);
-    c.repeats_l = value("repeats_l", 1);
-    c.repeats_xl = value("repeats_xl", 0);
+    module_config_t c;
+    QStringList refused;
+    for (const module_config_t::setting_t& setting : module_config_t::settings()) {
+        const QString key = QLatin1String("command/") + QLatin1String(setting.key);
+        int32_t value = setting.fallback;
+        QString why;
+        if (s.contains(key) && !module_config_t::parse_setting(setting, s.value(key), value, why))
+            refused << key + QLatin1String(": ") + why;
+        c.*setting.field = value;
+    }
+    if (!refused.isEmpty())
+        throw std::invalid_argument(
+            (QStringLiteral("settings refused: ") + refused.join(QLatin1String("; ")))
+                .toStdString());
     return c;
 }
 

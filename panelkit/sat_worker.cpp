@@ -82,10 +82,8 @@ bool sat_worker::_connect_module()
         }
         _set_connection_state(disconnected);
         return false;
-    } catch (const proto_exception& e) {
-        _emit_on_connection_error(error_descriptor(nullptr, &e, nullptr));
-    } catch (const std::exception& e) {
-        _emit_on_connection_error(error_descriptor(nullptr, nullptr, &e));
+    } catch (...) {
+        _emit_on_connection_error(error_descriptor::of_current_exception());
     }
     _set_connection_state(disconnected);
     return false;
@@ -95,12 +93,8 @@ void sat_worker::_disconnect_module()
 {
     try {
         _module->disconnect();
-    } catch (const media_exception& e) {
-        _emit_on_connection_error(error_descriptor(&e, nullptr, nullptr));
-    } catch (const proto_exception& e) {
-        _emit_on_connection_error(error_descriptor(nullptr, &e, nullptr));
-    } catch (const std::runtime_error& e) {
-        _emit_on_connection_error(error_descriptor(nullptr, nullptr, &e));
+    } catch (...) {
+        _emit_on_connection_error(error_descriptor::of_current_exception());
     }
     _set_connection_state(disconnected);
 }
@@ -124,6 +118,7 @@ void sat_worker::_connect_exec_disconnect(operation_type_e op, const std::functi
     error_descriptor failure;
     const bool completed = _guarded(
         [&] {
+            _set_module_config(); // a refused setting ends the operation here
             if (_connect_module() && _running.load() &&
                 _try_exec_func(op, [this] { _execute_pre_ops(); }) && _running.load() &&
                 _try_exec_func(op, fn))
@@ -152,7 +147,6 @@ void sat_worker::_try_exec_op(operation_type_e op, std::function<void()> fn)
 
 void sat_worker::_get_params(const QVector<uint32_t>& params)
 {
-    _set_module_config();
     _connect_exec_disconnect(READ, [this, params] {
         for (const uint32_t id : params) {
             if (!_running.load())
@@ -164,7 +158,6 @@ void sat_worker::_get_params(const QVector<uint32_t>& params)
 
 void sat_worker::_set_params(const param_pairs_t& params)
 {
-    _set_module_config();
     _connect_exec_disconnect(WRITE, [this, params] {
         for (const auto& p : params) {
             if (!_running.load())

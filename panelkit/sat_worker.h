@@ -138,12 +138,8 @@ bool sat_worker::_guarded(F&& f, api::proto::error_descriptor& failure)
     try {
         f();
         return true;
-    } catch (const media_exception& e) {
-        failure = error_descriptor(&e, nullptr, nullptr);
-    } catch (const proto_exception& e) {
-        failure = error_descriptor(nullptr, &e, nullptr);
-    } catch (const std::exception& e) {
-        failure = error_descriptor(nullptr, nullptr, &e);
+    } catch (...) {
+        failure = error_descriptor::of_current_exception();
     }
     return false;
 }

@@ -1,5 +1,7 @@
 #include "app_settings.h"
 
+#include "satcmd/module_config.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QSettings>
@@ -18,20 +20,11 @@ QString default_log_location()
 
 QVector<setting_default_t> default_settings()
 {
-    return {{"common/log_location", default_log_location()},
-            {"command/timeout_pipe", 10000},
-            {"command/persistent_time", 9500},
-            {"command/timeout_xs", 400},
-            {"command/timeout_s", 800},
-            {"command/timeout_m", 1000},
-            {"command/timeout_l", 4000},
-            {"command/timeout_xl", 9000},
-            {"command/repeats_xs", 10},
-            {"command/repeats_s", 4},
-            {"command/repeats_m", 2},
-            {"command/repeats_l", 1},
-            {"command/repeats_xl", 0},
-            {"obc/auto_time_type", 0}};
+    QVector<setting_default_t> all{{"common/log_location", default_log_location()}};
+    for (const auto& s : kq::api::proto::module_config_t::settings())
+        all.append({QLatin1String("command/") + QLatin1String(s.key), s.fallback});
+    all.append({"obc/auto_time_type", 0});
+    return all;
 }
 
 int write_default_settings()

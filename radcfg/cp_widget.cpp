@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QSettings>
 
+#include <stdexcept>
+
 namespace radcfg {
 
 using kq::gui::log_item;
@@ -118,7 +120,13 @@ void cp_widget::_on_operation_control(sat_worker::operation_type_e op,
 void cp_widget::_start_pipe_countdown()
 {
     _log(log_item::INFO, _texts.get_connection_state_string(sat_worker::pipe_drain));
-    _pipe_countdown = kq::gui::module_config_from_settings(QSettings()).timeout_pipe / 1000 + 1;
+    int32_t pipe_ms = kq::api::proto::module_config_t().timeout_pipe;
+    try {
+        pipe_ms = kq::gui::module_config_from_settings(QSettings()).timeout_pipe;
+    } catch (const std::invalid_argument&) {
+        // refused settings: the operation that ended here has said so
+    }
+    _pipe_countdown = pipe_ms / 1000 + 1;
     _enable_controls(false);
     _pipe_timer.start();
 }

@@ -1,5 +1,7 @@
 #include "satcmd/error_descriptor.h"
 
+#include <stdexcept>
+
 namespace kq::api::proto {
 
 error_descriptor::error_descriptor() = default;
@@ -21,6 +23,22 @@ error_descriptor::error_descriptor(const media_exception* m, const proto_excepti
     // nothing to a user.
     if (_message == QLatin1String("std::exception"))
         _message.clear();
+}
+
+error_descriptor error_descriptor::of_current_exception()
+{
+    try {
+        throw;
+    } catch (const media_exception& e) {
+        return error_descriptor(&e, nullptr, nullptr);
+    } catch (const proto_exception& e) {
+        return error_descriptor(nullptr, &e, nullptr);
+    } catch (const std::exception& e) {
+        return error_descriptor(nullptr, nullptr, &e);
+    } catch (...) {
+        const std::runtime_error unknown("unknown failure");
+        return error_descriptor(nullptr, nullptr, &unknown);
+    }
 }
 
 } // namespace kq::api::proto

@@ -18,6 +18,8 @@ public:
     error_descriptor();
     // The first non-null of m, p and e is taken.
     error_descriptor(const media_exception* m, const proto_exception* p, const std::exception* e);
+    // The exception being handled; call only inside a catch block.
+    static error_descriptor of_current_exception();
 
     const QString& get_message() const { return _message; }
     const QString& get_exec_context() const { return _exec_context; }

@@ -1,14 +1,19 @@
 #pragma once
 
+#include "satcmd/satcmd_global.h"
+
 #include <QMetaType>
+#include <QString>
+#include <QVariant>
+#include <QVector>
 
 #include <cstdint>
 
 namespace kq::api::proto {
 
 // Timeouts (ms) and retry budgets of the command classes, and the timings of
-// relays; each field mirrors the setting "command/<name>".
-struct module_config_t
+// relays; each field but the last mirrors the setting "command/<name>".
+struct SATCMD_EXPORT module_config_t
 {
     int32_t persistent_time = 9500; // pause between two attempts of a hop in persistent mode
     int32_t timeout_pipe = 10000;   // relays get timeout_pipe / 1000 seconds as pipe timeout
@@ -28,6 +33,26 @@ struct module_config_t
 
     // All zero, as a module holds it until it is configured.
     static module_config_t zero() { return module_config_t{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3}; }
+
+    // One setting: its key below "command/", its field, its default and the
+    // whole numbers it may hold. The pipe timeout travels in seconds as one
+    // byte, so it ends at 255 s.
+    struct setting_t
+    {
+        const char* key;
+        int32_t module_config_t::*field;
+        int32_t fallback;
+        int32_t minimum;
+        int32_t maximum;
+        bool is_count; // a number of repeats, not milliseconds
+    };
+    static const QVector<setting_t>& settings();
+    static const setting_t* find_setting(const QString& key);
+
+    // The value of a setting as stored or typed, if it is a whole number in
+    // its range; otherwise the reason, for the user.
+    static bool parse_setting(const setting_t& s, const QVariant& value, int32_t& out,
+                              QString& why);
 };
 
 } // namespace kq::api::proto

@@ -14,6 +14,7 @@
 #include <QJsonObject>
 
 #include <atomic>
+#include <cmath>
 
 namespace kq::ctl {
 
@@ -88,7 +89,7 @@ exit_code_e run_fsps_att(const ctl_options& o, const ctl_output& out)
 struct xband_param_t
 {
     QString name;
-    int maximum;
+    int maximum; // whole numbers up to this; the frequency alone takes fractions
     std::function<QJsonValue(const xband_all_parameters_t&)> read;
     std::function<void(xband_module&, double)> write;
 };
@@ -210,10 +211,14 @@ exit_code_e run_xband(const ctl_options& o, const ctl_output& out)
                                 QStringLiteral("no writable X-band parameter '%1'").arg(name));
             bool ok = false;
             const double v = value.toDouble(&ok);
-            if (!ok || v < 0 || v > p->maximum)
-                throw ctl_error(
-                    exit_usage,
-                    QStringLiteral("%1=%2: from 0 to %3").arg(name, value).arg(p->maximum));
+            const bool whole = name != QLatin1String("freq");
+            if (!ok || !std::isfinite(v) || v < 0 || v > p->maximum ||
+                (whole && v != std::floor(v)))
+                throw ctl_error(exit_usage, QStringLiteral("%1=%2: %3 from 0 to %4")
+                                                .arg(name, value,
+                                                     whole ? QStringLiteral("a whole number")
+                                                           : QStringLiteral("a number"))
+                                                .arg(p->maximum));
             writes.append({p, v});
         }
     } else if (what != QLatin1String("get") && what != QLatin1String("report") &&

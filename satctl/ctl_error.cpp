@@ -77,24 +77,24 @@ QString with_context(const QString& text, const error_descriptor& d)
 
 failure_t describe_current_exception(const QString& port)
 {
-    const gui::resource_manager texts;
+    error_descriptor d;
     try {
         throw;
     } catch (const ctl_error& e) {
         return {e.code(), QString::fromStdString(e.what())};
-    } catch (const media_exception& e) {
-        const error_descriptor d(&e, nullptr, nullptr);
-        QString line = texts.get_error_descriptor_string(d);
-        if (e.get_type() == media_exception::open_failed ||
-            e.get_type() == media_exception::not_open)
-            line += port_reason(port);
-        return {media_code(e.get_type()), line};
-    } catch (const proto_exception& e) {
-        const error_descriptor d(nullptr, &e, nullptr);
-        return {proto_code(e.get_type()), with_context(texts.get_error_descriptor_string(d), d)};
-    } catch (const std::exception& e) {
-        return {exit_failed, QString::fromLocal8Bit(e.what())};
+    } catch (...) {
+        d = error_descriptor::of_current_exception();
     }
+    const gui::resource_manager texts;
+    const media_exception::exception_type_e media = d.get_media_error();
+    if (media == media_exception::open_failed || media == media_exception::not_open)
+        return {media_code(media), texts.get_error_descriptor_string(d) + port_reason(port)};
+    if (media != media_exception::no_error)
+        return {media_code(media), texts.get_error_descriptor_string(d)};
+    if (d.get_proto_error() != proto_exception::no_error)
+        return {proto_code(d.get_proto_error()),
+                with_context(texts.get_error_descriptor_string(d), d)};
+    return {exit_failed, d.get_message()};
 }
 
 } // namespace kq::ctl

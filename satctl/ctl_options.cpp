@@ -4,13 +4,13 @@
 
 #include <QCommandLineParser>
 
+#include <cmath>
+
 namespace kq::ctl {
 
 namespace {
 
-const char* const timing_keys[] = {"timeout_pipe", "persistent_time", "timeout_xs", "timeout_s",
-                                   "timeout_m",    "timeout_l",       "timeout_xl", "repeats_xs",
-                                   "repeats_s",    "repeats_m",       "repeats_l",  "repeats_xl"};
+using api::proto::module_config_t;
 
 const QMap<QString, gui::connection_type_e> type_names{{"xhf", gui::connection_xhf},
                                                        {"xhf-xhf", gui::connection_xhf_xhf},
@@ -84,10 +84,10 @@ void ctl_options::parse(const QStringList& argv)
         {"count", "beacons: stop after N beacons.", "N", "0"},
         {"seconds", "beacons: stop after N seconds.", "N", "0"},
     };
-    for (const char* key : timing_keys)
-        options.append({timing_option(key),
-                        QStringLiteral("Command timing \"command/%1\" for this run.").arg(key),
-                        key[0] == 'r' ? QStringLiteral("N") : QStringLiteral("MS")});
+    for (const module_config_t::setting_t& s : module_config_t::settings())
+        options.append({timing_option(s.key),
+                        QStringLiteral("Command timing \"command/%1\" for this run.").arg(s.key),
+                        s.is_count ? QStringLiteral("N") : QStringLiteral("MS")});
     p.addOptions(options);
     help_text = p.helpText();
 
@@ -119,8 +119,8 @@ void ctl_options::parse(const QStringList& argv)
 
     bool ok = false;
     route.frequency_mhz = p.value(QStringLiteral("freq")).toDouble(&ok);
-    if (!ok || route.frequency_mhz < 400.0 || route.frequency_mhz > 440.0 ||
-        (route.frequency_mhz > 403.0 && route.frequency_mhz < 430.0))
+    if (!ok || !std::isfinite(route.frequency_mhz) || route.frequency_mhz < 400.0 ||
+        route.frequency_mhz > 440.0 || (route.frequency_mhz > 403.0 && route.frequency_mhz < 430.0))
         usage(QStringLiteral("--freq '%1': MHz from 400 to 403 or from 430 to 440")
                   .arg(p.value(QStringLiteral("freq"))));
     const QString mode = p.value(QStringLiteral("rf-mode"));
@@ -136,10 +136,15 @@ void ctl_options::parse(const QStringList& argv)
     full = p.isSet(QStringLiteral("full"));
     count = whole(QStringLiteral("count"), p.value(QStringLiteral("count")), 0, 1000000);
     seconds = whole(QStringLiteral("seconds"), p.value(QStringLiteral("seconds")), 0, 86400 * 7);
-    for (const char* key : timing_keys) {
-        const QString option = timing_option(key);
-        if (p.isSet(option))
-            timing.insert(QString::fromLatin1(key), whole(option, p.value(option), 0, 3600000));
+    for (const module_config_t::setting_t& s : module_config_t::settings()) {
+        const QString option = timing_option(s.key);
+        if (!p.isSet(option))
+            continue;
+        int32_t value = 0;
+        QString why;
+        if (!module_config_t::parse_setting(s, p.value(option), value, why))
+            usage(QStringLiteral("--%1: %2").arg(option, why));
+        timing.insert(QString::fromLatin1(s.key), value);
     }
 }
 
@@ -147,15 +152,8 @@ api::proto::module_config_t
 ctl_options::module_config(const api::proto::module_config_t& stored) const
 {
     api::proto::module_config_t c = stored;
-    const QMap<QString, int32_t*> fields{
-        {"timeout_pipe", &c.timeout_pipe}, {"persistent_time", &c.persistent_time},
-        {"timeout_xs", &c.timeout_xs},     {"timeout_s", &c.timeout_s},
-        {"timeout_m", &c.timeout_m},       {"timeout_l", &c.timeout_l},
-        {"timeout_xl", &c.timeout_xl},     {"repeats_xs", &c.repeats_xs},
-        {"repeats_s", &c.repeats_s},       {"repeats_m", &c.repeats_m},
-        {"repeats_l", &c.repeats_l},       {"repeats_xl", &c.repeats_xl}};
     for (auto it = timing.cbegin(); it != timing.cend(); ++it)
-        *fields.value(it.key()) = it.value();
+        c.*module_config_t::find_setting(it.key())->field = it.value();
     return c;
 }
 

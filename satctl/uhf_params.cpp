@@ -10,6 +10,8 @@
 
 #include <QJsonArray>
 
+#include <cmath>
+
 namespace kq::ctl {
 
 using namespace api::proto;
@@ -76,7 +78,7 @@ QVariant parse_frequency(const QString& text)
 {
     bool ok = false;
     const double mhz = text.toDouble(&ok);
-    if (!ok || mhz < 400.0 || mhz > 440.0)
+    if (!ok || !std::isfinite(mhz) || mhz < 400.0 || mhz > 440.0)
         refuse(QStringLiteral("freq"), text, QStringLiteral("MHz from 400 to 440"));
     return QVariant::fromValue<qulonglong>(gui::mhz_to_hz(mhz));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "satcmd/kqttc/kqttc_command_base.h"
+#include "satcmd/kqttc/detail/command_classes.h"
 #include "satcmd/satcmd_global.h"
 
 #include <cstdint>
@@ -16,17 +16,8 @@ enum : kqttc_command_e {
 };
 } // namespace fsps_cmd
 
-class SATCMD_EXPORT req_fsps_get_rf : public kqttc_read_request
-{
-public:
-    explicit req_fsps_get_rf(unsigned int device_address);
-};
-class SATCMD_EXPORT res_fsps_get_rf : public kqttc_number_response<uint8_t>
-{
-public:
-    explicit res_fsps_get_rf(kqttc_request* request = nullptr);
-    uint8_t get_rf() const { return _value; }
-};
+KQ_READ_REQUEST(req_fsps_get_rf, fsps_cmd::rf)
+KQ_NUMBER_RESPONSE(res_fsps_get_rf, uint8_t, get_rf)
 
 // The value in decimal; a value of 0 is sent as the bare "KQ+W" address "00".
 class SATCMD_EXPORT req_fsps_set_rf : public kqttc_request
@@ -38,23 +29,10 @@ public:
 private:
     unsigned long long _rf;
 };
-class SATCMD_EXPORT res_fsps_set_rf : public kqttc_ok_response
-{
-public:
-    explicit res_fsps_set_rf(kqttc_request* request = nullptr);
-};
+KQ_OK_RESPONSE(res_fsps_set_rf, fsps_cmd::rf, report_line)
 
-class SATCMD_EXPORT req_get_fsps_attenuation : public kqttc_read_request
-{
-public:
-    explicit req_get_fsps_attenuation(unsigned int device_address);
-};
-class SATCMD_EXPORT res_get_fsps_attenuation : public kqttc_number_response<uint8_t>
-{
-public:
-    explicit res_get_fsps_attenuation(kqttc_request* request = nullptr);
-    uint8_t get_attenuation() const { return _value; }
-};
+KQ_READ_REQUEST(req_get_fsps_attenuation, fsps_cmd::attenuation)
+KQ_NUMBER_RESPONSE(res_get_fsps_attenuation, uint8_t, get_attenuation)
 
 // Signed decimal, at most 63.
 class SATCMD_EXPORT req_set_fsps_attenuation : public kqttc_write_request
@@ -68,10 +46,6 @@ protected:
 private:
     long long _attenuation;
 };
-class SATCMD_EXPORT res_set_fsps_attenuation : public kqttc_ok_response
-{
-public:
-    explicit res_set_fsps_attenuation(kqttc_request* request = nullptr);
-};
+KQ_OK_RESPONSE(res_set_fsps_attenuation, fsps_cmd::attenuation, report_line)
 
 } // namespace kq::api::proto::kqttc

@@ -2,16 +2,36 @@
 
 namespace kq::api::proto::kqttc {
 
+kqttc_number_write_request::kqttc_number_write_request(const QString& exec_context,
+                                                       unsigned int device_address,
+                                                       kqttc_command_e command, uint64_t value,
+                                                       const QString& pad, int width)
+    : kqttc_write_request(exec_context, device_address, command)
+    , _number(value)
+    , _pad(pad)
+    , _width(width)
+{
+    if (width < 16 && value >> (4 * width) != 0)
+        _reject("VALUE_OUT_OF_RANGE");
+}
+
+QString kqttc_number_write_request::_value() const
+{
+    return _pad + hex::field(_number, _width);
+}
+
 kqttc_ok_response::kqttc_ok_response(const QString& exec_context, kqttc_command_e command,
-                                     kqttc_request* request, refusal_e refusal)
+                                     kqttc_request* request, refusal_e refusal,
+                                     const QString& prefix)
     : kqttc_response(exec_context, command, 0, request)
     , _refusal(refusal)
+    , _prefix(prefix)
 {
 }
 
 void kqttc_ok_response::parse_response(const QString& line)
 {
-    if (line.startsWith(QLatin1String("OK")))
+    if (line.startsWith(_prefix))
         return;
     _reject(_refusal == quiet ? QString() : line);
 }

@@ -35,18 +35,51 @@ protected:
     virtual QString _value() const = 0;
 };
 
-// A write answer, accepted when it begins with "OK". A quiet refusal reports
-// no line, so it stays a command_response_error even when it holds "+KQTTC".
+// A write whose value is one number printed in a fixed hex format; a value
+// that does not fit its digits is refused ("VALUE_OUT_OF_RANGE"), not cut.
+class SATCMD_EXPORT kqttc_number_write_request : public kqttc_write_request
+{
+public:
+    kqttc_number_write_request(const QString& exec_context, unsigned int device_address,
+                               kqttc_command_e command, uint64_t value, const QString& pad,
+                               int width);
+
+protected:
+    QString _value() const override;
+
+private:
+    uint64_t _number;
+    QString _pad;
+    int _width;
+};
+
+// A write whose value is text, checked when constructed.
+class SATCMD_EXPORT kqttc_text_write_request : public kqttc_write_request
+{
+public:
+    using kqttc_write_request::kqttc_write_request;
+
+protected:
+    QString _value() const override { return _field; }
+    QString _field;
+};
+
+// A write answer, accepted when it begins with "OK" (or another prefix). A
+// quiet refusal reports no line, so it stays a command_response_error even
+// when it holds "+KQTTC".
 class SATCMD_EXPORT kqttc_ok_response : public kqttc_response
 {
 public:
     enum refusal_e { report_line, quiet };
     kqttc_ok_response(const QString& exec_context, kqttc_command_e command,
-                      kqttc_request* request = nullptr, refusal_e refusal = report_line);
+                      kqttc_request* request = nullptr, refusal_e refusal = report_line,
+                      const QString& prefix = QStringLiteral("OK"));
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
 
 private:
     refusal_e _refusal;
+    QString _prefix;
 };
 
 // An answer that must match one pattern; rssi_group names the group holding
@@ -57,6 +90,7 @@ public:
     kqttc_pattern_response(const QString& exec_context, kqttc_command_e command,
                            const QRegularExpression& pattern, int rssi_group,
                            kqttc_request* request = nullptr);
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
 
 protected:

@@ -390,7 +390,7 @@ void kqttc_proto::configure_intermediate_module(const module_connect_props_t& ho
         return;
     case role_remote_relay:
         _waiting_loop(persistent, [this] {
-            set_pipe_timeout(static_cast<unsigned char>(_config.timeout_pipe / 1000));
+            set_pipe_timeout(_pipe_seconds());
             scw_properties& scw = get_scw();
             scw.set_pipe(true);
             scw.set_echo(false);
@@ -409,7 +409,7 @@ void kqttc_proto::configure_intermediate_module(const module_connect_props_t& ho
 void kqttc_proto::_configure_local_relay(const module_connect_props_t& hop, bool persistent,
                                          bool probe, bool call_hooks)
 {
-    set_pipe_timeout(static_cast<unsigned char>(_config.timeout_pipe / 1000));
+    set_pipe_timeout(_pipe_seconds());
     sat_set_rf(hop.frequency);
     scw_properties scw = get_scw();
     scw.set_echo(false);
@@ -419,6 +419,17 @@ void kqttc_proto::_configure_local_relay(const module_connect_props_t& hop, bool
         hop.on_configure_rf(hop, persistent, probe);
     scw.set_pipe(true);
     set_scw(scw);
+}
+
+// The relays' pipe timeout in whole seconds, one byte on the wire.
+unsigned char kqttc_proto::_pipe_seconds() const
+{
+    const int seconds = _config.timeout_pipe / 1000;
+    if (seconds < 0 || seconds > 0xFF)
+        throw proto_exception(proto_exception::parameter_error, uhf_cmd::pipe_timeout,
+                              QStringLiteral("set_pipe_timeout"),
+                              QStringLiteral("INVALID_PIPE_TIMEOUT"), proto_exception::retry);
+    return static_cast<unsigned char>(seconds);
 }
 
 bool kqttc_proto::is_alive(const module_connect_props_t& hop)

@@ -121,6 +121,7 @@ private:
     void _configure_local_relay(const module_connect_props_t& hop, bool persistent, bool probe,
                                 bool call_hooks);
     int _restart_index(const route_t& route);
+    unsigned char _pipe_seconds() const;
 
     std::atomic<unsigned char> _last_rssi{0}; // shown by a panel while commands run
     scw_properties _cached_scw;

@@ -11,6 +11,8 @@ kqttc_request::kqttc_request(const QString& exec_context, unsigned int device_ad
     , _exec_context(exec_context)
     , _device_address(device_address)
 {
+    if (device_address > 0xFF)
+        _reject("INVALID_DEVICE_ADDRESS");
 }
 
 kqttc_request::~kqttc_request() = default;
@@ -41,10 +43,10 @@ void kqttc_request::_reject(const char* error_name) const
                           _exec_context, QLatin1String(error_name), proto_exception::retry);
 }
 
-void kqttc_request::_require_ascii(const QString& text, const char* error_name) const
+void kqttc_request::_require_plain_text(const QString& text, const char* error_name) const
 {
     for (const QChar c : text) {
-        if (c.unicode() > 0x7F)
+        if (c.unicode() < 0x20 || c.unicode() >= 0x7F)
             _reject(error_name);
     }
 }

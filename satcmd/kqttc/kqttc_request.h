@@ -20,6 +20,8 @@ public:
         cr_before_crc = 2, // carriage return between payload and CRC field
     };
 
+    // A device address above 0xFF does not fit its two digits:
+    // "INVALID_DEVICE_ADDRESS".
     kqttc_request(const QString& exec_context, unsigned int device_address,
                   kqttc_command_e command);
     virtual ~kqttc_request();
@@ -39,9 +41,11 @@ protected:
     QString write_prefix() const;
     // Throws parameter_error with this request's code and context.
     [[noreturn]] void _reject(const char* error_name) const;
-    // Refuses text the wire cannot carry: lines go out as Latin-1 while the
-    // CRC covers UTF-8, so only ASCII arrives with a matching CRC.
-    void _require_ascii(const QString& text, const char* error_name) const;
+    // Refuses text the wire cannot carry as it is: lines go out as Latin-1
+    // while the CRC covers UTF-8, so only ASCII arrives with a matching CRC,
+    // and a carriage return, line feed or other control character would end
+    // the line early and make the device run the rest as a command of its own.
+    void _require_plain_text(const QString& text, const char* error_name) const;
 
     unsigned int _flow_mode = flow_text;
     unsigned int _format = cr_at_end;

@@ -95,6 +95,7 @@ class SATCMD_EXPORT res_get_simple_text : public kqttc_response
 {
 public:
     explicit res_get_simple_text(kqttc_request* request = nullptr);
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
     unsigned get_media_timeout(const module_config_t& config, kqttc_request* request) override;
     const QString& get_simple_text() const { return _text; }

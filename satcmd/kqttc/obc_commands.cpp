@@ -1,5 +1,7 @@
 #include "satcmd/kqttc/obc_commands.h"
 
+#include "satcmd/kqttc/detail/command_definitions.h"
+
 #include <QLoggingCategory>
 
 #include <map>
@@ -10,21 +12,12 @@ namespace {
 
 Q_LOGGING_CATEGORY(lc_obc, "kq.obc")
 
-#define KQ_PATTERN(name, text)                                                                     \
-    const QRegularExpression& name()                                                               \
-    {                                                                                              \
-        static const QRegularExpression rx(QStringLiteral(text));                                  \
-        return rx;                                                                                 \
-    }
-
 KQ_PATTERN(time_answer, "^\\s*OK\\s+TIME\\s+([0-9]{2}):([0-9]{2}):([0-9]{2})\\s*$")
 KQ_PATTERN(date_answer,
            "^\\s*OK\\s+DATE\\s+YY/MM/DD\\s+([0-9]+)\\s*/\\s*([0-9]+)\\s*/\\s*([0-9]+)\\s*$")
 KQ_PATTERN(mode_answer, "^OK\\+([a-zA-Z]{4})\\s*(.*?)$")
 KQ_PATTERN(checksum_answer, "^OK\\+([0-9A-F]{8})\\s*([0-9A-F]{8})$")
 KQ_PATTERN(open_size_answer, "^OK\\+([0-9A-F]{8})")
-
-#undef KQ_PATTERN
 
 // HHMMSS or YYMMDD, each digit sent as its ASCII code in hex ("7" as "37").
 QString six_digits(int a, int b, int c)
@@ -62,7 +55,7 @@ obc_file_request::obc_file_request(const QString& exec_context, unsigned int dev
     , _letters(letters)
     , _argument(argument)
 {
-    _require_ascii(argument, "INVALID_FILE_NAME");
+    _require_plain_text(argument, "INVALID_FILE_NAME");
 }
 
 QString obc_file_request::create_string_request()
@@ -71,11 +64,6 @@ QString obc_file_request::create_string_request()
 }
 
 // Date and time.
-
-req_get_time::req_get_time(unsigned int device_address)
-    : kqttc_read_request(QStringLiteral("req_get_time"), device_address, obc_cmd::get_time)
-{
-}
 
 res_get_time::res_get_time(kqttc_request* request)
     : kqttc_pattern_response(QStringLiteral("res_get_time"), obc_cmd::get_time, time_answer(), 0,
@@ -97,22 +85,6 @@ req_set_time::req_set_time(unsigned int device_address, const QTime& time)
 QString req_set_time::_value() const
 {
     return six_digits(_time.hour(), _time.minute(), _time.second());
-}
-
-res_set_time::res_set_time(kqttc_request* request)
-    : kqttc_response(QStringLiteral("res_set_time"), obc_cmd::set_time, 0, request)
-{
-}
-
-void res_set_time::parse_response(const QString& line)
-{
-    if (!line.startsWith(QLatin1String("OK TIME")))
-        _reject(line);
-}
-
-req_get_date::req_get_date(unsigned int device_address)
-    : kqttc_read_request(QStringLiteral("req_get_date"), device_address, obc_cmd::get_date)
-{
 }
 
 res_get_date::res_get_date(kqttc_request* request)
@@ -140,17 +112,6 @@ req_set_date::req_set_date(unsigned int device_address, const QDate& date)
 QString req_set_date::_value() const
 {
     return six_digits(_yy, _month, _day);
-}
-
-res_set_date::res_set_date(kqttc_request* request)
-    : kqttc_response(QStringLiteral("res_set_date"), obc_cmd::set_date, 0, request)
-{
-}
-
-void res_set_date::parse_response(const QString& line)
-{
-    if (!line.startsWith(QLatin1String("OK DATE")))
-        _reject(line);
 }
 
 // Boot mode.
@@ -221,34 +182,6 @@ bool res_set_obc_mode::parse_multi_line(const QString& line)
 
 // Files.
 
-req_obc_create_dirlist::req_obc_create_dirlist(unsigned int device_address, const QString& path)
-    : obc_file_request(QStringLiteral("req_obc_create_dirlist"), device_address,
-                       obc_cmd::create_dirlist, QStringLiteral("FL"), path)
-{
-}
-
-res_obc_create_dirlist::res_obc_create_dirlist(kqttc_request* request)
-    : kqttc_ok_response(QStringLiteral("res_obc_create_dirlist"), obc_cmd::create_dirlist, request)
-{
-}
-
-req_obc_delete::req_obc_delete(unsigned int device_address, const QString& name)
-    : obc_file_request(QStringLiteral("req_obc_delete"), device_address, obc_cmd::file_delete,
-                       QStringLiteral("FD"), name)
-{
-}
-
-res_obc_delete::res_obc_delete(kqttc_request* request)
-    : kqttc_ok_response(QStringLiteral("res_obc_delete"), obc_cmd::file_delete, request)
-{
-}
-
-req_obc_checksum::req_obc_checksum(unsigned int device_address, const QString& name)
-    : obc_file_request(QStringLiteral("req_obc_checksum"), device_address, obc_cmd::file_checksum,
-                       QStringLiteral("FS"), name)
-{
-}
-
 res_obc_checksum::res_obc_checksum(kqttc_request* request)
     : kqttc_pattern_response(QStringLiteral("res_obc_checksum"), obc_cmd::file_checksum,
                              checksum_answer(), 0, request)
@@ -301,11 +234,6 @@ req_obc_file_close::req_obc_file_close(unsigned int device_address)
 {
 }
 
-res_obc_file_close::res_obc_file_close(kqttc_request* request)
-    : kqttc_ok_response(QStringLiteral("res_obc_file_close"), obc_cmd::file_close, request)
-{
-}
-
 req_obc_read::req_obc_read(unsigned int device_address, uint32_t pos, uint16_t length)
     : obc_file_request(QStringLiteral("req_obc_read"), device_address, obc_cmd::file_read,
                        QStringLiteral("FR"), hex::field(pos, 8) + hex::field(length, 4))
@@ -346,6 +274,8 @@ req_obc_write::req_obc_write(unsigned int device_address, const QByteArray& data
     , _data(data)
     , _pos(pos)
 {
+    if (data.size() > 0xFFFF)
+        _reject("INVALID_DATA_LENGTH"); // its length travels as four hex digits
     _flow_mode = flow_binary;
 }
 
@@ -358,11 +288,6 @@ QByteArray req_obc_write::create_binary_request()
     frame += _data;
     frame += char(obc_block_sum(_data));
     return frame;
-}
-
-res_obc_write::res_obc_write(kqttc_request* request)
-    : kqttc_ok_response(QStringLiteral("res_obc_write"), obc_cmd::file_write, request)
-{
 }
 
 } // namespace kq::api::proto::kqttc

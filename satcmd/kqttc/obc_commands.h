@@ -1,6 +1,6 @@
 #pragma once
 
-#include "satcmd/kqttc/kqttc_command_base.h"
+#include "satcmd/kqttc/detail/command_classes.h"
 #include "satcmd/obc_types.h"
 #include "satcmd/satcmd_global.h"
 
@@ -51,11 +51,7 @@ private:
 };
 
 // Date and time: a six-digit payload, each digit as its ASCII code in hex.
-class SATCMD_EXPORT req_get_time : public kqttc_read_request
-{
-public:
-    explicit req_get_time(unsigned int device_address);
-};
+KQ_READ_REQUEST(req_get_time, obc_cmd::get_time)
 class SATCMD_EXPORT res_get_time : public kqttc_pattern_response
 {
 public:
@@ -79,17 +75,8 @@ protected:
 private:
     QTime _time;
 };
-class SATCMD_EXPORT res_set_time : public kqttc_response
-{
-public:
-    explicit res_set_time(kqttc_request* request = nullptr);
-    void parse_response(const QString& line) override;
-};
-class SATCMD_EXPORT req_get_date : public kqttc_read_request
-{
-public:
-    explicit req_get_date(unsigned int device_address);
-};
+KQ_PREFIX_RESPONSE(res_set_time, obc_cmd::set_time, report_line, "OK TIME")
+KQ_READ_REQUEST(req_get_date, obc_cmd::get_date)
 class SATCMD_EXPORT res_get_date : public kqttc_pattern_response
 {
 public:
@@ -114,12 +101,7 @@ protected:
 private:
     int _yy, _month, _day;
 };
-class SATCMD_EXPORT res_set_date : public kqttc_response
-{
-public:
-    explicit res_set_date(kqttc_request* request = nullptr);
-    void parse_response(const QString& line) override;
-};
+KQ_PREFIX_RESPONSE(res_set_date, obc_cmd::set_date, report_line, "OK DATE")
 
 // Boot mode.
 class SATCMD_EXPORT req_get_obc_mode : public kqttc_read_request
@@ -154,6 +136,7 @@ class SATCMD_EXPORT res_set_obc_mode : public kqttc_response
 {
 public:
     explicit res_set_obc_mode(kqttc_request* request = nullptr);
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
     bool parse_multi_line(const QString& line) override;
     bool get_success() const { return _success; }
@@ -163,32 +146,24 @@ private:
     bool _success = false;
 };
 
+// A file command whose argument is a name or a path.
+#define KQ_FILE_REQUEST(name, code, letters)                                                       \
+    class SATCMD_EXPORT name : public obc_file_request                                             \
+    {                                                                                              \
+    public:                                                                                        \
+        name(unsigned int device_address, const QString& argument)                                 \
+            : obc_file_request(QStringLiteral(#name), device_address, code,                        \
+                               QStringLiteral(letters), argument)                                  \
+        {                                                                                          \
+        }                                                                                          \
+    };
+
 // Files.
-class SATCMD_EXPORT req_obc_create_dirlist : public obc_file_request
-{
-public:
-    req_obc_create_dirlist(unsigned int device_address, const QString& path);
-};
-class SATCMD_EXPORT res_obc_create_dirlist : public kqttc_ok_response
-{
-public:
-    explicit res_obc_create_dirlist(kqttc_request* request = nullptr);
-};
-class SATCMD_EXPORT req_obc_delete : public obc_file_request
-{
-public:
-    req_obc_delete(unsigned int device_address, const QString& name);
-};
-class SATCMD_EXPORT res_obc_delete : public kqttc_ok_response
-{
-public:
-    explicit res_obc_delete(kqttc_request* request = nullptr);
-};
-class SATCMD_EXPORT req_obc_checksum : public obc_file_request
-{
-public:
-    req_obc_checksum(unsigned int device_address, const QString& name);
-};
+KQ_FILE_REQUEST(req_obc_create_dirlist, obc_cmd::create_dirlist, "FL")
+KQ_OK_RESPONSE(res_obc_create_dirlist, obc_cmd::create_dirlist, report_line)
+KQ_FILE_REQUEST(req_obc_delete, obc_cmd::file_delete, "FD")
+KQ_OK_RESPONSE(res_obc_delete, obc_cmd::file_delete, report_line)
+KQ_FILE_REQUEST(req_obc_checksum, obc_cmd::file_checksum, "FS")
 class SATCMD_EXPORT res_obc_checksum : public kqttc_pattern_response
 {
 public:
@@ -214,6 +189,7 @@ class SATCMD_EXPORT res_obc_file_open : public kqttc_response
 public:
     explicit res_obc_file_open(obc_file_open_mode_e mode = open_read,
                                kqttc_request* request = nullptr);
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
     uint32_t get_size() const { return _size; }
 
@@ -226,11 +202,7 @@ class SATCMD_EXPORT req_obc_file_close : public obc_file_request
 public:
     explicit req_obc_file_close(unsigned int device_address);
 };
-class SATCMD_EXPORT res_obc_file_close : public kqttc_ok_response
-{
-public:
-    explicit res_obc_file_close(kqttc_request* request = nullptr);
-};
+KQ_OK_RESPONSE(res_obc_file_close, obc_cmd::file_close, report_line)
 
 // A block read: the answer is the block and one sum byte (the sum of the
 // block's bytes modulo 256), then the frame's CRC field.
@@ -269,11 +241,7 @@ private:
     QByteArray _data;
     uint32_t _pos;
 };
-class SATCMD_EXPORT res_obc_write : public kqttc_ok_response
-{
-public:
-    explicit res_obc_write(kqttc_request* request = nullptr);
-};
+KQ_OK_RESPONSE(res_obc_write, obc_cmd::file_write, report_line)
 
 // The 8-bit additive sum of the block protocol.
 SATCMD_EXPORT uint8_t obc_block_sum(const QByteArray& data);

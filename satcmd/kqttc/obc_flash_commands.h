@@ -29,6 +29,7 @@ class SATCMD_EXPORT res_obc_flash : public kqttc_response
 public:
     res_obc_flash(flash_progress_t& progress, unsigned int start, unsigned int end,
                   kqttc_request* request = nullptr);
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
     bool parse_multi_line(const QString& line) override;
     bool parse_binary_chunk(const QByteArray& chunk) override;

@@ -1,6 +1,7 @@
 #include "satcmd/kqttc/uhf_commands.h"
 
 #include "satcmd/kqttc/ax25_decoder.h"
+#include "satcmd/kqttc/detail/command_definitions.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,14 +10,7 @@ namespace kq::api::proto::kqttc {
 
 namespace {
 
-// Answer patterns, compiled once.
-#define KQ_PATTERN(name, text)                                                                     \
-    const QRegularExpression& name()                                                               \
-    {                                                                                              \
-        static const QRegularExpression rx(QStringLiteral(text));                                  \
-        return rx;                                                                                 \
-    }
-
+// Answer patterns.
 KQ_PATTERN(scw_answer, "^OK\\+([0-9A-F]{2})([0-9A-F]{2})[0-9A-F]{2}([0-9A-F]{4})$")
 KQ_PATTERN(rssi_word8, "^OK\\+([0-9A-F]{2})([0-9A-F]{8})$")
 KQ_PATTERN(rssi_byte, "^OK\\+([0-9A-F]{2})000000([0-9A-F]{2})$")
@@ -35,8 +29,6 @@ KQ_PATTERN(morse_text, "^[\\.\\-\\s]+$")
 KQ_PATTERN(note, "([0-9]{2}[A-Z])")
 KQ_PATTERN(free_text, "^KQ\\+([0-9A-Fa-f]{8})(.*?)$")
 
-#undef KQ_PATTERN
-
 constexpr int beacon_info_offset = 16; // two address fields, control, protocol
 
 QString decimal2(int n)
@@ -45,35 +37,6 @@ QString decimal2(int n)
 }
 
 } // namespace
-
-#define KQ_DEFINE_NUMBER_RESPONSE(name, code, pattern, rssi_group, value_group)                    \
-    name::name(kqttc_request* request)                                                             \
-        : kqttc_number_response(QStringLiteral(#name), code, pattern(), rssi_group, value_group,   \
-                                request)                                                           \
-    {                                                                                              \
-    }
-
-#define KQ_DEFINE_TEXT_RESPONSE(name, code, pattern, value_group)                                  \
-    name::name(kqttc_request* request)                                                             \
-        : kqttc_text_response(QStringLiteral(#name), code, pattern(), value_group, request)        \
-    {                                                                                              \
-    }
-
-kqttc_number_write_request::kqttc_number_write_request(const QString& exec_context,
-                                                       unsigned int device_address,
-                                                       kqttc_command_e command, uint64_t value,
-                                                       const QString& pad, int width)
-    : kqttc_write_request(exec_context, device_address, command)
-    , _number(value)
-    , _pad(pad)
-    , _width(width)
-{
-}
-
-QString kqttc_number_write_request::_value() const
-{
-    return _pad + hex::field(_number, _width);
-}
 
 // Status control word.
 
@@ -120,6 +83,14 @@ req_set_rf::req_set_rf(unsigned int device_address, unsigned long long hz)
     : kqttc_number_write_request(QStringLiteral("req_set_rf"), device_address, uhf_cmd::rf,
                                  freq_to_si4463(hz), QString(), 8)
 {
+    if (!fits_synthesiser(hz))
+        _reject("INVALID_FREQUENCY");
+}
+
+bool req_set_rf::fits_synthesiser(unsigned long long hz)
+{
+    constexpr unsigned long long step = 6500000; // one integer step of the synthesiser
+    return hz >= step && hz / step - 1 <= 0xFF;
 }
 
 uint32_t req_set_rf::freq_to_si4463(unsigned long long hz)
@@ -196,7 +167,7 @@ req_set_morse_code_call_sign::req_set_morse_code_call_sign(unsigned int device_a
         _reject("INVALID_MORSE_CODE_LENGTH");
     if (!morse.isEmpty() && !morse_text().match(morse).hasMatch())
         _reject("INVALID_MORSE_CODE");
-    _require_ascii(morse, "INVALID_MORSE_CODE"); // \s also matches non-ASCII blanks
+    _require_plain_text(morse, "INVALID_MORSE_CODE"); // \s also matches CR, LF, tab
     _field = decimal2(morse.size()) + morse;
 }
 
@@ -256,7 +227,7 @@ req_set_text_beacon_message::req_set_text_beacon_message(unsigned int device_add
         _reject("INVALID_TEXT_BEACON_MESSAGE");
     if (message.size() > 128)
         _reject("INVALID_TEXT_BEACON_MESSAGE_LENGTH");
-    _require_ascii(message, "INVALID_TEXT_BEACON_MESSAGE");
+    _require_plain_text(message, "INVALID_TEXT_BEACON_MESSAGE");
     _field = hex::field(static_cast<uint8_t>(message.toUtf8().size()), 2) + message;
 }
 
@@ -336,6 +307,8 @@ req_set_radio_transceiver_props::req_set_radio_transceiver_props(unsigned int de
     : kqttc_text_write_request(QStringLiteral("req_set_radio_transceiver_props"), device_address,
                                uhf_cmd::radio_transceiver_props)
 {
+    if (value.size() > 0xFF)
+        _reject("INVALID_DATA_LENGTH");
     _field = hex::field(group, 2) + hex::field(static_cast<uint8_t>(value.size()), 2) +
              hex::field(offset, 2) + QString::fromLatin1(value.toHex());
 }
@@ -351,7 +324,7 @@ req_send_arbitrary_text::req_send_arbitrary_text(unsigned int device_address, un
 {
     if (text.size() > max_length)
         _reject("INVALID_ARBITRARY_TEXT_LEN");
-    _require_ascii(text, "INVALID_ARBITRARY_TEXT");
+    _require_plain_text(text, "INVALID_ARBITRARY_TEXT");
 }
 
 QString req_send_arbitrary_text::create_string_request()

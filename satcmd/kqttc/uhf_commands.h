@@ -1,6 +1,6 @@
 #pragma once
 
-#include "satcmd/kqttc/kqttc_command_base.h"
+#include "satcmd/kqttc/detail/command_classes.h"
 #include "satcmd/satcmd_global.h"
 #include "satcmd/scw_properties.h"
 
@@ -43,71 +43,6 @@ enum : kqttc_command_e {
 };
 } // namespace uhf_cmd
 
-#define KQ_READ_REQUEST(name, code)                                                                \
-    class SATCMD_EXPORT name : public kqttc_read_request                                           \
-    {                                                                                              \
-    public:                                                                                        \
-        explicit name(unsigned int device_address)                                                 \
-            : kqttc_read_request(QStringLiteral(#name), device_address, code)                      \
-        {                                                                                          \
-        }                                                                                          \
-    };
-
-#define KQ_OK_RESPONSE(name, code, refusal)                                                        \
-    class SATCMD_EXPORT name : public kqttc_ok_response                                            \
-    {                                                                                              \
-    public:                                                                                        \
-        explicit name(kqttc_request* request = nullptr)                                            \
-            : kqttc_ok_response(QStringLiteral(#name), code, request, refusal)                     \
-        {                                                                                          \
-        }                                                                                          \
-    };
-
-// A write whose value is one number printed in a fixed hex format.
-class SATCMD_EXPORT kqttc_number_write_request : public kqttc_write_request
-{
-public:
-    kqttc_number_write_request(const QString& exec_context, unsigned int device_address,
-                               kqttc_command_e command, uint64_t value, const QString& pad,
-                               int width);
-
-protected:
-    QString _value() const override;
-
-private:
-    uint64_t _number;
-    QString _pad;
-    int _width;
-};
-
-#define KQ_NUMBER_WRITE_REQUEST(name, code, type, pad, width)                                      \
-    class SATCMD_EXPORT name : public kqttc_number_write_request                                   \
-    {                                                                                              \
-    public:                                                                                        \
-        name(unsigned int device_address, type value)                                              \
-            : kqttc_number_write_request(QStringLiteral(#name), device_address, code,              \
-                                         static_cast<uint64_t>(value), QStringLiteral(pad), width) \
-        {                                                                                          \
-        }                                                                                          \
-    };
-
-// A read answer "OK+" RSSI value; the value is returned by getter.
-#define KQ_NUMBER_RESPONSE(name, type, getter)                                                     \
-    class SATCMD_EXPORT name : public kqttc_number_response<type>                                  \
-    {                                                                                              \
-    public:                                                                                        \
-        explicit name(kqttc_request* request = nullptr);                                           \
-        type getter() const { return _value; }                                                     \
-    };
-
-#define KQ_TEXT_RESPONSE(name, getter)                                                             \
-    class SATCMD_EXPORT name : public kqttc_text_response                                          \
-    {                                                                                              \
-    public:                                                                                        \
-        explicit name(kqttc_request* request = nullptr);                                           \
-        const QString& getter() const { return _text; }                                            \
-    };
-
 // Status control word.
 KQ_READ_REQUEST(req_get_scw, uhf_cmd::scw)
 class SATCMD_EXPORT res_get_scw : public kqttc_pattern_response
@@ -143,8 +78,11 @@ public:
 class SATCMD_EXPORT req_set_rf : public kqttc_number_write_request
 {
 public:
+    // A frequency the synthesiser cannot be set to (its integer part must
+    // fit eight bits: 6.5 MHz up to 1670.5 MHz) is "INVALID_FREQUENCY".
     req_set_rf(unsigned int device_address, unsigned long long hz);
     static uint32_t freq_to_si4463(unsigned long long hz);
+    static bool fits_synthesiser(unsigned long long hz);
 };
 KQ_OK_RESPONSE(res_set_rf, uhf_cmd::rf, report_line)
 
@@ -179,17 +117,6 @@ public:
     req_set_audio_beacon_period(unsigned int device_address, unsigned short period);
 };
 KQ_OK_RESPONSE(res_set_audio_beacon_period, uhf_cmd::audio_beacon_period, report_line)
-
-// A write whose value is text, checked when constructed.
-class SATCMD_EXPORT kqttc_text_write_request : public kqttc_write_request
-{
-public:
-    using kqttc_write_request::kqttc_write_request;
-
-protected:
-    QString _value() const override { return _field; }
-    QString _field;
-};
 
 // Call signs: at most six printable characters, sent padded to six.
 class SATCMD_EXPORT req_set_call_sign : public kqttc_text_write_request
@@ -250,6 +177,7 @@ class SATCMD_EXPORT res_get_text_beacon_message : public kqttc_response
 {
 public:
     explicit res_get_text_beacon_message(kqttc_request* request = nullptr);
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
     const QString& get_text_beacon_message() const { return _message; }
 
@@ -266,6 +194,7 @@ class SATCMD_EXPORT res_set_text_beacon_message : public kqttc_response
 {
 public:
     explicit res_set_text_beacon_message(kqttc_request* request = nullptr);
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
 };
 
@@ -315,6 +244,7 @@ public:
     explicit res_get_radio_transceiver_props(kqttc_request* request = nullptr);
     const QByteArray& get_radio_transceiver_props() const { return _bytes; }
 };
+// At most 255 data bytes: their count travels in one byte ("INVALID_DATA_LENGTH").
 class SATCMD_EXPORT req_set_radio_transceiver_props : public kqttc_text_write_request
 {
 public:
@@ -365,6 +295,7 @@ class SATCMD_EXPORT res_get_ax25_beacon : public kqttc_response
 public:
     static constexpr int max_buffer = 256;
     explicit res_get_ax25_beacon(kqttc_request* request = nullptr);
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
     bool parse_binary_chunk(const QByteArray& chunk) override;
     const QString& get_ax25_beacon() const { return _beacon; }
@@ -397,6 +328,7 @@ class SATCMD_EXPORT res_uhf_flash_send_line : public kqttc_response
 {
 public:
     explicit res_uhf_flash_send_line(bool data_record, kqttc_request* request = nullptr);
+    using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
     // A record sent more than once was refused for one of its copies: the
     // flash cannot count on it.
@@ -409,11 +341,5 @@ public:
 private:
     bool _data_record;
 };
-
-#undef KQ_READ_REQUEST
-#undef KQ_OK_RESPONSE
-#undef KQ_NUMBER_WRITE_REQUEST
-#undef KQ_NUMBER_RESPONSE
-#undef KQ_TEXT_RESPONSE
 
 } // namespace kq::api::proto::kqttc

@@ -135,6 +135,11 @@ void configure_transceiver(uhf_transceiver& t, const sim_options& o)
         static_cast<unsigned long long>(o.frequency_mhz * 1000.0 * 1000.0));
     if (o.scw >= 0)
         t.state().scw = uint16_t(o.scw);
+    if (o.echo)
+        t.state().scw |= 0x80;
+    if (o.high_bytes)
+        t.state().version += QString::fromLatin1(" \xb5"
+                                                 "C"); // the micro sign as one byte
 }
 
 } // namespace
@@ -180,8 +185,12 @@ int main(int argc, char** argv)
     });
     sat.set_pacing(o.pacing);
     sat.link().set_fault_rates(o.drop, o.corrupt, o.seed);
+    sat.link().set_late_rate(o.late, o.late_min_ms, o.late_max_ms);
+    sat.link().set_cut_rate(o.cut);
+    sat.link().chatter(o.chatter_ms);
     kq::testing::virtual_serial_pair xband_pair;
     xband_transmitter xband(xband_pair);
+    xband.set_late_rate(o.xband_late, o.late_min_ms, o.late_max_ms, o.seed);
     xband.start();
     if (o.trace) {
         sat.link().set_trace(tracer(QStringLiteral("uhf")));

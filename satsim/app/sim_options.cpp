@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 
+#include <cmath>
+
 #include <unistd.h>
 
 namespace kq::satsim {
@@ -23,10 +25,22 @@ bool parse_fraction(const QString& text, double& out)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
-    if (!ok || value < 0.0 || value > 1.0)
+    if (!ok || !std::isfinite(value) || value < 0.0 || value > 1.0)
         return false;
     out = value;
     return true;
+}
+
+// "MS" or "MIN-MAX", milliseconds.
+bool parse_span(const QString& text, int& low, int& high)
+{
+    const QStringList parts = text.split(QLatin1Char('-'));
+    bool ok_low = false;
+    bool ok_high = false;
+    low = parts.value(0).toInt(&ok_low);
+    high = parts.size() == 2 ? parts.value(1).toInt(&ok_high) : low;
+    ok_high = parts.size() == 1 || ok_high;
+    return parts.size() <= 2 && ok_low && ok_high && low > 0 && high >= low && high <= 600000;
 }
 
 } // namespace
@@ -83,6 +97,35 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
     const QCommandLineOption corrupt_option(
         {QStringLiteral("corrupt")}, QStringLiteral("Fraction of answers with a spoilt CRC."),
         QStringLiteral("FRACTION"), QStringLiteral("0"));
+    const QCommandLineOption late_option(
+        {QStringLiteral("late")},
+        QStringLiteral("Fraction of answers held back and sent late (see --late-ms); later "
+                       "answers go out on time, before them."),
+        QStringLiteral("FRACTION"), QStringLiteral("0"));
+    const QCommandLineOption late_ms_option(
+        {QStringLiteral("late-ms")},
+        QStringLiteral("How late: milliseconds after the command, or a range MIN-MAX."),
+        QStringLiteral("MS"), QStringLiteral("1200-2000"));
+    const QCommandLineOption cut_option(
+        {QStringLiteral("cut")},
+        QStringLiteral("Fraction of answers cut off halfway; the rest never comes."),
+        QStringLiteral("FRACTION"), QStringLiteral("0"));
+    const QCommandLineOption echo_option(
+        {QStringLiteral("echo")},
+        QStringLiteral("Start both transceivers with their echo bit on: every line comes back "
+                       "before its answer."));
+    const QCommandLineOption chatter_option(
+        {QStringLiteral("chatter")},
+        QStringLiteral("An unrelated line (\"DBG ...\") from the wire every MS milliseconds."),
+        QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption high_option(
+        {QStringLiteral("high-bytes")},
+        QStringLiteral("The transceivers' version text carries a byte above 0x7F."));
+    const QCommandLineOption xband_late_option(
+        {QStringLiteral("xband-late")},
+        QStringLiteral("Fraction of X-band replies held back by --late-ms; later replies "
+                       "overtake them."),
+        QStringLiteral("FRACTION"), QStringLiteral("0"));
     const QCommandLineOption seed_option({QStringLiteral("seed")},
                                          QStringLiteral("Seed of the faults, for repeatable runs."),
                                          QStringLiteral("N"), QStringLiteral("1"));
@@ -94,8 +137,27 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                        "the same name with -fsps and -xband.")
             .arg(default_link()),
         QStringLiteral("PATH"));
-    p.addOptions({help_option, local, remote, obc, freq, scw_option, period, text, store,
-                  pacing_option, drop_option, corrupt_option, seed_option, trace_option,
+    p.addOptions({help_option,
+                  local,
+                  remote,
+                  obc,
+                  freq,
+                  scw_option,
+                  period,
+                  text,
+                  store,
+                  pacing_option,
+                  drop_option,
+                  corrupt_option,
+                  late_option,
+                  late_ms_option,
+                  cut_option,
+                  echo_option,
+                  chatter_option,
+                  high_option,
+                  xband_late_option,
+                  seed_option,
+                  trace_option,
                   link_option});
     help_text = p.helpText();
 
@@ -125,7 +187,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
 
     bool ok = false;
     frequency_mhz = p.value(freq).toDouble(&ok);
-    if (!ok || frequency_mhz < 400.0 || frequency_mhz > 440.0)
+    if (!ok || !std::isfinite(frequency_mhz) || frequency_mhz < 400.0 || frequency_mhz > 440.0)
         return bad(freq, p.value(freq), QStringLiteral("a frequency from 400 to 440 MHz"));
     if (p.isSet(scw_option)) {
         const uint word = p.value(scw_option).toUInt(&ok, 0);
@@ -146,6 +208,22 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
     if (!parse_fraction(p.value(corrupt_option), corrupt))
         return bad(corrupt_option, p.value(corrupt_option),
                    QStringLiteral("a fraction from 0 to 1"));
+    if (!parse_fraction(p.value(late_option), late))
+        return bad(late_option, p.value(late_option), QStringLiteral("a fraction from 0 to 1"));
+    if (!parse_span(p.value(late_ms_option), late_min_ms, late_max_ms))
+        return bad(late_ms_option, p.value(late_ms_option),
+                   QStringLiteral("milliseconds, or MIN-MAX, up to 600000"));
+    if (!parse_fraction(p.value(cut_option), cut))
+        return bad(cut_option, p.value(cut_option), QStringLiteral("a fraction from 0 to 1"));
+    if (!parse_fraction(p.value(xband_late_option), xband_late))
+        return bad(xband_late_option, p.value(xband_late_option),
+                   QStringLiteral("a fraction from 0 to 1"));
+    echo = p.isSet(echo_option);
+    high_bytes = p.isSet(high_option);
+    chatter_ms = p.value(chatter_option).toInt(&ok);
+    if (!ok || chatter_ms < 0 || chatter_ms > 3600000)
+        return bad(chatter_option, p.value(chatter_option),
+                   QStringLiteral("milliseconds from 0 (none) to 3600000"));
     seed = p.value(seed_option).toUInt(&ok);
     if (!ok)
         return bad(seed_option, p.value(seed_option), QStringLiteral("a whole number"));

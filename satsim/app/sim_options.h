@@ -22,6 +22,14 @@ struct sim_options
     bool pacing = false;
     double drop = 0.0;
     double corrupt = 0.0;
+    double late = 0.0;
+    int late_min_ms = 1200;
+    int late_max_ms = 2000;
+    double cut = 0.0;
+    bool echo = false;
+    int chatter_ms = 0;
+    bool high_bytes = false;
+    double xband_late = 0.0;
     uint32_t seed = 1;
     bool trace = false;
     QString link; // the default link when empty

@@ -1,6 +1,13 @@
 #include "panelkit/connection_route.h"
+#include "panelkit/module_settings.h"
 #include "panelkit/obc_file_names.h"
 #include "test_environment.h"
+
+#include <QSettings>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
 
 // The route is a QLinkedList.
 QT_WARNING_DISABLE_DEPRECATED
@@ -40,6 +47,8 @@ private slots:
     void local_names();
     void resume_positions_data();
     void resume_positions();
+    void stored_timing_is_refused_not_cut_data();
+    void stored_timing_is_refused_not_cut();
 };
 
 void tst_front_end_rules::routes_data()
@@ -84,6 +93,8 @@ void tst_front_end_rules::mhz_to_hz_data()
     QTest::newRow("435") << 435.0 << 435000000ull;
     QTest::newRow("kHz step") << 401.125 << 401125000ull;
     QTest::newRow("negative") << -1.0 << 0ull;
+    QTest::newRow("not a number") << std::nan("") << 0ull;
+    QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << 0ull;
 }
 
 void tst_front_end_rules::mhz_to_hz()
@@ -168,6 +179,46 @@ void tst_front_end_rules::resume_positions()
     QFETCH(uint, upload_from);
     QCOMPARE(uint(obc_files::content_size(name, obc_size)), content);
     QCOMPARE(uint(obc_files::upload_resume_position(content)), upload_from);
+}
+
+void tst_front_end_rules::stored_timing_is_refused_not_cut_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("a count") << "repeats_m" << QVariant("3") << false;
+    QTest::newRow("negative count") << "repeats_m" << QVariant("-1") << true;
+    QTest::newRow("fraction") << "timeout_m" << QVariant("1500.5") << true;
+    QTest::newRow("not a number") << "timeout_l" << QVariant("nan") << true;
+    QTest::newRow("words") << "timeout_s" << QVariant("fast") << true;
+    QTest::newRow("pipe of 255 s") << "timeout_pipe" << QVariant(255000) << false;
+    QTest::newRow("pipe above 255 s") << "timeout_pipe" << QVariant(256000) << true;
+    QTest::newRow("zero timeout") << "timeout_xl" << QVariant(0) << true;
+}
+
+// A hand-edited settings file: a value that is not a whole number in its
+// range is refused with its key, never turned into another number.
+void tst_front_end_rules::stored_timing_is_refused_not_cut()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    QFETCH(bool, refused);
+    QSettings s;
+    s.clear();
+    s.setValue("command/" + key, value);
+    QString error;
+    kq::api::proto::module_config_t c;
+    try {
+        c = kq::gui::module_config_from_settings(s);
+    } catch (const std::invalid_argument& e) {
+        error = QString::fromUtf8(e.what());
+    }
+    s.clear();
+    QCOMPARE(!error.isEmpty(), refused);
+    if (refused)
+        QVERIFY2(error.contains("command/" + key), qPrintable(error));
+    else
+        QCOMPARE(c.*kq::api::proto::module_config_t::find_setting(key)->field, value.toInt());
 }
 
 KQ_TEST_MAIN(tst_front_end_rules)

@@ -97,6 +97,7 @@ private slots:
     void busy_module();
     void cache_two_second_rule();
     void guarded_calls();
+    void refused_setting_ends_the_operation();
 
 private:
     void start(const route_t& route);
@@ -119,6 +120,24 @@ void tst_sat_worker::initTestCase()
     s.setValue("command/timeout_m", 250);
     s.setValue("command/repeats_m", 0);
     s.setValue("command/timeout_pipe", 800);
+}
+
+// A hand-edited retry count of -1 would have been four billion repeats: the
+// operation ends with an error naming the key, and nothing is sent.
+void tst_sat_worker::refused_setting_ends_the_operation()
+{
+    start({sim_session::hop(0x22, role_target)});
+    QSettings().setValue("command/repeats_m", -1);
+    record r(*_worker);
+    const int before = _s->sat().link().commands_received();
+    emit _worker->get_params({1, 2, 3});
+    QTRY_VERIFY(r.ended());
+    QSettings().setValue("command/repeats_m", 0);
+    QCOMPARE(r.operation_errors.size(), 1);
+    QVERIFY2(r.operation_errors.first().get_message().contains("command/repeats_m"),
+             qPrintable(r.operation_errors.first().get_message()));
+    QVERIFY(r.values.isEmpty());
+    QCOMPARE(_s->sat().link().commands_received(), before);
 }
 
 void tst_sat_worker::start(const route_t& route)

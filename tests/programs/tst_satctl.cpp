@@ -81,6 +81,7 @@ private slots:
     void exit_codes();
     void beacons_with_time_stamps();
     void fsps_and_xband();
+    void misbehaving_simulator();
     void transfer_under_faults();
     void interrupted_transfers_resume();
     void simulator_removes_its_link();
@@ -197,6 +198,12 @@ void tst_satctl::refused_values_send_nothing_data()
                                   << "no parameter";
     QTest::newRow("no value") << "dst-call"
                               << "NAME=VALUE";
+    QTest::newRow("frequency not a number") << "freq=nan"
+                                            << "MHz from 400 to 440";
+    QTest::newRow("fraction of a period") << "text-beacon-period=1.5"
+                                          << "from 1 to 65535";
+    QTest::newRow("text beacon with CR") << "text-beacon=A\rKQ+W22F5EVIL"
+                                         << "text-beacon=A";
 }
 
 void tst_satctl::refused_values_send_nothing()
@@ -328,6 +335,14 @@ void tst_satctl::exit_codes_data()
     QTest::newRow("type of another command")
         << QStringList{"--type", "obc", "get"} << 2 << "does not work over this --type";
     QTest::newRow("refused by the device") << QStringList{"rm", "NOSUCH.TXT"} << 5 << "ERR";
+    QTest::newRow("fraction of a timeout")
+        << QStringList{"--timeout-m", "300.5", "get"} << 2 << "--timeout-m";
+    QTest::newRow("negative repeats")
+        << QStringList{"--repeats-m", "-1", "get"} << 2 << "--repeats-m";
+    QTest::newRow("relay frequency not a number")
+        << QStringList{"--freq", "nan", "get"} << 2 << "--freq";
+    QTest::newRow("X-band power fraction")
+        << QStringList{"xband", "set", "tx-power=1.5"} << 2 << "tx-power=1.5";
 }
 
 void tst_satctl::exit_codes()
@@ -386,6 +401,31 @@ void tst_satctl::fsps_and_xband()
     // A device that does not speak the text protocol stays silent.
     const program_run silent = ctl({"--repeats-m", "0", "get"}, _sim->xband_port());
     QCOMPARE(silent.code, 4);
+}
+
+// The simulator echoing every line, chattering, answering late now and then
+// and with a byte above 0x7F in its version: what the driver prints is the
+// device's true value, or it fails with an error.
+void tst_satctl::misbehaving_simulator()
+{
+    start_sim({"--echo", "--chatter", "40", "--high-bytes", "--late", "0.1", "--late-ms", "400-600",
+               "--seed", "5", "--beacon-period", "0"});
+    int good = 0;
+    for (int i = 0; i < 4; ++i) {
+        const program_run r = ctl({"--json", "get", "version", "freq", "dst-call", "pipe-timeout"});
+        if (r.code != 0) {
+            QVERIFY2(r.code == 4 || r.code == 5, qPrintable(describe(r)));
+            continue;
+        }
+        const QJsonObject v = json_of(r).toObject();
+        QCOMPARE(v.value("version").toString(), QString::fromLatin1("KQ-UHF 2.4.1 \xb5"
+                                                                    "C"));
+        QCOMPARE(v.value("freq").toDouble(), 435.0);
+        QCOMPARE(v.value("dst-call").toString(), QString("CQ"));
+        QCOMPARE(v.value("pipe-timeout").toInt(), 10);
+        ++good;
+    }
+    QVERIFY(good > 0);
 }
 
 void tst_satctl::transfer_under_faults()

@@ -42,6 +42,7 @@ module_config_t config(int repeats)
 } // namespace
 
 Q_DECLARE_METATYPE(route_t)
+Q_DECLARE_METATYPE(std::function<void(kq_module&)>)
 
 // Exchanges with devices that answer late, echo, chatter, cut their lines
 // and send bytes above 0x7F: an answer is only ever taken for the command it
@@ -66,6 +67,8 @@ private slots:
     void flash_fails_naming_a_refused_record_data();
     void flash_fails_naming_a_refused_record();
     void stop_ends_persistent_wait_at_once();
+    void refused_before_the_wire_data();
+    void refused_before_the_wire();
 
 private:
     void _open(module_type_e type, const route_t& route, const module_config_t& c);
@@ -310,6 +313,95 @@ void tst_link_faults::stop_ends_persistent_wait_at_once()
     qInfo("ended %lld ms after the stop", took);
     QVERIFY2(took < 100, qPrintable(QString::number(took)));
     QCOMPARE(runner.media_error, int(media_exception::stopped));
+}
+
+using module_action = std::function<void(kq_module&)>;
+
+void tst_link_faults::refused_before_the_wire_data()
+{
+    QTest::addColumn<module_type_e>("type");
+    QTest::addColumn<module_action>("act");
+    QTest::addColumn<QString>("error");
+
+    const auto uhf_row = [](const char* name, std::function<void(kqttc_uhf_module&)> act,
+                            const char* error) {
+        QTest::newRow(name) << module_type_uhf << module_action([act](kq_module& m) {
+            act(dynamic_cast<kqttc_uhf_module&>(m));
+        }) << QString(error);
+    };
+    const auto obc_row = [](const char* name, std::function<void(kqttc_obc_module&)> act,
+                            const char* error) {
+        QTest::newRow(name) << module_type_obc << module_action([act](kq_module& m) {
+            act(dynamic_cast<kqttc_obc_module&>(m));
+        }) << QString(error);
+    };
+    // A carriage return would end the line early: the device would run what
+    // follows as a command of its own (here, a new destination call sign).
+    uhf_row(
+        "text beacon with CR",
+        [](auto& m) { m.set_text_beacon_message("HELLO\rKQ+W23F5EVIL   1C1D0E6B"); },
+        "INVALID_TEXT_BEACON_MESSAGE");
+    uhf_row(
+        "text beacon with a tab", [](auto& m) { m.set_text_beacon_message("A\tB"); },
+        "INVALID_TEXT_BEACON_MESSAGE");
+    uhf_row(
+        "Morse with CR", [](auto& m) { m.set_morse_code_call_sign("-.-\r"); },
+        "INVALID_MORSE_CODE");
+    uhf_row(
+        "call sign with LF", [](auto& m) { m.set_dst_call_sign("AB\nC"); },
+        "INVALID_DST_CALL_SIGN");
+    uhf_row(
+        "free text with LF", [](auto& m) { m.send_arbitrary_text(1, "hi\nKQ+W23FC01"); },
+        "INVALID_ARBITRARY_TEXT");
+    uhf_row(
+        "256 property bytes",
+        [](auto& m) { m.set_radio_transceiver_props(0x10, 0, QByteArray(256, 'p')); },
+        "INVALID_DATA_LENGTH");
+    uhf_row(
+        "address above 0xFF", [](auto& m) { m.set_dev_addr(0x123); }, "VALUE_OUT_OF_RANGE");
+    uhf_row(
+        "no frequency", [](auto& m) { m.set_rf(0); }, "INVALID_FREQUENCY");
+    uhf_row(
+        "2 GHz", [](auto& m) { m.set_rf(2000000000u); }, "INVALID_FREQUENCY");
+    obc_row(
+        "file name with CR, a checksum and a delete",
+        [](auto& m) {
+            unsigned sum = 0, size = 0;
+            m.checksum("A.TXT\rKQ+D11FDB.TXT", sum, size);
+        },
+        "INVALID_FILE_NAME");
+    obc_row(
+        "file name with NUL", [](auto& m) { m.del(QString("A.TXT") + QChar(0)); },
+        "INVALID_FILE_NAME");
+    obc_row(
+        "listing path with LF", [](auto& m) { m.dir("*\nFD"); }, "INVALID_FILE_NAME");
+    obc_row(
+        "pipe timeout of 300 s",
+        [](auto& m) {
+            module_config_t c = sim_session::quick_config();
+            c.timeout_pipe = 300000;
+            m.set_module_config(c);
+            m.connect();
+        },
+        "INVALID_PIPE_TIMEOUT");
+}
+
+// Texts that would split the line and numbers that do not fit their field
+// are refused before anything is sent: the simulator receives nothing.
+void tst_link_faults::refused_before_the_wire()
+{
+    QFETCH(module_type_e, type);
+    QFETCH(module_action, act);
+    QFETCH(QString, error);
+    _open(type, type == module_type_uhf ? sim_session::uhf_direct() : sim_session::obc_two_relays(),
+          config(0));
+    const int before = link().commands_received();
+    const auto e = capture<proto_exception>([&] { act(_s->base()); });
+    QVERIFY(e);
+    QCOMPARE(e->get_type(), proto_exception::parameter_error);
+    QCOMPARE(QString::fromUtf8(e->what()), error);
+    QTest::qWait(50);
+    QCOMPARE(link().commands_received(), before);
 }
 
 KQ_TEST_MAIN(tst_link_faults)

@@ -140,32 +140,32 @@ void tst_obc_commands::open_mode_letters()
 void tst_obc_commands::answers()
 {
     res_get_time t;
-    t.parse_response(" OK TIME 13:05:09 ");
+    t.parse_response(QStringLiteral(" OK TIME 13:05:09 "));
     QCOMPARE(t.get_time(), QTime(13, 5, 9));
     res_get_date d;
-    d.parse_response("OK DATE YY/MM/DD 24 / 3 / 7");
+    d.parse_response(QStringLiteral("OK DATE YY/MM/DD 24 / 3 / 7"));
     QCOMPARE(d.get_date(), QDate(2024, 3, 7));
     res_get_obc_mode m;
-    m.parse_response("OK+APPL running since 12 s");
+    m.parse_response(QStringLiteral("OK+APPL running since 12 s"));
     QCOMPARE(m.get_obc_mode(), obc_mode_appl);
     res_get_obc_mode b;
-    b.parse_response("OK+BOOT");
+    b.parse_response(QStringLiteral("OK+BOOT"));
     QCOMPARE(b.get_obc_mode(), obc_mode_boot);
     res_obc_checksum c;
-    c.parse_response("OK+DEADBEEF 0000012C");
+    c.parse_response(QStringLiteral("OK+DEADBEEF 0000012C"));
     QCOMPARE(c.get_checksum(), 0xDEADBEEFu);
     QCOMPARE(c.get_size(), 300u);
     res_obc_file_open o(open_read);
-    o.parse_response("OK+0001F400");
+    o.parse_response(QStringLiteral("OK+0001F400"));
     QCOMPARE(o.get_size(), 0x1F400u);
     res_obc_file_open w(open_write);
-    w.parse_response("OK");
+    w.parse_response(QStringLiteral("OK"));
     res_obc_file_open ap(open_append);
-    ap.parse_response("OK trailing");
+    ap.parse_response(QStringLiteral("OK trailing"));
     res_set_time st;
-    st.parse_response("OK TIME SET");
+    st.parse_response(QStringLiteral("OK TIME SET"));
     res_obc_delete del;
-    del.parse_response("OK deleted");
+    del.parse_response(QStringLiteral("OK deleted"));
 }
 
 void tst_obc_commands::bad_answers()

@@ -79,56 +79,56 @@ void tst_uhf_commands::frequency_word()
 void tst_uhf_commands::good_answers()
 {
     res_get_scw scw;
-    scw.parse_response("OK+C5220031"
-                       "40");
+    scw.parse_response(QStringLiteral("OK+C5220031"
+                                      "40"));
     QCOMPARE(scw.get_rssi(), 0xC5);
     QCOMPARE(scw.get_dev_addr(), 0x22u);
     QCOMPARE(scw.get_scw_value().get_value(), short(0x3140));
 
     res_get_rf rf;
-    rf.parse_response("OK+109DD80942");
+    rf.parse_response(QStringLiteral("OK+109DD80942"));
     QCOMPARE(rf.get_rf(), 437000000u);
     QCOMPARE(rf.get_rssi(), 0x10);
 
     res_get_uptime up;
-    up.parse_response("OK+01000186A0");
+    up.parse_response(QStringLiteral("OK+01000186A0"));
     QCOMPARE(up.get_uptime(), 100000u);
 
     res_get_pipe_timeout pt;
-    pt.parse_response("OK+7F0000000A");
+    pt.parse_response(QStringLiteral("OK+7F0000000A"));
     QCOMPARE(int(pt.get_pipe_timeout()), 10);
 
     res_get_audio_beacon_period ap;
-    ap.parse_response("OK+010000001E trailing allowed");
+    ap.parse_response(QStringLiteral("OK+010000001E trailing allowed"));
     QCOMPARE(int(ap.get_audio_beacon_period()), 30);
 
     res_get_morse_code_call_sign morse;
-    morse.parse_response("OK+06-.- .-");
+    morse.parse_response(QStringLiteral("OK+06-.- .-"));
     QCOMPARE(morse.get_morse_code_call_sign(), QString("-.- .-"));
 
     res_get_audio_beacon_midi midi;
-    midi.parse_response("OK+0212C34D");
+    midi.parse_response(QStringLiteral("OK+0212C34D"));
     QCOMPARE(midi.get_audio_beacon_midi(), QString("12C34D"));
 
     res_get_payload_size ps;
-    ps.parse_response("OK+0080");
+    ps.parse_response(QStringLiteral("OK+0080"));
     QCOMPARE(int(ps.get_payload_size()), 0x80);
     QCOMPARE(ps.get_rssi(), 0);
 
     res_get_fram_memory fram;
-    fram.parse_response("OK+000102030405060708090A0B0C0D0E0F");
+    fram.parse_response(QStringLiteral("OK+000102030405060708090A0B0C0D0E0F"));
     QCOMPARE(fram.get_fram_memory(), QByteArray::fromHex("000102030405060708090a0b0c0d0e0f"));
 
     res_get_secure_access sa;
-    sa.parse_response("OK+5A17C3E9");
+    sa.parse_response(QStringLiteral("OK+5A17C3E9"));
     QCOMPARE(sa.get_challenge(), 0x5A17C3E9u);
 
     res_get_version v;
-    v.parse_response("OK+KQ-UHF 2.4.1");
+    v.parse_response(QStringLiteral("OK+KQ-UHF 2.4.1"));
     QCOMPARE(v.get_version(), QString("KQ-UHF 2.4.1"));
 
     res_set_scw w;
-    w.parse_response("OK");
+    w.parse_response(QStringLiteral("OK"));
 }
 
 void tst_uhf_commands::bad_answers_data()
