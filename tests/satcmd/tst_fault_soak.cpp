@@ -1,6 +1,7 @@
 #include "firmware_image.h"
 #include "loop_runner.h"
 #include "random_bytes.h"
+#include "satcmd/checksum.h"
 #include "satcmd/kqttc/kqttc_obc_module.h"
 #include "satcmd/kqttc/kqttc_uhf_module.h"
 #include "satcmd/kqttc/uhf_commands.h"
@@ -133,6 +134,7 @@ private slots:
     void cleanup();
 
     void commands_under_faults();
+    void computer_reads_through_two_relays_under_faults();
     void transfers_under_faults_and_cuts_data();
     void transfers_under_faults_and_cuts();
     void transfers_with_the_default_budget_never_lie();
@@ -215,6 +217,56 @@ void tst_fault_soak::commands_under_faults()
     // can tell a leak from their quarantine.
     if (!sanitized)
         QVERIFY2(growth < 1024 * 1024, qPrintable(QString::number(growth)));
+}
+
+// The on-board computer behind both relays, under the same faults: its file
+// sizes, checksums and boot mode, each read either true or an error.
+void tst_fault_soak::computer_reads_through_two_relays_under_faults()
+{
+    constexpr int reads = 300;
+    module_config_t c = soak_config();
+    c.repeats_xl = c.repeats_m; // opening and checksumming a file repeat too
+    _open(module_type_obc, sim_session::obc_two_relays(), c);
+    const QMap<QString, QByteArray> files{{"A.TXT", random_bytes(1000, 1)},
+                                          {"B.TXT", random_bytes(300, 2)},
+                                          {"C.TXT", random_bytes(4096, 3)}};
+    _s->sat().with_obc([&](obc_computer& o) {
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            o.files()[it.key()] = it.value();
+        return 0;
+    });
+    fault_link(_s->sat(), 200, 20261210);
+    int good = 0, failed = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < reads; ++i) {
+        const QString name = files.keys().at(i % files.size());
+        const QByteArray& data = files.value(name);
+        try {
+            switch (i % 3) {
+            case 0: {
+                unsigned sum = 0, size = 0;
+                obc().checksum(name, sum, size);
+                QCOMPARE(sum, checksum::qcrc32(data, 0, 0x7FFFFFFF));
+                QCOMPARE(int(size), data.size());
+                break;
+            }
+            case 1:
+                QCOMPARE(int(obc().get_file_size(name)), data.size());
+                break;
+            default:
+                QCOMPARE(obc().get_obc_mode(), obc_mode_appl);
+            }
+            ++good;
+        } catch (const media_exception&) {
+            ++failed;
+        } catch (const proto_exception&) {
+            ++failed;
+        }
+    }
+    qInfo("%d reads of the computer in %lld ms: %d right, %d reported as errors", reads,
+          clock.elapsed(), good, failed);
+    QVERIFY2(failed < reads / 20, qPrintable(QString::number(failed)));
 }
 
 // Uploads data, cutting the link when the progress first reaches each cut;
