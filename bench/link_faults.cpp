@@ -199,14 +199,14 @@ int main(int argc, char** argv)
     std::printf("link_faults: 5 %% dropped, 5 %% spoilt, 10 %% late answers, timeouts %d ms\n",
                 timeout_ms);
     const int wrong = wrong_values(reads) + wrong_bytes(64);
-    kq::bench::figure("values and bytes taken wrongly, late answers", wrong, "", true, 0);
+    kq::bench::figure("late answers: values, bytes taken wrongly", wrong, "", true, 0);
 
     const double early = late_answer_cost(1.2, 9);
     const double latest = late_answer_cost(2.0, 9);
     std::printf("  one late answer costs %.2f attempt timeouts at 1.2x, %.2f at 2x (its own "
                 "lateness is the least it can cost)\n",
                 early, latest);
-    kq::bench::figure("one late answer (1.2x), cost in attempt timeouts", early, "", true, 1.5);
+    kq::bench::figure("one late answer (1.2x), cost in timeouts", early, "", true, 1.5);
 
     std::printf("paced, 2GFSK-1200-600, the settings' timings:\n");
     kq::bench::figure("paced firmware record, attempts sent", paced_flash_attempts(1), "", true, 1);
