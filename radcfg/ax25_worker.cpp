@@ -13,7 +13,6 @@ ax25_worker::ax25_worker(QObject* parent, kq::api::proto::uhf_module* module)
 
 void ax25_worker::_start_ax25_loop()
 {
-    _set_module_config();
     _connect_exec_disconnect(READ, [this] { _uhf->ax25_beacon_loop(_running_flag()); });
 }
 

@@ -143,7 +143,6 @@ void obc_worker::_refresh_listing()
 
 void obc_worker::_upload(const QString& filename, uint32_t pos, bool checkexists)
 {
-    _set_module_config();
     _connect_exec_disconnect(UPLOAD, [this, filename, pos, checkexists] {
         const QString name = QFileInfo(filename).fileName();
         if (checkexists) {
@@ -171,7 +170,6 @@ void obc_worker::_put(const QString& filename, uint32_t pos)
 
 void obc_worker::_download(const QString& src, const QString& dst, uint32_t pos, bool checkexists)
 {
-    _set_module_config();
     _connect_exec_disconnect(DOWNLOAD, [this, src, dst, pos, checkexists] {
         const QFileInfo local(dst);
         if (checkexists && local.exists() && local.size() > 0) {
@@ -201,7 +199,6 @@ void obc_worker::_get(const QString& src, const QString& dst, uint32_t pos)
 
 void obc_worker::_erase(const QString& filename)
 {
-    _set_module_config();
     _connect_exec_disconnect(ERASE, [this, filename] {
         _obc().del(filename);
         _refresh_listing();
@@ -210,13 +207,11 @@ void obc_worker::_erase(const QString& filename)
 
 void obc_worker::_flash(const QString& filename)
 {
-    _set_module_config();
     _connect_exec_disconnect(FLASH, [this, filename] { _obc().flash(filename); });
 }
 
 void obc_worker::_dir()
 {
-    _set_module_config();
     _connect_exec_disconnect(DIR, [this] { _refresh_listing(); });
 }
 

@@ -172,7 +172,6 @@ void uhf_worker::_set_param(uint32_t id, const QVariant& value)
 
 void uhf_worker::_set_params(const param_pairs_t& params)
 {
-    _set_module_config();
     _connect_exec_disconnect(WRITE, [this, params] {
         for (const auto& p : params) {
             if (!is_running())
@@ -223,7 +222,6 @@ void uhf_worker::_set_scw_params(const param_pairs_t& params)
 
 void uhf_worker::_reset()
 {
-    _set_module_config();
     _connect_exec_disconnect(RESET, [this] {
         uhf_module& u = _uhf();
         scw_properties word = u.get_scw();
@@ -235,7 +233,6 @@ void uhf_worker::_reset()
 
 void uhf_worker::_flash(const QByteArray& data)
 {
-    _set_module_config();
     _connect_exec_disconnect(FLASH, [this, data] {
         QByteArray image = data;
         error_descriptor failure;

@@ -39,9 +39,23 @@ uint32_t checksum::qcrc32(QIODevice* device, int start, int length)
     const qint64 end = std::min<qint64>(device->size(), qint64(start) + std::max(length, 0));
     if (start >= end)
         return 0;
+    return extend_range(0, device, start, end);
+}
+
+uint32_t checksum::extend(uint32_t crc, const QByteArray& data)
+{
+    return crc_update(crc, data.constData(), data.size());
+}
+
+uint32_t checksum::extend(uint32_t crc, QIODevice* device)
+{
+    return device ? extend_range(crc, device, 0, device->size()) : crc;
+}
+
+uint32_t checksum::extend_range(uint32_t crc, QIODevice* device, qint64 start, qint64 end)
+{
     const qint64 saved = device->pos();
-    uint32_t crc = 0;
-    if (device->seek(start)) {
+    if (start < end && device->seek(start)) {
         QByteArray block(static_cast<int>(std::min(block_size, end - start)), Qt::Uninitialized);
         for (qint64 pos = start; pos < end;) {
             const qint64 got =

@@ -37,6 +37,16 @@ public:
     virtual void set_time(const QTime& time) = 0;
     virtual QDate get_date() = 0;
     virtual void set_date(const QDate& date) = 0;
+    // Compares the computer's CRC-32 and size of a file with what it holds
+    // for these local bytes (see expected_on_obc). On a match returns the CRC
+    // and emits on_file_verified; otherwise throws a general_error, context
+    // "verify_file", message "VERIFY_MISMATCH: ..." naming both.
+    virtual uint32_t verify_file(const QString& name, QIODevice* local) = 0;
+
+    // What the computer stores for these local bytes: the bytes themselves,
+    // a ".BIN" image behind the 4-byte CRC-32 header its upload writes.
+    static void expected_on_obc(const QString& name, QIODevice* local, uint32_t& crc,
+                                uint32_t& size);
 
 signals:
     void on_get_file_progress(const QString& file_name, uint32_t pos, uint32_t length);
@@ -45,6 +55,9 @@ signals:
     void on_get_date(const QDate& value);
     void on_get_obc_mode(kq::api::proto::obc_mode_e mode);
     void on_set_obc_mode(kq::api::proto::obc_mode_e mode);
+    // A file now on both sides holds the same bytes: the computer's CRC-32
+    // and size of it.
+    void on_file_verified(const QString& file_name, uint32_t crc, uint32_t size);
 };
 
 } // namespace kq::api::proto

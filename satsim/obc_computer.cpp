@@ -222,7 +222,11 @@ QStringList obc_computer::_read_block(const QString& argument)
     const QByteArray& data = _files[_open_name];
     if (uint64_t(pos) + len > uint64_t(data.size()))
         return {QStringLiteral("ERR+RANGE")};
-    const QByteArray block = data.mid(int(pos), int(len));
+    QByteArray block = data.mid(int(pos), int(len));
+    if (spoil_sent > 0 && !block.isEmpty()) {
+        --spoil_sent;
+        block[0] = char(block.at(0) ^ 0x20);
+    }
     return {binary_answer(block + char(block_sum(block)))};
 }
 
@@ -243,6 +247,10 @@ QStringList obc_computer::_write_block(const QString& argument)
     if (file.size() < int(pos) + len)
         file.resize(int(pos) + len);
     file.replace(int(pos), len, data);
+    if (spoil_stored > 0 && len > 0) {
+        --spoil_stored;
+        file[int(pos)] = char(file.at(int(pos)) ^ 0x20);
+    }
     return ok_line;
 }
 
@@ -254,13 +262,17 @@ QStringList obc_computer::_flash(const QString& name)
     _schedule(60, "Calculating checksum\r\n");
     _schedule(60, "Erasing FLASH\r\n");
     _schedule(60, "Writing flash memory\r\n");
-    for (int i = 0; i < stars; ++i)
-        _schedule(star_interval_ms, "*");
-    if (fail_flash) {
-        _schedule(60, "\r\nERR+ FLASH WRITE FAILED\r\n");
-        return {};
+    const QByteArray end =
+        fail_flash ? "ERR+ FLASH WRITE FAILED\r\n" : "OK+ Flashing completed\r\n";
+    if (stars_together) {
+        _schedule(star_interval_ms, QByteArray(stars, '*') + end); // one piece, no line break
+    } else {
+        for (int i = 0; i < stars; ++i)
+            _schedule(star_interval_ms, "*");
+        _schedule(60, "\r\n" + end);
     }
-    _schedule(60, "\r\nOK+ Flashing completed\r\n");
+    if (fail_flash)
+        return {};
     _schedule(100, "KQ OBC boot loader 1.3\r\nOK+BOOT ready\r\n");
     flashed << name;
     return {};

@@ -30,6 +30,11 @@ namespace kq::satsim {
 // star_interval_ms, "OK+ Flashing completed" and some start-up output, on
 // its own after the command; with fail_flash set it prints an "ERR+" line
 // instead of completing.
+//
+// Faults for tests: the next blocks written are stored with one byte
+// changed (the answer still "OK"), the next blocks read are sent with one
+// byte changed and a sum that fits it; the flash's stars come in one piece,
+// and run on into the completion line.
 class obc_computer : public sim_node
 {
 public:
@@ -47,6 +52,9 @@ public:
     int stars = 12;
     int star_interval_ms = 60;
     bool fail_flash = false;
+    int spoil_stored = 0; // blocks written from now on that store a wrong byte
+    int spoil_sent = 0;   // blocks read from now on that carry a wrong byte
+    bool stars_together = false;
     QStringList flashed; // names flashed so far
 
     // Sizes as the listing writes them: "12 B", "3 KB", "~3 KB" when rounded.

@@ -6,8 +6,10 @@
 #include "serline/media.h"
 
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QIODevice>
 #include <QRegularExpression>
+#include <QtEndian>
 
 #include <algorithm>
 #include <map>
@@ -25,6 +27,11 @@ const QString dirlist_name = QStringLiteral("DIRLIST.TXT");
 [[noreturn]] void local_file_error(const char* what)
 {
     throw std::runtime_error(what);
+}
+
+QString crc_text(uint32_t crc)
+{
+    return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper();
 }
 
 } // namespace
@@ -107,8 +114,9 @@ void kqttc_obc_module::get(const QString& name, QIODevice* target, const unsigne
     const uint32_t size = obc_file_open(name, open_read);
     if (!target->seek(offset))
         local_file_error("cannot position the local file");
+    QByteArray header_bytes;
     if (header && offset == 0)
-        obc_read(0, uint16_t(std::min(header, size))); // the header, not part of the image
+        header_bytes = obc_read(0, uint16_t(std::min(header, size))); // not part of the image
     for (uint32_t pos = offset + header; pos < size;) {
         const auto n = uint16_t(std::min<uint32_t>(size - pos, block_size));
         const QByteArray data = obc_read(pos, n);
@@ -118,6 +126,48 @@ void kqttc_obc_module::get(const QString& name, QIODevice* target, const unsigne
         emit on_get_file_progress(name, pos, size);
     }
     obc_file_close();
+    if (header && offset == 0)
+        _check_bin_header(header_bytes, target, size > header ? size - header : 0);
+    verify_file(name, target);
+}
+
+// The header a ".BIN" file was uploaded with is the CRC-32 of its image.
+void kqttc_obc_module::_check_bin_header(const QByteArray& header, QIODevice* target,
+                                         uint32_t image_size)
+{
+    const uint32_t image = proto::checksum::qcrc32(target, 0, int(image_size));
+    const uint32_t said =
+        header.size() == bin_header ? qFromLittleEndian<quint32>(header.constData()) : ~image;
+    if (said == image)
+        return;
+    throw proto_exception(proto_exception::general_error, obc_cmd::file_read,
+                          QStringLiteral("verify_file"),
+                          QStringLiteral("BIN_HEADER_MISMATCH: the header of the computer's "
+                                         "file says CRC-32 %1, its image has %2")
+                              .arg(crc_text(said), crc_text(image)),
+                          proto_exception::no_retry);
+}
+
+uint32_t kqttc_obc_module::verify_file(const QString& name, QIODevice* local)
+{
+    if (!local->isReadable())
+        local_file_error("the local file cannot be read back to verify it");
+    unsigned on_obc_crc = 0, on_obc_size = 0;
+    checksum(name, on_obc_crc, on_obc_size);
+    uint32_t local_crc = 0, local_size = 0;
+    expected_on_obc(name, local, local_crc, local_size);
+    if (on_obc_crc != local_crc || on_obc_size != local_size)
+        throw proto_exception(
+            proto_exception::general_error, obc_cmd::file_checksum, QStringLiteral("verify_file"),
+            QStringLiteral("VERIFY_MISMATCH: %1 on the computer has CRC-32 %2 and %3 bytes, the "
+                           "local copy %4 and %5 bytes")
+                .arg(name, crc_text(on_obc_crc))
+                .arg(on_obc_size)
+                .arg(crc_text(local_crc))
+                .arg(local_size),
+            proto_exception::no_retry);
+    emit on_file_verified(name, on_obc_crc, on_obc_size);
+    return on_obc_crc;
 }
 
 void kqttc_obc_module::put(const QString& name, QIODevice* source, const unsigned int& offset)
@@ -144,6 +194,7 @@ void kqttc_obc_module::put(const QString& name, QIODevice* source, const unsigne
         emit on_put_file_progress(name, pos, total);
     }
     obc_file_close();
+    verify_file(name, source);
 }
 
 QList<file_info_t> kqttc_obc_module::parse_dirlist(const QByteArray& listing)
@@ -265,6 +316,33 @@ void kqttc_obc_module::_drain_boot_output()
     }
 }
 
+// Asks for the boot mode until the computer answers after its restart, one
+// attempt at a time, for at most twice the longest command timeout (at
+// least 10 s); a stop ends it.
+void kqttc_obc_module::_await_computer()
+{
+    const module_config_t saved = get_module_config_sat();
+    module_config_t once = saved;
+    once.repeats_m = 0;
+    set_module_config_sat(once);
+    const QDeadlineTimer deadline(std::max<int64_t>(10000, 2 * int64_t(saved.timeout_xl)));
+    try {
+        for (;;) {
+            try {
+                get_obc_mode();
+                break;
+            } catch (const media_exception& e) {
+                if (e.get_type() != media_exception::timeout || deadline.hasExpired())
+                    throw;
+            }
+        }
+    } catch (...) {
+        set_module_config_sat(saved);
+        throw;
+    }
+    set_module_config_sat(saved);
+}
+
 void kqttc_obc_module::flash(const QString& name)
 {
     // A name that cannot be flashed is refused before the computer is touched.
@@ -276,6 +354,7 @@ void kqttc_obc_module::flash(const QString& name)
     } else {
         emit on_flash_progress(QStringLiteral("SET_BOOTLOADER_MODE"), 3, length);
         set_obc_mode(obc_mode_boot);
+        _await_computer(); // the flash command would go unheard while it restarts
     }
     emit on_flash_progress(QStringLiteral("FLASH"), 4, length);
     flash_progress_t progress = [this](const QString& step, const unsigned int& pos,

@@ -13,8 +13,10 @@ namespace kq::api::proto::kqttc {
 // The on-board computer over the text protocol, usually behind one or two
 // relays. Files move in blocks of 128 bytes. A ".BIN" file carries on the
 // computer a 4-byte CRC-32 header in front of the image: written on an upload
-// from the start, skipped on a download, and counted in the computer's
-// offsets when a transfer resumes (local offset + 4).
+// from the start, checked against the image on a download from the start,
+// and counted in the computer's offsets when a transfer resumes (local offset
+// + 4). Every upload and download ends with verify_file: done means the
+// computer's checksum of the file matches the local bytes.
 class SATCMD_EXPORT kqttc_obc_module : public obc_module, public kqttc_proto
 {
     Q_OBJECT
@@ -44,6 +46,7 @@ public:
     void set_time(const QTime& time) override;
     QDate get_date() override;
     void set_date(const QDate& date) override;
+    uint32_t verify_file(const QString& name, QIODevice* local) override;
 
     // The entries of a DIRLIST.TXT; lines that are no entries are skipped.
     static QList<file_info_t> parse_dirlist(const QByteArray& listing);
@@ -65,6 +68,8 @@ protected:
 
 private:
     void _drain_boot_output();
+    void _await_computer();
+    void _check_bin_header(const QByteArray& header, QIODevice* target, uint32_t image_size);
 };
 
 } // namespace kq::api::proto::kqttc

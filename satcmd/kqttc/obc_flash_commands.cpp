@@ -4,6 +4,8 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
+
 namespace kq::api::proto::kqttc {
 
 namespace {
@@ -71,9 +73,14 @@ const char* res_obc_flash::get_readline_term()
     return "\r\n*";
 }
 
-// True when the line reports the end of the flash.
-bool res_obc_flash::_take_line(const QString& line)
+// True when the line reports the end of the flash. The stars of the
+// progress may run on into the line that ends it.
+bool res_obc_flash::_take_line(const QString& raw)
 {
+    int stars = 0;
+    while (stars < raw.size() && raw.at(stars) == QLatin1Char('*'))
+        ++stars;
+    const QString line = raw.mid(stars);
     for (auto it = _keys.constBegin(); it != _keys.constEnd(); ++it) {
         if (!it.key().isEmpty() && line.contains(it.key()))
             _key = it.key();
@@ -84,15 +91,16 @@ bool res_obc_flash::_take_line(const QString& line)
            line.contains(QLatin1String("Flashing completed"));
 }
 
+// Every star is a step, however many come in one chunk.
 bool res_obc_flash::parse_binary_chunk(const QByteArray& chunk)
 {
-    if (!_started && chunk == "*") {
+    if (!_started && chunk.startsWith('*')) {
         _started = true;
         _counter += percent_of(_start, 600);
         _total = percent_of(_start, 600) + unsigned((60000 - 600 * _end) / 100.0) + 600;
     }
     _buffer += chunk;
-    ++_counter;
+    _counter += unsigned(std::max(1, int(chunk.count('*'))));
     // Lines that arrive together in one chunk each report their step, so
     // that no step is skipped on a busy line.
     bool any_line = false;

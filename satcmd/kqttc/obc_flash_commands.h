@@ -39,7 +39,7 @@ public:
 
 private:
     void _report_step();
-    bool _take_line(const QString& line);
+    bool _take_line(const QString& raw);
 
     flash_progress_t& _progress;
     QByteArray _buffer;

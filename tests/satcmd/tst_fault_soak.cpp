@@ -422,14 +422,14 @@ void tst_fault_soak::paced_transfer_and_flash_send_each_command_once()
     };
     int before = _s->sat().link().commands_received();
     obc().put(QStringLiteral("PACED.DAT"), &source, 0);
-    sent_once(before, 1 + 8 + 1); // open, blocks, close
+    sent_once(before, 1 + 8 + 1 + 1); // open, blocks, close, checksum
     QVERIFY(stored(QStringLiteral("PACED.DAT")) == data);
     QByteArray back;
     QBuffer target(&back);
     target.open(QIODevice::ReadWrite);
     before = _s->sat().link().commands_received();
     obc().get(QStringLiteral("PACED.DAT"), &target, 0);
-    sent_once(before, 1 + 8 + 1);
+    sent_once(before, 1 + 8 + 1 + 1);
     QVERIFY(back == data);
 
     route_t uhf_route = sim_session::uhf_relayed();

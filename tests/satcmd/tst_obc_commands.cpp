@@ -255,10 +255,10 @@ void tst_obc_commands::flash_progress_arithmetic()
     QCOMPARE(seen.last(), std::make_tuple(QString("Flashing ()"), 10u, 108u)); // 9 + 1 chunk
     QVERIFY(!r.parse_binary_chunk("__FLASHING__\r\n"));
     QCOMPARE(seen.last(), std::make_tuple(QString("Flashing (Begin)"), 11u, 108u));
-    QVERIFY(!r.parse_binary_chunk("**")); // two stars do not start the count
-    QCOMPARE(seen.last(), std::make_tuple(QString("Flashing (Begin)"), 12u, 108u));
-    QVERIFY(!r.parse_binary_chunk("*"));
+    QVERIFY(!r.parse_binary_chunk("**")); // stars in one piece start the count, each a step
     QCOMPARE(seen.last(), std::make_tuple(QString("Flashing (Begin)"), 73u, 720u));
+    QVERIFY(!r.parse_binary_chunk("*"));
+    QCOMPARE(seen.last(), std::make_tuple(QString("Flashing (Begin)"), 74u, 720u));
     QVERIFY(!r.parse_binary_chunk("Erasing FLASH\r\n"));
     QCOMPARE(std::get<0>(seen.last()), QString("Flashing (Erasing FLASH)"));
     QVERIFY(r.parse_binary_chunk("OK+ Flashing completed\r\n"));

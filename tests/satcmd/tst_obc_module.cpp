@@ -54,6 +54,11 @@ private slots:
     void flash_steps();
     void flash_refusals();
     void pacing_holds_the_link();
+    void transfers_are_verified_data();
+    void transfers_are_verified();
+    void bin_header_is_checked_on_download();
+    void flash_waits_for_the_restart_and_any_chunking_data();
+    void flash_waits_for_the_restart_and_any_chunking();
 
 private:
     kqttc_obc_module& obc() { return _s->module<kqttc_obc_module>(); }
@@ -101,7 +106,7 @@ void tst_obc_module::transfers_are_byte_identical()
 
     QByteArray back;
     QBuffer target(&back);
-    target.open(QIODevice::WriteOnly);
+    target.open(QIODevice::ReadWrite);
     obc().get(name, &target, 0);
     QCOMPARE(back, data);
 
@@ -135,7 +140,7 @@ void tst_obc_module::progress_in_blocks_of_128()
     obc().put("P.TXT", &source, 0);
     QByteArray back;
     QBuffer target(&back);
-    target.open(QIODevice::WriteOnly);
+    target.open(QIODevice::ReadWrite);
     obc().get("P.TXT", &target, 0);
     QCOMPARE(up, QList<uint32_t>({128, 256, 300}));
     QCOMPARE(down, QList<uint32_t>({128, 256, 300}));
@@ -211,7 +216,7 @@ void tst_obc_module::survives_corrupted_answers()
     obc().put("BIG.DAT", &source, 0);
     QByteArray back;
     QBuffer target(&back);
-    target.open(QIODevice::WriteOnly);
+    target.open(QIODevice::ReadWrite);
     obc().get("BIG.DAT", &target, 0);
     _s->sat().link().set_fault_rates(0.0, 0.0);
     QCOMPARE(stored("BIG.DAT"), data);
@@ -368,6 +373,110 @@ void tst_obc_module::pacing_holds_the_link()
     // "2GFSK-9600-2400" (9600 bit/s): about 8 + 20 ms for this exchange.
     QVERIFY2(paced > 20000, qPrintable(QString::number(paced)));
     QVERIFY(took_us >= paced);
+}
+
+void tst_obc_module::transfers_are_verified_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("upload");
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("upload") << "DATA.TXT" << true << "VERIFY_MISMATCH: DATA.TXT";
+    QTest::newRow("upload .BIN") << "APP.BIN" << true << "VERIFY_MISMATCH: APP.BIN";
+    QTest::newRow("download") << "DATA.TXT" << false << "VERIFY_MISMATCH: DATA.TXT";
+    // The image no longer fits its header, which is checked first.
+    QTest::newRow("download .BIN") << "APP.BIN" << false << "BIN_HEADER_MISMATCH";
+}
+
+// Done means the computer's checksum of the file matches the local bytes:
+// a good transfer reports that CRC, one byte stored or sent wrong (the
+// block's own sum fitting it) fails naming both CRCs.
+void tst_obc_module::transfers_are_verified()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, upload);
+    QFETCH(QString, fault);
+    QByteArray data = random_bytes(1000, 21);
+    QBuffer local(&data);
+    local.open(QIODevice::ReadWrite);
+    QByteArray back;
+    QBuffer target(&back);
+    target.open(QIODevice::ReadWrite);
+    const auto run = [&] {
+        if (upload)
+            obc().put(name, &local, 0);
+        else
+            obc().get(name, &target, 0);
+    };
+    QList<uint32_t> verified;
+    QObject receiver;
+    connect(&obc(), &obc_module::on_file_verified, &receiver,
+            [&](const QString&, uint32_t crc, uint32_t) { verified << crc; });
+    if (!upload)
+        obc().put(name, &local, 0); // what the download fetches
+    verified.clear();
+    run();
+    uint32_t crc = 0, size = 0;
+    obc_module::expected_on_obc(name, &local, crc, size);
+    QCOMPARE(verified, QList<uint32_t>{crc});
+
+    _s->sat().with_obc([&](obc_computer& o) {
+        (upload ? o.spoil_stored : o.spoil_sent) = 1;
+        return 0;
+    });
+    back.clear();
+    target.seek(0);
+    const auto e = capture<proto_exception>(run);
+    QVERIFY(e);
+    QCOMPARE(e->get_exec_context(), QString("verify_file"));
+    const QString message = QString::fromUtf8(e->what());
+    QVERIFY2(message.startsWith(fault), qPrintable(message));
+    if (fault.startsWith("VERIFY")) // both CRCs named, the right one among them
+        QVERIFY2(message.contains(QString("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper()),
+                 qPrintable(message));
+}
+
+// A ".BIN" file's header is the CRC-32 of its image: a download from the
+// start checks it.
+void tst_obc_module::bin_header_is_checked_on_download()
+{
+    const QByteArray image = random_bytes(500, 4);
+    _s->sat().with_obc([&](obc_computer& o) {
+        return o.files()["APP.BIN"] = le32(checksum::qcrc32(image) ^ 1) + image;
+    });
+    QByteArray back;
+    QBuffer target(&back);
+    target.open(QIODevice::ReadWrite);
+    const auto e = capture<proto_exception>([&] { obc().get("APP.BIN", &target, 0); });
+    QVERIFY(e);
+    QVERIFY2(QString(e->what()).startsWith("BIN_HEADER_MISMATCH"), e->what());
+}
+
+void tst_obc_module::flash_waits_for_the_restart_and_any_chunking_data()
+{
+    QTest::addColumn<int>("restart_ms");
+    QTest::addColumn<bool>("stars_together");
+    QTest::newRow("silent restart of 2.5 s") << 2500 << false;
+    QTest::newRow("stars and the end in one piece") << 100 << true;
+}
+
+void tst_obc_module::flash_waits_for_the_restart_and_any_chunking()
+{
+    QFETCH(int, restart_ms);
+    QFETCH(bool, stars_together);
+    _s->sat().with_obc([&](obc_computer& o) {
+        o.restart_ms = restart_ms;
+        o.stars_together = stars_together;
+        o.files()["APP.BIN"] = QByteArray(64, 'f');
+        return 0;
+    });
+    QStringList steps;
+    QObject receiver;
+    connect(&obc(), &kq_module::on_flash_progress, &receiver,
+            [&](const QString& step, uint32_t, uint32_t) { steps << step; });
+    obc().flash("APP.BIN");
+    QVERIFY(steps.contains("Flashing completed successfully"));
+    QCOMPARE(steps.last(), QString("FLASH_END"));
+    QCOMPARE(_s->sat().with_obc([](obc_computer& o) { return o.flashed; }), QStringList{"APP.BIN"});
 }
 
 KQ_TEST_MAIN(tst_obc_module)
