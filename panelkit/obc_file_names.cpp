@@ -1,14 +1,49 @@
 #include "panelkit/obc_file_names.h"
 
-#include <QFileInfo>
-
 namespace kq::gui::obc_files {
 
-bool is_short_name(const QString& file_name)
+namespace {
+
+bool allowed_in_name(QChar c)
 {
-    const QFileInfo info(file_name);
-    return !info.completeBaseName().isEmpty() && info.completeBaseName().size() <= 8 &&
-           info.suffix() == info.completeSuffix() && info.completeSuffix().size() <= 3;
+    static const QString punctuation = QStringLiteral("_-~!#$%&'()@^{}");
+    return c.unicode() < 0x80 && (c.isLetterOrNumber() || punctuation.contains(c));
+}
+
+} // namespace
+
+QString short_name_problem(const QString& name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("no file name was given");
+    for (const QChar c : name) {
+        if (c == QLatin1Char('.') || allowed_in_name(c))
+            continue;
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\'))
+            return QStringLiteral("the computer's files have no folders: drop the path");
+        if (c == QLatin1Char('*') || c == QLatin1Char('?'))
+            return QStringLiteral("wildcards cannot name a file");
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("the name holds a control character");
+        if (c == QLatin1Char(' '))
+            return QStringLiteral("the name holds a blank");
+        return QStringLiteral("'%1' is not a letter, digit or one of _-~!#$%&'()@^{}").arg(c);
+    }
+    const int dot = name.indexOf(QLatin1Char('.'));
+    const QString base = dot < 0 ? name : name.left(dot);
+    const QString suffix = dot < 0 ? QString() : name.mid(dot + 1);
+    if (suffix.contains(QLatin1Char('.')))
+        return QStringLiteral("only one dot may part the name from its suffix");
+    if (base.isEmpty() || base.size() > 8)
+        return QStringLiteral("an 8.3 name has 1 to 8 characters before the dot");
+    if (dot >= 0 && (suffix.isEmpty() || suffix.size() > 3))
+        return QStringLiteral("an 8.3 name has 1 to 3 characters after the dot");
+    return {};
+}
+
+bool is_short_name(const QString& name)
+{
+    return short_name_problem(name).isEmpty();
 }
 
 QString local_name_for(const QString& obc_name, QString* error)

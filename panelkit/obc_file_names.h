@@ -12,9 +12,15 @@ namespace kq::gui {
 // computer, shared by every front end.
 namespace obc_files {
 
-// An "8.3" name: a base name of at most 8 characters and a suffix of at
-// most 3 (NAME.TXT yes; LONGNAME1.TXT and DATA.JSON no).
-PANELKIT_EXPORT bool is_short_name(const QString& file_name);
+// Why the on-board computer cannot take this as a file name, in plain
+// words; empty when it can. It takes "8.3" names: a base name of 1 to 8
+// characters and an optional suffix of 1 to 3, in ASCII letters, digits and
+// the punctuation its listing shows (_ - ~ ! # $ % & ' ( ) @ ^ { }), so no
+// path, blank, wildcard or control character ever reaches it.
+PANELKIT_EXPORT QString short_name_problem(const QString& name);
+// True when short_name_problem finds nothing (NAME.TXT yes; LONGNAME1.TXT,
+// DATA.JSON and ../X.TXT no).
+PANELKIT_EXPORT bool is_short_name(const QString& name);
 
 // The local file name for an OBC entry: the entry's own name, refused
 // (empty result, `error` says why) when it is empty, ".", "..", or holds a

@@ -33,6 +33,11 @@ public:
     ~cp_widget() override;
 
     cp_worker* worker() const { return _worker; }
+    // A line of the window's own in the panel's log (and its file).
+    void log_line(kq::gui::log_item::log_level_e level, const QString& message)
+    {
+        _log(level, message);
+    }
 
 protected:
     cp_widget(QWidget* parent, kq::api::proto::kq_module* module);

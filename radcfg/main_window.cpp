@@ -43,6 +43,7 @@ static void init_radcfg_resources()
 namespace radcfg {
 
 using namespace kq::api::proto;
+using kq::gui::log_item;
 using kq::gui::sat_worker;
 
 namespace {
@@ -122,8 +123,9 @@ void MainWindow::_show_connect_status(const serial_port_settings_t& settings,
     lbl_connection->setText(text);
 }
 
-void MainWindow::_on_flash_progress(const QString&, uint32_t pos, uint32_t length)
+void MainWindow::_on_flash_progress(const QString& step, uint32_t pos, uint32_t length)
 {
+    _running_item = step;
     progress->setMinimum(0);
     progress->setMaximum(int(length));
     progress->setValue(int(pos));
@@ -133,6 +135,7 @@ void MainWindow::_on_operation_control(sat_worker::operation_type_e operation,
                                        sat_worker::operation_status_e status)
 {
     if (status != sat_worker::begin) {
+        _running.reset();
         ui->action_stop->setEnabled(false);
         lbl_operation->clear();
         // After a flash the bar keeps its last value until the next operation.
@@ -157,6 +160,8 @@ void MainWindow::_on_operation_control(sat_worker::operation_type_e operation,
     if (with_progress) {
         progress->setRange(0, 100);
         progress->setValue(0);
+        _running = operation;
+        _running_item.clear();
     }
     progress->setVisible(with_progress);
 }
@@ -238,11 +243,81 @@ void MainWindow::_close_connection()
     delete media;
     media = nullptr;
     lbl_connection->setText(tr("Connection: none"));
+    // Nothing of the ended connection's work stays on show.
+    _running.reset();
+    lbl_operation->clear();
+    progress->hide();
+    progress->reset();
+    ui->action_stop->setEnabled(false);
+}
+
+int MainWindow::_percent() const
+{
+    const int span = progress->maximum() - progress->minimum();
+    return span > 0 ? int(100.0 * (progress->value() - progress->minimum()) / span) : 0;
+}
+
+QString MainWindow::_running_work() const
+{
+    if (!_running)
+        return {};
+    const int percent = _percent();
+    switch (*_running) {
+    case sat_worker::FLASH:
+        return qobject_cast<obc_widget*>(panel)
+                   ? tr("The on-board computer is being flashed (%1 %). Stopping now can leave it "
+                        "in its boot loader without working firmware.")
+                         .arg(percent)
+                   : tr("The transceiver is being flashed (%1 %). Stopping now can leave it "
+                        "without working firmware.")
+                         .arg(percent);
+    case sat_worker::UPLOAD:
+        return tr("%1 is being uploaded to the on-board computer (%2 %). Stopping now leaves an "
+                  "incomplete file there, which a resumed upload continues.")
+            .arg(_running_item.isEmpty() ? tr("A file") : _running_item)
+            .arg(percent);
+    case sat_worker::DOWNLOAD:
+        return tr("%1 is being downloaded from the on-board computer (%2 %). Stopping now keeps "
+                  "the bytes received in a partial file, which a resumed download continues.")
+            .arg(_running_item.isEmpty() ? tr("A file") : _running_item)
+            .arg(percent);
+    default:
+        return {};
+    }
+}
+
+bool MainWindow::_confirm_end(const QString& title, const QString& generic, const QString& anyway,
+                              const QString& by)
+{
+    const QString running = _running_work();
+    if (running.isEmpty())
+        return _ask(this, title, generic);
+    if (QMessageBox::question(this, title, running + QStringLiteral("\n\n") + anyway,
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return false;
+    if (auto* p = qobject_cast<cp_widget*>(panel); p && _running) {
+        static const QMap<sat_worker::operation_type_e, const char*> names{
+            {sat_worker::FLASH, QT_TR_NOOP("flash")},
+            {sat_worker::UPLOAD, QT_TR_NOOP("upload")},
+            {sat_worker::DOWNLOAD, QT_TR_NOOP("download")}};
+        QString what = tr(names.value(*_running));
+        if (!_running_item.isEmpty())
+            what += QStringLiteral(" (") + _running_item + QLatin1Char(')');
+        p->log_line(log_item::WARN, tr("%1 stopped at %2 % (%3 of %4) by %5")
+                                        .arg(what)
+                                        .arg(_percent())
+                                        .arg(progress->value())
+                                        .arg(progress->maximum())
+                                        .arg(by));
+    }
+    return true;
 }
 
 void MainWindow::on_action_close_connection_triggered()
 {
-    if (!_ask(this, tr("Close"), tr("Close connection?")))
+    if (!_confirm_end(tr("Close"), tr("Close connection?"), tr("Close the connection anyway?"),
+                      tr("closing the connection")))
         return;
     _close_connection();
     ui->action_close_connection->setEnabled(false);
@@ -250,14 +325,9 @@ void MainWindow::on_action_close_connection_triggered()
 
 void MainWindow::on_action_exit_triggered()
 {
-    if (!_ask(this, tr("Quit"), tr("Quit application?")))
+    if (!_confirm_end(tr("Quit"), tr("Quit application?"), tr("Quit anyway?"), tr("quitting")))
         return;
-    if (panel) {
-        layout->removeWidget(panel);
-        delete panel;
-        panel = nullptr;
-        worker = nullptr;
-    }
+    _close_connection();
     QApplication::quit();
 }
 

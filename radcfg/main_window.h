@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
@@ -58,6 +59,13 @@ public slots:
 private:
     void _close_connection();
     static bool _ask(QWidget* parent, const QString& title, const QString& text);
+    // Asks before the connection ends: a running flash or transfer gets a
+    // question that names it (No by default) and, when stopped, a line in
+    // the panel's log saying where it was stopped and by what.
+    bool _confirm_end(const QString& title, const QString& generic, const QString& anyway,
+                      const QString& by);
+    QString _running_work() const;
+    int _percent() const;
 
     std::unique_ptr<Ui::MainWindow> ui;
     QVBoxLayout* layout = nullptr;
@@ -68,6 +76,9 @@ private:
     QLabel* lbl_connection = nullptr;
     QLabel* lbl_operation = nullptr;
     QProgressBar* progress = nullptr;
+    // The flash or transfer running, and the file or step it reported last.
+    std::optional<kq::gui::sat_worker::operation_type_e> _running;
+    QString _running_item;
 };
 
 } // namespace radcfg

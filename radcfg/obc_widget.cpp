@@ -61,6 +61,15 @@ obc_widget::obc_widget(QWidget* parent, obc_module* module)
     connect(_obc_worker, &sat_worker::on_operation_error, this, &obc_widget::_on_operation_error);
     connect(_obc_worker, &obc_worker::obc_file_exists, this, &obc_widget::_on_obc_file_exists);
     connect(_obc_worker, &obc_worker::local_file_exists, this, &obc_widget::_on_local_file_exists);
+    connect(_obc_worker, &obc_worker::transfer_notice, this,
+            [this](const QString& text) { _log(log_item::WARN, text); });
+    connect(module, &obc_module::on_file_verified, this,
+            [this](const QString& name, uint32_t crc, uint32_t size) {
+                _log(log_item::INFO, tr("verified %1 against the OBC: CRC-32 %2, %3 bytes")
+                                         .arg(name)
+                                         .arg(crc, 8, 16, QLatin1Char('0'))
+                                         .arg(size));
+            });
     _start_worker(_obc_worker);
 
     _restore_check(ui->chk_persistent, key_persistent);
@@ -201,6 +210,18 @@ int obc_widget::_ask_overwrite_or_resume(const QString& text, bool offer_resume)
     return -1;
 }
 
+// A listed name the computer could not take back is never sent to it.
+bool obc_widget::_refused_obc_name(const QString& name, const QString& title)
+{
+    const QString problem = files::short_name_problem(name);
+    if (problem.isEmpty())
+        return false;
+    _log(log_item::ERROR, QStringLiteral("%1: %2: %3").arg(title, name, problem));
+    QMessageBox::warning(this, title,
+                         tr("The OBC file name \"%1\" cannot be used: %2").arg(name, problem));
+    return true;
+}
+
 void obc_widget::_on_obc_file_exists(const QString& file, uint32_t size)
 {
     const qint64 local_size = QFileInfo(file).size();
@@ -217,8 +238,13 @@ void obc_widget::_on_local_file_exists(const QString& src, const QString& dst, u
                                        uint32_t dstsize)
 {
     const int answer = _ask_overwrite_or_resume(
-        tr("The file already exists on local computer.\nWhat do you want to do?"),
-        dstsize > 0 && dstsize < srcsize);
+        dstsize > 0 ? tr("An unfinished download of %1 is on the local computer (%2 of %3 bytes).\n"
+                         "What do you want to do?")
+                          .arg(src)
+                          .arg(dstsize)
+                          .arg(srcsize)
+                    : tr("The file already exists on local computer.\nWhat do you want to do?"),
+        dstsize > 0 && dstsize <= srcsize);
     if (answer == 0)
         emit _obc_worker->download(src, dst, 0, false);
     else if (answer == 1)
@@ -256,10 +282,12 @@ void obc_widget::on_btn_upload_clicked()
     const QFileInfo local(_local_path());
     if (!local.isFile())
         return;
-    if (!files::is_short_name(local.fileName())) {
+    const QString problem = files::short_name_problem(local.fileName());
+    if (!problem.isEmpty()) {
         QMessageBox::warning(
             this, tr("Upload"),
-            tr("Only an 8.3 filenames are supported.\nPlease rename your file and try again."));
+            tr("Only an 8.3 filenames are supported.\nPlease rename your file and try again.") +
+                QStringLiteral("\n\n") + problem);
         return;
     }
     emit _obc_worker->upload(local.absoluteFilePath(), 0, true);
@@ -294,7 +322,7 @@ void obc_widget::on_btn_logs_clicked()
 void obc_widget::on_btn_erase_clicked()
 {
     const QString name = _selected_obc_name();
-    if (name.isEmpty())
+    if (name.isEmpty() || _refused_obc_name(name, tr("Erase")))
         return;
     if (QMessageBox::question(this, tr("Erase"),
                               tr("You are about do erase %1 from OBC.\nAre you sure?").arg(name),
@@ -306,12 +334,12 @@ void obc_widget::on_btn_erase_clicked()
 void obc_widget::on_btn_flash_clicked()
 {
     const QString name = _selected_obc_name();
-    if (name.isEmpty())
+    if (name.isEmpty() || _refused_obc_name(name, tr("Flash")))
         return;
     if (QMessageBox::question(
-            this, tr("Erase"),
+            this, tr("Flash"),
             tr("You are about do flash the device with %1\nAre you sure?").arg(name),
-            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     emit _obc_worker->flash(name);
 }

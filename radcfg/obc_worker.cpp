@@ -1,6 +1,8 @@
 #include "obc_worker.h"
 
+#include "panelkit/local_file_error.h"
 #include "panelkit/obc_file_names.h"
+#include "panelkit/obc_transfer.h"
 #include "satcmd/obc_module.h"
 
 #include <QDateTime>
@@ -152,49 +154,46 @@ void obc_worker::_upload(const QString& filename, uint32_t pos, bool checkexists
                 return;
             }
         }
-        _put(filename, pos);
+        _put(filename, pos > 0);
     });
 }
 
-void obc_worker::_put(const QString& filename, uint32_t pos)
+void obc_worker::_put(const QString& filename, bool resume)
 {
     QFile file(filename);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("could not open %1: %2")
-                                     .arg(filename, file.errorString())
-                                     .toStdString());
-    const QString name = QFileInfo(filename).fileName();
-    _obc().put(name, &file, pos > 0 ? files::upload_resume_position(pos) : 0);
+        throw kq::gui::local_file_error(
+            QStringLiteral("could not open %1: %2").arg(filename, file.errorString()));
+    kq::gui::obc_transfer(_obc(), [this](const QString& text) {
+        emit transfer_notice(text);
+    }).upload(&file, QFileInfo(filename).fileName(), resume);
     _refresh_listing();
 }
 
 void obc_worker::_download(const QString& src, const QString& dst, uint32_t pos, bool checkexists)
 {
     _connect_exec_disconnect(DOWNLOAD, [this, src, dst, pos, checkexists] {
-        const QFileInfo local(dst);
-        if (checkexists && local.exists() && local.size() > 0) {
+        const QFileInfo part(kq::gui::obc_transfer::partial_path(dst));
+        if (checkexists && (QFileInfo::exists(dst) || part.exists())) {
             const uint32_t size = files::content_size(src, _probe_size(src));
-            emit local_file_exists(src, dst, size, uint32_t(local.size()));
+            emit local_file_exists(src, dst, size, uint32_t(part.size()));
             return;
         }
-        _get(src, dst, pos);
+        _get(src, dst, pos > 0);
     });
 }
 
-void obc_worker::_get(const QString& src, const QString& dst, uint32_t pos)
+// The destination is the chosen folder and the listed name; a name that
+// would lead elsewhere is never written.
+void obc_worker::_get(const QString& src, const QString& dst, bool resume)
 {
-    // The destination is the chosen folder and the listed name; a name that
-    // would lead elsewhere is never written.
     QString why;
     if (files::local_name_for(src, &why) != QFileInfo(dst).fileName())
-        throw std::runtime_error(
-            QStringLiteral("refusing to save '%1' locally: %2").arg(src, why).toStdString());
-    QFile file(dst);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        throw std::runtime_error(
-            QStringLiteral("could not open %1: %2").arg(dst, file.errorString()).toStdString());
-    file.resize(pos); // a resume continues after the bytes kept, a fresh one starts empty
-    _obc().get(src, &file, pos);
+        throw kq::gui::local_file_error(
+            QStringLiteral("refusing to save '%1' locally: %2").arg(src, why));
+    kq::gui::obc_transfer(_obc(), [this](const QString& text) {
+        emit transfer_notice(text);
+    }).download(src, dst, resume);
 }
 
 void obc_worker::_erase(const QString& filename)

@@ -36,10 +36,14 @@ signals:
     // The upload target is on the OBC already; `size` counts the local file's
     // bytes it holds.
     void obc_file_exists(const QString& file, uint32_t size);
-    // The download target is on this computer already; `srcsize` counts the
-    // bytes of the OBC file's content.
+    // The download target, or an unfinished download of it, is on this
+    // computer already; `srcsize` counts the bytes of the OBC file's content.
+    // `dstsize` counts the bytes of an unfinished download of it (NAME.part),
+    // which a resume continues.
     void local_file_exists(const QString& src, const QString& dst, uint32_t srcsize,
                            uint32_t dstsize);
+    // A transfer had to do more than asked (a resume started over).
+    void transfer_notice(const QString& text);
 
 private slots:
     void _upload(const QString& filename, uint32_t pos, bool checkexists);
@@ -58,8 +62,8 @@ private:
     // The OBC size of a file, asked once; 0 when it is not there.
     uint32_t _probe_size(const QString& name);
     void _refresh_listing();
-    void _put(const QString& filename, uint32_t pos);
-    void _get(const QString& src, const QString& dst, uint32_t pos);
+    void _put(const QString& filename, bool resume);
+    void _get(const QString& src, const QString& dst, bool resume);
 };
 
 } // namespace radcfg

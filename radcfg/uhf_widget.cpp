@@ -5,12 +5,15 @@
 
 #include "panelkit/connection_route.h"
 #include "panelkit/widget_profile.h"
+#include "satcmd/kqttc/firmware_file.h"
+#include "satcmd/proto_exception.h"
 #include "satcmd/uhf_module.h"
 #include "serline/serial_port.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 
 namespace radcfg {
@@ -19,6 +22,7 @@ using kq::gui::log_item;
 using kq::gui::sat_worker;
 using kq::gui::ui_controller;
 using namespace kq::api::proto;
+using kq::api::proto::kqttc::firmware_file;
 
 namespace {
 
@@ -350,35 +354,81 @@ void uhf_widget::on_btn_reset_clicked()
     emit _uhf_worker->reset();
 }
 
+// The file is read and checked whole before the question: a file that
+// cannot be flashed never comes near the transceiver.
 void uhf_widget::on_btn_flash_clicked()
 {
     const QString file_name = QFileDialog::getOpenFileName(
         this, tr("Select firmware file"), QString(), tr("SCRM files(*.SCRM);;All files (*.*)"));
     if (file_name.isEmpty())
         return;
-    if (QMessageBox::question(
-            this, tr("Flash"),
-            tr("You are about to flash the device with\n\n") + file_name + tr("\n\nAre you sure?"),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-        return;
-    _flash_file(file_name);
-}
-
-void uhf_widget::_flash_file(const QString& file_name)
-{
     QFile file(file_name);
     if (!file.open(QIODevice::ReadOnly)) {
         QMessageBox::warning(this, tr("Flash"), tr("Could not open: ") + file_name,
                              QMessageBox::Ok);
         return;
     }
+    const std::optional<QByteArray> records = _checked_firmware(file_name, file.readAll());
+    if (!records)
+        return;
+    if (QMessageBox::question(
+            this, tr("Flash"),
+            tr("You are about to flash the device with\n\n") + file_name + tr("\n\nAre you sure?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    emit _uhf_worker->flash(*records);
+}
+
+// The records to flash, converted when the user chose so; nothing when the
+// file is refused or the user did not go on.
+std::optional<QByteArray> uhf_widget::_checked_firmware(const QString& file_name,
+                                                        const QByteArray& data)
+{
+    std::optional<firmware_file> checked;
     try {
-        emit _uhf_worker->flash(file.readAll());
-    } catch (const std::exception& e) {
-        QMessageBox::warning(this, tr("Flash"),
-                             tr("Could not perform flash operation: ") +
-                                 QString::fromLocal8Bit(e.what()));
+        checked.emplace(data);
+    } catch (const proto_exception& e) {
+        checked = _offer_conversion(file_name, data, QString::fromUtf8(e.what()));
     }
+    if (!checked)
+        return std::nullopt;
+    if (!checked->has_end() &&
+        QMessageBox::question(this, tr("Flash"),
+                              tr("%1 has no end record (S7 or S9) after its last line: it may "
+                                 "have been cut short, and the transceiver may be left without "
+                                 "working firmware.\n\nFlash it anyway?")
+                                  .arg(file_name),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return std::nullopt;
+    return checked->text();
+}
+
+// A refused file is explained; when converting its records would mend it,
+// "Convert and flash" is offered and the changes logged.
+std::optional<firmware_file>
+uhf_widget::_offer_conversion(const QString& file_name, const QByteArray& data, const QString& why)
+{
+    _log(log_item::ERROR, file_name + QStringLiteral(": ") + why);
+    std::optional<firmware_file> converted;
+    try {
+        converted.emplace(data, true);
+    } catch (const proto_exception&) {
+        QMessageBox::warning(this, tr("Flash"),
+                             tr("%1 cannot be flashed:\n\n%2").arg(file_name, why));
+        return std::nullopt;
+    }
+    QMessageBox box(QMessageBox::Warning, tr("Flash"),
+                    tr("%1 cannot be flashed as it is:\n\n%2").arg(file_name, why),
+                    QMessageBox::Cancel, this);
+    QPushButton* convert = box.addButton(tr("Con&vert and flash"), QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    if (box.clickedButton() != convert)
+        return std::nullopt;
+    for (const QString& change : converted->changes())
+        _log(log_item::INFO, file_name + QStringLiteral(": ") + change);
+    return converted;
 }
 
 void uhf_widget::on_btn_open_log_dir_clicked()

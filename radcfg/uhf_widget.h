@@ -6,6 +6,7 @@
 #include "panelkit/uicontroller.h"
 #include "panelkit/widget_profile_controller.h"
 #include "satcmd/connect_props.h"
+#include "satcmd/kqttc/firmware_file.h"
 #include "satcmd/scw_properties.h"
 #include "serline/serial_port_settings.h"
 
@@ -14,6 +15,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 namespace kq::api::proto {
 class uhf_module;
@@ -72,7 +74,9 @@ private:
     void _bind_parameters();
     void _register_rf_mode_profiles();
     void _show_scw(const kq::api::proto::scw_properties& scw);
-    void _flash_file(const QString& file_name);
+    std::optional<QByteArray> _checked_firmware(const QString& file_name, const QByteArray& data);
+    std::optional<kq::api::proto::kqttc::firmware_file>
+    _offer_conversion(const QString& file_name, const QByteArray& data, const QString& why);
     void _apply_audio_beacon_rule();
 
     std::unique_ptr<Ui::uhf_widget> ui;

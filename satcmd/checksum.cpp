@@ -47,9 +47,12 @@ uint32_t checksum::extend(uint32_t crc, const QByteArray& data)
     return crc_update(crc, data.constData(), data.size());
 }
 
-uint32_t checksum::extend(uint32_t crc, QIODevice* device)
+uint32_t checksum::extend(uint32_t crc, QIODevice* device, qint64 length)
 {
-    return device ? extend_range(crc, device, 0, device->size()) : crc;
+    if (!device)
+        return crc;
+    const qint64 end = length < 0 ? device->size() : std::min(length, device->size());
+    return extend_range(crc, device, 0, end);
 }
 
 uint32_t checksum::extend_range(uint32_t crc, QIODevice* device, qint64 start, qint64 end)

@@ -23,9 +23,10 @@ public:
     // Over the device's bytes from position start; the position is restored.
     static uint32_t qcrc32(QIODevice* device, int start = 0, int length = 0x7FFFFFFF);
     // The CRC-32 of the bytes that gave crc followed by those of data, or of
-    // all of device's bytes (its position restored).
+    // device's first length bytes, all of them when length is negative (its
+    // position restored).
     static uint32_t extend(uint32_t crc, const QByteArray& data);
-    static uint32_t extend(uint32_t crc, QIODevice* device);
+    static uint32_t extend(uint32_t crc, QIODevice* device, qint64 length = -1);
 
 private:
     static uint32_t extend_range(uint32_t crc, QIODevice* device, qint64 start, qint64 end);

@@ -44,9 +44,10 @@ public:
     virtual uint32_t verify_file(const QString& name, QIODevice* local) = 0;
 
     // What the computer stores for these local bytes: the bytes themselves,
-    // a ".BIN" image behind the 4-byte CRC-32 header its upload writes.
+    // a ".BIN" image behind the 4-byte CRC-32 header its upload writes. With
+    // a length, what it stores once that many of them have been uploaded.
     static void expected_on_obc(const QString& name, QIODevice* local, uint32_t& crc,
-                                uint32_t& size);
+                                uint32_t& size, qint64 length = -1);
 
 signals:
     void on_get_file_progress(const QString& file_name, uint32_t pos, uint32_t length);

@@ -1,5 +1,6 @@
 #include "ctl_error.h"
 
+#include "panelkit/local_file_error.h"
 #include "panelkit/resource_manager.h"
 #include "satcmd/error_descriptor.h"
 #include "satcmd/proto_exception.h"
@@ -82,6 +83,8 @@ failure_t describe_current_exception(const QString& port)
         throw;
     } catch (const ctl_error& e) {
         return {e.code(), QString::fromStdString(e.what())};
+    } catch (const gui::local_file_error& e) {
+        return {exit_local_file, QString::fromStdString(e.what())};
     } catch (...) {
         d = error_descriptor::of_current_exception();
     }
@@ -91,6 +94,8 @@ failure_t describe_current_exception(const QString& port)
         return {media_code(media), texts.get_error_descriptor_string(d) + port_reason(port)};
     if (media != media_exception::no_error)
         return {media_code(media), texts.get_error_descriptor_string(d)};
+    if (d.get_exec_context() == QLatin1String("verify_file"))
+        return {exit_mismatch, d.get_message()};
     if (d.get_proto_error() != proto_exception::no_error)
         return {proto_code(d.get_proto_error()),
                 with_context(texts.get_error_descriptor_string(d), d)};

@@ -5,9 +5,8 @@
 #include "progress_bar.h"
 
 #include "panelkit/obc_file_names.h"
-#include "satcmd/checksum.h"
+#include "panelkit/obc_transfer.h"
 #include "satcmd/obc_module.h"
-#include "satcmd/proto_exception.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,21 +26,34 @@ QString hex32(uint32_t v)
     return QStringLiteral("%1").arg(v, 8, 16, QLatin1Char('0')).toUpper();
 }
 
-// The OBC's size of a file, 0 when it has none: the probe is sent once.
-uint32_t obc_size_or_zero(obc_module& obc, const QString& name)
+// An OBC file name from the command line, refused before anything is sent
+// when the computer could not take it.
+QString obc_name(const QString& given)
 {
-    const module_config_t saved = obc.get_module_config();
-    module_config_t once = saved;
-    once.repeats_xl = 0;
-    obc.set_module_config(once);
-    uint32_t size = 0;
-    try {
-        size = obc.get_file_size(name);
-    } catch (const proto_exception&) {
-        size = 0; // no such file
-    }
-    obc.set_module_config(saved);
-    return size;
+    const QString name = given.toUpper();
+    const QString problem = files::short_name_problem(name);
+    if (!problem.isEmpty())
+        throw ctl_error(
+            exit_usage,
+            QStringLiteral("'%1' cannot name a file on the OBC: %2").arg(given, problem));
+    return name;
+}
+
+QJsonObject transfer_json(const gui::obc_transfer::outcome& r)
+{
+    return {{"crc32", hex32(r.crc)},
+            {"resumed_at", qint64(r.resumed_at)},
+            {"started_over", r.started_over}};
+}
+
+QString transfer_text(const gui::obc_transfer::outcome& r)
+{
+    QString text = QStringLiteral("verified, crc32 %1").arg(hex32(r.crc));
+    if (r.started_over)
+        text += QStringLiteral(", started over");
+    else if (r.resumed_at)
+        text += QStringLiteral(", resumed at %1").arg(r.resumed_at);
+    return text;
 }
 
 void connect_progress(obc_module& obc, progress_bar& bar)
@@ -79,35 +91,27 @@ exit_code_e run_put(const ctl_options& o, const ctl_output& out)
         throw ctl_error(
             exit_local_file,
             QStringLiteral("cannot read %1: %2").arg(local.fileName(), local.errorString()));
-    const QString name = o.arguments.value(1, QFileInfo(local.fileName()).fileName()).toUpper();
-    if (!files::is_short_name(name))
-        throw ctl_error(exit_usage, QStringLiteral("%1: only 8.3 file names are supported; name "
-                                                   "the OBC file as the second argument")
-                                        .arg(name));
+    const QString name = obc_name(o.arguments.value(1, QFileInfo(local.fileName()).fileName()));
 
     ctl_session s(o, target_e::obc);
-    auto& obc = s.module<obc_module>();
-    uint32_t offset = 0;
-    if (o.resume) {
-        const uint32_t on_obc = files::content_size(name, obc_size_or_zero(obc, name));
-        if (on_obc >= uint64_t(local.size()) && on_obc > 0) {
-            out.result(
-                QJsonObject{{"put", name}, {"bytes", local.size()}, {"resumed_at", qint64(on_obc)}},
-                {QStringLiteral("%1 is already complete on the OBC").arg(name)});
-            return exit_ok;
-        }
-        offset = files::upload_resume_position(on_obc);
-    }
+    gui::obc_transfer transfer(s.module<obc_module>(), &ctl_output::notice);
+    gui::obc_transfer::outcome r;
     {
         progress_bar bar(QStringLiteral("put ") + name);
-        connect_progress(obc, bar);
-        obc.put(name, &local, offset);
+        connect_progress(s.module<obc_module>(), bar);
+        r = transfer.upload(&local, name, o.resume);
     }
-    out.result(QJsonObject{{"put", name}, {"bytes", local.size()}, {"resumed_at", qint64(offset)}},
-               {QStringLiteral("put %1 (%2 bytes%3)")
-                    .arg(name)
-                    .arg(local.size())
-                    .arg(offset ? QStringLiteral(", resumed at %1").arg(offset) : QString())});
+    QJsonObject json = transfer_json(r);
+    json.insert(QStringLiteral("put"), name);
+    json.insert(QStringLiteral("bytes"), local.size());
+    out.result(
+        json,
+        {r.already_there
+             ? QStringLiteral("%1 is already complete on the OBC (%2)").arg(name, transfer_text(r))
+             : QStringLiteral("put %1 (%2 bytes, %3)")
+                   .arg(name)
+                   .arg(local.size())
+                   .arg(transfer_text(r))});
     return exit_ok;
 }
 
@@ -133,78 +137,74 @@ exit_code_e run_get_file(const ctl_options& o, const ctl_output& out)
     const QString remote = o.arguments.at(0);
     if (remote.isEmpty() || remote.contains(QChar(0)))
         throw ctl_error(exit_usage, QStringLiteral("an OBC file name is needed"));
-    QFile local(download_path(o));
-    const QIODevice::OpenMode mode =
-        o.resume ? QIODevice::ReadWrite : (QIODevice::ReadWrite | QIODevice::Truncate);
-    if (!local.open(mode | QIODevice::Unbuffered))
-        throw ctl_error(
-            exit_local_file,
-            QStringLiteral("cannot write %1: %2").arg(local.fileName(), local.errorString()));
+    const QString path = download_path(o);
+    // The file is written only after the transfer: its folder is checked
+    // before the port is opened.
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    if (!folder.isDir() || !folder.isWritable())
+        throw ctl_error(exit_local_file,
+                        QStringLiteral("cannot write %1: the folder %2 is missing or not writable")
+                            .arg(path, folder.filePath()));
 
     ctl_session s(o, target_e::obc);
-    auto& obc = s.module<obc_module>();
-    uint32_t offset = 0;
-    if (o.resume) {
-        const uint32_t wanted = files::content_size(remote, obc.get_file_size(remote));
-        offset = uint32_t(std::min<qint64>(local.size(), wanted));
-        local.resize(offset);
-    }
+    gui::obc_transfer transfer(s.module<obc_module>(), &ctl_output::notice);
+    gui::obc_transfer::outcome r;
     {
         progress_bar bar(QStringLiteral("get ") + remote);
-        connect_progress(obc, bar);
-        obc.get(remote, &local, offset);
+        connect_progress(s.module<obc_module>(), bar);
+        r = transfer.download(remote, path, o.resume);
     }
-    local.close();
-    out.result(QJsonObject{{"get", remote},
-                           {"file", local.fileName()},
-                           {"bytes", local.size()},
-                           {"resumed_at", qint64(offset)}},
-               {QStringLiteral("saved %1 as %2 (%3 bytes)")
-                    .arg(remote, local.fileName())
-                    .arg(local.size())});
+    const qint64 bytes = QFileInfo(path).size();
+    QJsonObject json = transfer_json(r);
+    json.insert(QStringLiteral("get"), remote);
+    json.insert(QStringLiteral("file"), path);
+    json.insert(QStringLiteral("bytes"), bytes);
+    out.result(json, {QStringLiteral("saved %1 as %2 (%3 bytes, %4)")
+                          .arg(remote, path)
+                          .arg(bytes)
+                          .arg(transfer_text(r))});
     return exit_ok;
 }
 
 exit_code_e run_rm(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 1);
+    const QString name = obc_name(o.arguments.at(0));
     ctl_session s(o, target_e::obc);
-    s.module<obc_module>().del(o.arguments.at(0));
-    out.result(QJsonObject{{"deleted", o.arguments.at(0)}},
-               {QStringLiteral("deleted %1").arg(o.arguments.at(0))});
+    s.module<obc_module>().del(name);
+    out.result(QJsonObject{{"deleted", name}}, {QStringLiteral("deleted %1").arg(name)});
     return exit_ok;
 }
 
 // The OBC's CRC-32 and size of a file; with a local file, whether it holds
-// the same bytes.
+// the same bytes (a ".BIN" file's header counted as the OBC stores it).
 exit_code_e run_checksum(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 2);
-    QByteArray local_bytes;
+    const QString name = obc_name(o.arguments.at(0));
+    QFile local(o.arguments.value(1));
     const bool compare = o.arguments.size() == 2;
-    if (compare) {
-        QFile f(o.arguments.at(1));
-        if (!f.open(QIODevice::ReadOnly))
-            throw ctl_error(
-                exit_local_file,
-                QStringLiteral("cannot read %1: %2").arg(f.fileName(), f.errorString()));
-        local_bytes = f.readAll();
-    }
+    if (compare && !local.open(QIODevice::ReadOnly))
+        throw ctl_error(
+            exit_local_file,
+            QStringLiteral("cannot read %1: %2").arg(local.fileName(), local.errorString()));
     ctl_session s(o, target_e::obc);
     unsigned crc = 0;
     unsigned size = 0;
-    s.module<obc_module>().checksum(o.arguments.at(0), crc, size);
-    QJsonObject json{{"name", o.arguments.at(0)}, {"crc32", hex32(crc)}, {"size", qint64(size)}};
-    QStringList text{
-        QStringLiteral("%1: crc32 %2, %3 bytes").arg(o.arguments.at(0), hex32(crc)).arg(size)};
+    s.module<obc_module>().checksum(name, crc, size);
+    QJsonObject json{{"name", name}, {"crc32", hex32(crc)}, {"size", qint64(size)}};
+    QStringList text{QStringLiteral("%1: crc32 %2, %3 bytes").arg(name, hex32(crc)).arg(size)};
     if (!compare) {
         out.result(json, text);
         return exit_ok;
     }
-    const bool same = checksum::qcrc32(local_bytes) == crc && uint32_t(local_bytes.size()) == size;
+    uint32_t local_crc = 0;
+    uint32_t local_size = 0;
+    obc_module::expected_on_obc(name, &local, local_crc, local_size);
+    const bool same = local_crc == crc && local_size == size;
     json.insert(QStringLiteral("same"), same);
     text << (same ? QStringLiteral("%1 holds the same bytes") : QStringLiteral("%1 differs"))
-                .arg(o.arguments.at(1));
+                .arg(local.fileName());
     out.result(json, text);
     return same ? exit_ok : exit_mismatch;
 }
@@ -212,15 +212,15 @@ exit_code_e run_checksum(const ctl_options& o, const ctl_output& out)
 exit_code_e run_obc_flash(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 1);
+    const QString name = obc_name(o.arguments.at(0));
     ctl_session s(o, target_e::obc);
     auto& obc = s.module<obc_module>();
     {
-        progress_bar bar(QStringLiteral("flash ") + o.arguments.at(0), false);
+        progress_bar bar(QStringLiteral("flash ") + name, false);
         connect_progress(obc, bar);
-        obc.flash(o.arguments.at(0));
+        obc.flash(name);
     }
-    out.result(QJsonObject{{"flashed", o.arguments.at(0)}},
-               {QStringLiteral("flashed %1").arg(o.arguments.at(0))});
+    out.result(QJsonObject{{"flashed", name}}, {QStringLiteral("flashed %1").arg(name)});
     return exit_ok;
 }
 

@@ -80,6 +80,8 @@ void ctl_options::parse(const QStringList& argv)
         {"json", "Print results as JSON."},
         {"verbose", "Show the KQTTC traffic on standard error."},
         {"resume", "put, get-file: continue a transfer that was cut off."},
+        {"convert", "flash: rewrite S2/S8 records as S3/S7 and leave out a checked S5/S6 count."},
+        {"allow-no-end", "flash: flash a file that has no end record (S7/S9)."},
         {"full", "xband report: the full report."},
         {"count", "beacons: stop after N beacons.", "N", "0"},
         {"seconds", "beacons: stop after N seconds.", "N", "0"},
@@ -134,6 +136,8 @@ void ctl_options::parse(const QStringList& argv)
     verbose = p.isSet(QStringLiteral("verbose"));
     resume = p.isSet(QStringLiteral("resume"));
     full = p.isSet(QStringLiteral("full"));
+    convert = p.isSet(QStringLiteral("convert"));
+    allow_no_end = p.isSet(QStringLiteral("allow-no-end"));
     count = whole(QStringLiteral("count"), p.value(QStringLiteral("count")), 0, 1000000);
     seconds = whole(QStringLiteral("seconds"), p.value(QStringLiteral("seconds")), 0, 86400 * 7);
     for (const module_config_t::setting_t& s : module_config_t::settings()) {

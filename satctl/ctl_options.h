@@ -25,6 +25,8 @@ struct ctl_options
     bool json = false;
     bool verbose = false;
     bool resume = false;
+    bool convert = false;
+    bool allow_no_end = false;
     bool full = false;
     int count = 0;   // beacons: stop after this many (0: until interrupted)
     int seconds = 0; // beacons: stop after this long (0: until interrupted)

@@ -44,4 +44,9 @@ void ctl_output::error(const QString& line)
     std::fprintf(stderr, "satctl: %s\n", line.toLocal8Bit().constData());
 }
 
+void ctl_output::notice(const QString& line)
+{
+    error(line);
+}
+
 } // namespace kq::ctl

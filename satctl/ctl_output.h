@@ -20,6 +20,8 @@ public:
     // One event of a running command (a beacon): a JSON line or a text line.
     void event(const QJsonValue& json, const QString& text) const;
     static void error(const QString& line);
+    // Something the user should know that does not end the command.
+    static void notice(const QString& line);
 
 private:
     bool _json;

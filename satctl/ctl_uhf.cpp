@@ -5,12 +5,16 @@
 #include "progress_bar.h"
 #include "uhf_params.h"
 
+#include "ctl_output.h"
+
 #include "panelkit/resource_manager.h"
+#include "satcmd/kqttc/firmware_file.h"
 #include "satcmd/proto_exception.h"
 #include "satcmd/scw_properties.h"
 #include "satcmd/uhf_module.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonObject>
 
 #include <optional>
@@ -18,6 +22,7 @@
 namespace kq::ctl {
 
 using namespace api::proto;
+using api::proto::kqttc::firmware_file;
 
 namespace {
 
@@ -169,6 +174,25 @@ exit_code_e run_reset(const ctl_options& o, const ctl_output& out)
     return exit_ok;
 }
 
+// The firmware file checked whole before the port is opened; a refusal
+// names the file and its line.
+firmware_file checked_firmware(const QString& name, const QByteArray& data, const ctl_options& o)
+{
+    try {
+        const firmware_file file(data, o.convert);
+        if (!file.has_end() && !o.allow_no_end)
+            throw ctl_error(exit_local_file,
+                            QStringLiteral("%1: FLASH_FILE_NO_END: the last record is not an end "
+                                           "record (S7 or S9), so the file may have been cut "
+                                           "short: copy it again, or flash it as it is with "
+                                           "--allow-no-end")
+                                .arg(name));
+        return file;
+    } catch (const proto_exception& e) {
+        throw ctl_error(exit_local_file, name + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+    }
+}
+
 exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 1);
@@ -177,7 +201,10 @@ exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
         throw ctl_error(
             exit_local_file,
             QStringLiteral("Could not open: %1 (%2)").arg(file.fileName(), file.errorString()));
-    QByteArray image = file.readAll();
+    const firmware_file checked = checked_firmware(file.fileName(), file.readAll(), o);
+    for (const QString& change : checked.changes())
+        ctl_output::notice(file.fileName() + QStringLiteral(": ") + change);
+    QByteArray image = checked.text();
 
     ctl_session s(o, target_e::uhf);
     progress_bar bar(QStringLiteral("flash"), false);
@@ -185,8 +212,13 @@ exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
         &s.base(), &kq_module::on_flash_progress,
         [&bar](const QString&, uint32_t pos, uint32_t length) { bar.update(pos, length); });
     s.module<uhf_module>().flash(image);
-    out.result(QJsonObject{{"flashed", file.fileName()}, {"bytes", image.size()}},
-               {QStringLiteral("flashed %1").arg(file.fileName())});
+    out.result(QJsonObject{{"flashed", file.fileName()},
+                           {"bytes", image.size()},
+                           {"records", checked.records().size()},
+                           {"converted", QJsonArray::fromStringList(checked.changes())}},
+               {QStringLiteral("flashed %1 (%2 records)")
+                    .arg(file.fileName())
+                    .arg(checked.records().size())});
     return exit_ok;
 }
 
@@ -199,7 +231,9 @@ const QVector<command_t>& uhf_commands()
         {"get", "get [NAME...]", "Read parameters (all when none is named).", run_get},
         {"set", "set NAME=VALUE...", "Write parameters; status-word fields in one write.", run_set},
         {"reset", "reset", "Reset the transceiver.", run_reset},
-        {"flash", "flash FILE.SCRM", "Flash the transceiver's firmware (S-record file).",
+        {"flash", "flash FILE.SCRM",
+         "Flash the transceiver's firmware (S-record file, checked whole first; --convert, "
+         "--allow-no-end).",
          run_flash},
     };
     return table;

@@ -151,6 +151,8 @@ QStringList uhf_transceiver::_flash(const QString& record)
         uint8_t(bytes.at(0)) + 1 != bytes.size() || (sum & 0xFF) != 0xFF)
         return {QStringLiteral("ERR+CHKSUM")};
     const int type = record.at(1).digitValue();
+    if (!QStringLiteral("01379").contains(record.at(1)))
+        return {QStringLiteral("ERR+TYPE")}; // 24-bit addresses and counts are not taken
     if (type >= 1 && type <= 3) {
         uint32_t address = 0;
         for (int i = 1; i <= type + 1; ++i)

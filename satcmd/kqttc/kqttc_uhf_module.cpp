@@ -1,11 +1,11 @@
 #include "satcmd/kqttc/kqttc_uhf_module.h"
 
+#include "satcmd/kqttc/firmware_file.h"
 #include "satcmd/kqttc/uhf_commands.h"
 #include "satcmd/module_lock.h"
 #include "serline/media.h"
 
 #include <QLoggingCategory>
-#include <QRegularExpression>
 
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
@@ -18,13 +18,6 @@ Q_LOGGING_CATEGORY(lc_uhf, "kq.uhf")
 
 constexpr unsigned char tx_power_group = 0x22;
 constexpr unsigned char tx_power_offset = 0x01;
-
-[[noreturn]] void bad_line(const char* error_name)
-{
-    throw proto_exception(proto_exception::parameter_error, uhf_cmd::flash_line,
-                          QStringLiteral("flash_check_line"), QLatin1String(error_name),
-                          proto_exception::retry);
-}
 
 bool is_media_timeout(const media_exception& e)
 {
@@ -400,60 +393,24 @@ void kqttc_uhf_module::_handle_debug(flow_direction_e direction, const QString& 
 
 // Firmware.
 
-QStringList kqttc_uhf_module::flash_lines(const QByteArray& data)
-{
-    QStringList lines = QString::fromLatin1(data).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast(); // the end of the last line, not a line of its own
-    for (QString& line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    }
-    return lines;
-}
-
-bool kqttc_uhf_module::is_data_record(const QString& line)
-{
-    const QChar type = line.size() > 1 ? line.at(1) : QChar();
-    return type == QLatin1Char('1') || type == QLatin1Char('2') || type == QLatin1Char('3');
-}
-
 void kqttc_uhf_module::flash_check_line(const QString& line)
 {
-    if (line.isEmpty())
-        bad_line("FLASH_FILE_EMPTY_LINE");
-    if (line.at(0) != QLatin1Char('S'))
-        bad_line("FLASH_FILE_INVALID_START_LINE");
-    if (line.size() < 2 || !QStringLiteral("01379").contains(line.at(1)))
-        bad_line("FLASH_FILE_INVALID_TYPE");
-    // Strictly pairs of hex digits: anything else cannot be counted.
-    const QString pairs = line.mid(2);
-    static const QRegularExpression hex_pairs(QStringLiteral("^(?:[0-9A-Fa-f]{2})+$"));
-    if (!hex_pairs.match(pairs).hasMatch())
-        bad_line("FLASH_FILE_INVALID_LENGTH");
-    const QByteArray bytes = QByteArray::fromHex(pairs.toLatin1());
-    if (int(uint8_t(bytes.at(0))) + 1 != bytes.size())
-        bad_line("FLASH_FILE_INVALID_LENGTH");
-    unsigned sum = 0;
-    for (const char b : bytes)
-        sum += uint8_t(b);
-    if ((sum & 0xFF) != 0xFF)
-        bad_line("FLASH_FILE_INVALID_CHECKSUM");
+    firmware_file::check_record(line);
 }
 
 void kqttc_uhf_module::send_flash_line(const QString& line)
 {
     req_uhf_flash_send_line request(int(_device_address), line);
-    res_uhf_flash_send_line response(is_data_record(line), &request);
+    res_uhf_flash_send_line response(firmware_file::is_data_record(line), &request);
     exec_command(&request, &response);
 }
 
 void kqttc_uhf_module::flash(QByteArray& data)
 {
     const module_lock lock(module_mutex());
-    const QStringList lines = flash_lines(data);
-    for (const QString& line : lines)
-        flash_check_line(line);
+    // The whole file is checked before the unlock; whether one without an
+    // end record may go was the front end's question.
+    const QStringList lines = firmware_file(data).records();
     set_secure_mode();
     const auto total = uint32_t(lines.size());
     for (uint32_t i = 0; i < total; ++i) {

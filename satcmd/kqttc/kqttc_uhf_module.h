@@ -83,8 +83,6 @@ public:
     // Firmware files: S-records of type 0, 1, 3, 7 or 9 with a matching
     // count and checksum. Raises parameter_error naming the fault.
     static void flash_check_line(const QString& line);
-    static QStringList flash_lines(const QByteArray& data);
-    static bool is_data_record(const QString& line);
     void send_flash_line(const QString& line);
 
 protected:

@@ -184,6 +184,10 @@ int main(int argc, char** argv)
         return 0;
     });
     sat.set_pacing(o.pacing);
+    sat.with_obc([&o](obc_computer& c) {
+        c.spoil_stored = c.spoil_sent = o.spoil_blocks;
+        return 0;
+    });
     sat.link().set_fault_rates(o.drop, o.corrupt, o.seed);
     sat.link().set_late_rate(o.late, o.late_min_ms, o.late_max_ms);
     sat.link().set_cut_rate(o.cut);

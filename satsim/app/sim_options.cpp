@@ -126,6 +126,11 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
         QStringLiteral("Fraction of X-band replies held back by --late-ms; later replies "
                        "overtake them."),
         QStringLiteral("FRACTION"), QStringLiteral("0"));
+    const QCommandLineOption spoil_option(
+        {QStringLiteral("spoil-blocks")},
+        QStringLiteral("The on-board computer stores a wrong byte in each of the next N file "
+                       "blocks written to it, and sends one in each of the next N it reads out."),
+        QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption seed_option({QStringLiteral("seed")},
                                          QStringLiteral("Seed of the faults, for repeatable runs."),
                                          QStringLiteral("N"), QStringLiteral("1"));
@@ -156,6 +161,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                   chatter_option,
                   high_option,
                   xband_late_option,
+                  spoil_option,
                   seed_option,
                   trace_option,
                   link_option});
@@ -224,6 +230,9 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
     if (!ok || chatter_ms < 0 || chatter_ms > 3600000)
         return bad(chatter_option, p.value(chatter_option),
                    QStringLiteral("milliseconds from 0 (none) to 3600000"));
+    spoil_blocks = p.value(spoil_option).toInt(&ok);
+    if (!ok || spoil_blocks < 0)
+        return bad(spoil_option, p.value(spoil_option), QStringLiteral("a whole number of blocks"));
     seed = p.value(seed_option).toUInt(&ok);
     if (!ok)
         return bad(seed_option, p.value(seed_option), QStringLiteral("a whole number"));

@@ -30,6 +30,7 @@ struct sim_options
     int chatter_ms = 0;
     bool high_bytes = false;
     double xband_late = 0.0;
+    int spoil_blocks = 0;
     uint32_t seed = 1;
     bool trace = false;
     QString link; // the default link when empty

@@ -110,7 +110,16 @@ void tst_front_end_rules::short_names_data()
     QTest::addColumn<bool>("ok");
     QTest::newRow("NAME.TXT") << "NAME.TXT" << true;
     QTest::newRow("no suffix") << "README" << true;
-    QTest::newRow("path is not looked at") << "/home/x/LOG1.TXT" << true;
+    QTest::newRow("punctuation of the listing") << "A_B-1~(2).T$T" << false; // 9 before the dot
+    QTest::newRow("short punctuation") << "A_B-~(2).T$T" << true;
+    QTest::newRow("parent folder") << "../X.TXT" << false;
+    QTest::newRow("absolute") << "/X.TXT" << false;
+    QTest::newRow("backslash") << "A\\B.TXT" << false;
+    QTest::newRow("wildcard") << "A*.TXT" << false;
+    QTest::newRow("blank") << "A B.TXT" << false;
+    QTest::newRow("CR inside") << "A\rB.TXT" << false;
+    QTest::newRow("non-ASCII") << QString::fromUtf8("GR\xc3\x9c.TXT") << false;
+    QTest::newRow("empty suffix") << "NAME." << false;
     QTest::newRow("9-character base") << "LONGNAME1.TXT" << false;
     QTest::newRow("4-character suffix") << "DATA.JSON" << false;
     QTest::newRow("two dots") << "A.B.C" << false;

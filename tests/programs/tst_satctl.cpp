@@ -1,3 +1,4 @@
+#include "file_contents.h"
 #include "firmware_image.h"
 #include "random_bytes.h"
 #include "sim_process.h"
@@ -12,12 +13,17 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "satcmd/checksum.h"
+
 #include <csignal>
 
 using kq::testing::program_run;
+using kq::testing::read_file;
 using kq::testing::run_program;
 using kq::testing::sim_process;
+using kq::testing::write_file;
 
+using kq::api::proto::checksum;
 using kq::testing::random_bytes;
 
 namespace {
@@ -28,18 +34,6 @@ const QString satsim = QStringLiteral(SATSIM_PROGRAM);
 // Short command timing for the simulator's prompt answers.
 const QStringList quick{"--timeout-s",  "300",  "--timeout-m",       "300", "--timeout-l", "600",
                         "--timeout-xl", "1500", "--persistent-time", "150"};
-
-bool write_file(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QByteArray read_file(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QJsonValue json_of(const program_run& r)
 {
@@ -84,6 +78,16 @@ private slots:
     void misbehaving_simulator();
     void transfer_under_faults();
     void interrupted_transfers_resume();
+    void flash_checks_the_whole_file_first_data();
+    void flash_checks_the_whole_file_first();
+    void transfers_are_verified_data();
+    void transfers_are_verified();
+    void spoilt_transfers_fail();
+    void resume_over_another_file_starts_over();
+    void failed_download_keeps_the_local_file_data();
+    void failed_download_keeps_the_local_file();
+    void refused_obc_names_data();
+    void refused_obc_names();
     void simulator_removes_its_link();
 
 private:
@@ -482,13 +486,183 @@ void tst_satctl::interrupted_transfers_resume()
     QVERIFY(json_of(put).toObject().value("resumed_at").toInt() > 0);
     QCOMPARE(read_file(QDir(_sim->store()).filePath("BIG.DAT")), data);
 
+    // A cut download leaves only its partial file, which a resume completes.
     const QString back = _work->filePath("back.dat");
     QCOMPARE(interrupted({"get-file", "BIG.DAT", back}), 130);
-    const qint64 got = QFileInfo(back).size();
+    QVERIFY(!QFile::exists(back));
+    const qint64 got = QFileInfo(back + ".part").size();
     QVERIFY2(got > 0 && got < data.size(), qPrintable(QString::number(got)));
-    const program_run get = ctl({"--resume", "get-file", "BIG.DAT", back});
+    const program_run get = ctl({"--json", "--resume", "get-file", "BIG.DAT", back});
     QVERIFY2(get.code == 0, qPrintable(describe(get)));
+    QCOMPARE(json_of(get).toObject().value("resumed_at").toInt(), int(got));
     QCOMPARE(read_file(back), data);
+    QVERIFY(!QFile::exists(back + ".part"));
+}
+
+void tst_satctl::flash_checks_the_whole_file_first_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message"); // on standard error
+    const auto image = kq::satsim::firmware_image::generate(256);
+    const QByteArray cut = image.file.left(image.file.lastIndexOf('\n', image.file.size() - 2) + 1);
+    QTest::newRow("cut before the end record")
+        << cut << QStringList{} << 6 << "FLASH_FILE_NO_END: the last record is not an end record";
+    QTest::newRow("cut, flashed as it is") << cut << QStringList{"--allow-no-end"} << 0 << "";
+    QTest::newRow("S2/S8 with S5")
+        << image.s2_file() << QStringList{} << 6 << "line 2: FLASH_FILE_INVALID_TYPE";
+    QTest::newRow("S2/S8 with S5, converted")
+        << image.s2_file() << QStringList{"--convert"} << 0 << "rewrote 16 S2 records as S3";
+    QTest::newRow("count mismatch, converted") << image.s2_file(15) << QStringList{"--convert"} << 6
+                                               << "line 18: FLASH_FILE_COUNT_MISMATCH";
+}
+
+// A refused file never opens the port (a port that does not exist would
+// give exit 3); an accepted one is flashed and says what was converted.
+void tst_satctl::flash_checks_the_whole_file_first()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, options);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    const QString path = _work->filePath("UHF.SCRM");
+    QVERIFY(write_file(path, file));
+    const program_run r =
+        ctl(options + QStringList{"flash", path}, code == 0 ? QString() : "/nonexistent/tty");
+    QVERIFY2(r.code == code && r.err.contains(message.toUtf8()), qPrintable(describe(r)));
+    if (code != 0)
+        QVERIFY2(r.err.contains(path.toUtf8() + ": "), r.err.constData());
+}
+
+void tst_satctl::transfers_are_verified_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << "DATA.DAT";
+    QTest::newRow(".BIN behind its header") << "IMG.BIN";
+}
+
+// Both directions end with the computer's checksum, printed; a good ".BIN"
+// compares "same" although the computer keeps a header in front.
+void tst_satctl::transfers_are_verified()
+{
+    QFETCH(QString, name);
+    const QByteArray data = random_bytes(3000, 12);
+    const QString local = _work->filePath("img.bin");
+    QVERIFY(write_file(local, data));
+    const program_run put = ctl({"--json", "put", local, name});
+    QVERIFY2(put.code == 0, qPrintable(describe(put)));
+    const QByteArray stored = read_file(QDir(_sim->store()).filePath(name));
+    const QString crc =
+        QStringLiteral("%1").arg(checksum::qcrc32(stored), 8, 16, QLatin1Char('0')).toUpper();
+    QCOMPARE(json_of(put).toObject().value("crc32").toString(), crc);
+    const program_run same = ctl({"checksum", name, local});
+    QVERIFY2(same.code == 0 && same.out.contains("same"), qPrintable(describe(same)));
+    const program_run get = ctl({"get-file", name, _work->filePath("back")});
+    QVERIFY2(get.code == 0 && get.out.contains("verified, crc32 " + crc.toLatin1()),
+             qPrintable(describe(get)));
+    QCOMPARE(read_file(_work->filePath("back")), data);
+}
+
+// A wrong byte stored by the computer, or sent by it: both CRCs are named,
+// exit 7, and the local target is not written.
+void tst_satctl::spoilt_transfers_fail()
+{
+    start_sim({"--spoil-blocks", "1"});
+    const QString local = _work->filePath("d.dat");
+    QVERIFY(write_file(local, random_bytes(500, 13)));
+    const program_run put = ctl({"put", local, "D.DAT"});
+    QCOMPARE(put.code, 7);
+    QVERIFY2(QRegularExpression("VERIFY_MISMATCH: D.DAT .*CRC-32 [0-9A-F]{8}.*[0-9A-F]{8}")
+                 .match(QString::fromLocal8Bit(put.err))
+                 .hasMatch(),
+             put.err.constData());
+    const QString back = _work->filePath("readme");
+    const program_run get = ctl({"get-file", "README.TXT", back});
+    QCOMPARE(get.code, 7);
+    QVERIFY2(get.err.contains("VERIFY_MISMATCH"), get.err.constData());
+    QVERIFY(!QFile::exists(back));
+    QVERIFY(QFile::exists(back + ".part")); // kept, unverified, for a look
+}
+
+// What is there under the same name is not the beginning of the source:
+// the transfer starts over, says so, and ends byte-identical.
+void tst_satctl::resume_over_another_file_starts_over()
+{
+    const QByteArray v1 = random_bytes(2000, 14);
+    const QByteArray v2 = random_bytes(3000, 15);
+    QVERIFY(write_file(_work->filePath("v1.txt"), v1));
+    QVERIFY(write_file(_work->filePath("v2.txt"), v2));
+    QCOMPARE(ctl({"put", _work->filePath("v1.txt"), "CONF.TXT"}).code, 0);
+    const program_run put =
+        ctl({"--json", "--resume", "put", _work->filePath("v2.txt"), "CONF.TXT"});
+    QVERIFY2(put.code == 0 && json_of(put).toObject().value("started_over").toBool(),
+             qPrintable(describe(put)));
+    QVERIFY2(put.err.contains("starting over"), put.err.constData());
+    QCOMPARE(read_file(QDir(_sim->store()).filePath("CONF.TXT")), v2);
+
+    // A stale partial download of another file, shorter and longer.
+    for (const QByteArray& stale : {v1, random_bytes(5000, 16)}) {
+        const QString back = _work->filePath("conf.txt");
+        QVERIFY(write_file(back + ".part", stale));
+        const program_run get = ctl({"--resume", "get-file", "CONF.TXT", back});
+        QVERIFY2(get.code == 0 && get.out.contains("started over"), qPrintable(describe(get)));
+        QVERIFY2(get.err.contains("starting over"), get.err.constData());
+        QCOMPARE(read_file(back), v2);
+    }
+}
+
+void tst_satctl::failed_download_keeps_the_local_file_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::newRow("no port") << QStringList{"--port", "/nonexistent/tty"} << 3;
+    QTest::newRow("missing remote file") << QStringList{} << 5;
+    QTest::newRow("silent device") << QStringList{"--obc-addr", "0x44"} << 4;
+}
+
+// Nothing arrived: the user's file is as it was and nothing is added.
+void tst_satctl::failed_download_keeps_the_local_file()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    const QString keep = _work->filePath("keep.txt");
+    const QByteArray before = random_bytes(700, 17);
+    QVERIFY(write_file(keep, before));
+    const QString remote = QTest::currentDataTag() == QByteArray("missing remote file")
+                               ? QStringLiteral("NOSUCH.TXT")
+                               : QStringLiteral("README.TXT");
+    const program_run r = ctl(args + QStringList{"get-file", remote, keep});
+    QCOMPARE(r.code, code);
+    QCOMPARE(read_file(keep), before);
+    QCOMPARE(QDir(_work->path()).entryList(QDir::Files), QStringList{"keep.txt"});
+}
+
+void tst_satctl::refused_obc_names_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("parent folder") << "../X.TXT";
+    QTest::newRow("absolute") << "/X.TXT";
+    QTest::newRow("wildcard") << "A*.TXT";
+    QTest::newRow("blank") << "A B.TXT";
+    QTest::newRow("CR inside") << "A\rB.TXT";
+}
+
+// Refused before the port is opened (a port that does not exist would
+// give exit 3), for every command that names an OBC file.
+void tst_satctl::refused_obc_names()
+{
+    QFETCH(QString, name);
+    const QString local = _work->filePath("d.bin");
+    QVERIFY(write_file(local, "data"));
+    const QString port = QStringLiteral("/nonexistent/tty");
+    for (const QStringList& args :
+         {QStringList{"put", local, name}, QStringList{"rm", name},
+          QStringList{"checksum", name, local}, QStringList{"obc-flash", name}}) {
+        const program_run r = ctl(args, port);
+        QVERIFY2(r.code == 2 && r.err.contains("cannot name a file on the OBC"),
+                 qPrintable(args.first() + ": " + describe(r)));
+    }
 }
 
 void tst_satctl::simulator_removes_its_link()

@@ -1,14 +1,20 @@
 #include "connect_dialog.h"
+#include "file_contents.h"
+#include "firmware_image.h"
 #include "main_window.h"
 #include "meta_types.h"
 #include "modal_helper.h"
+#include "obc_worker.h"
+#include "random_bytes.h"
 #include "satellite.h"
 #include "test_environment.h"
+#include "uhf_worker.h"
 #include "widget_access.h"
 #include "window_driver.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -16,6 +22,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 
@@ -54,6 +61,8 @@ private slots:
     void stop_without_and_with_a_worker();
     void exit_answered_no_keeps_running();
     void operation_display();
+    void ending_a_flash_or_transfer_asks_first_data();
+    void ending_a_flash_or_transfer_asks_first();
 
 private:
     void connect_as(int type);
@@ -212,6 +221,81 @@ void tst_main_window::operation_display()
     emit worker->on_operation_control(w::READ, w::begin);
     QTRY_COMPARE(label->text(), QString("Reading ..."));
     QVERIFY(!bar->isVisible());
+}
+
+void tst_main_window::ending_a_flash_or_transfer_asks_first_data()
+{
+    QTest::addColumn<bool>("upload");
+    QTest::addColumn<bool>("quit");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("logged");
+    const QString flash = QStringLiteral("The transceiver is being flashed (");
+    const QString upload = QStringLiteral("BIG.DAT is being uploaded to the on-board computer (");
+    QTest::newRow("close during a flash")
+        << false << false << "Close|" + flash << "flash (FLASH) stopped at ";
+    QTest::newRow("quit during a flash")
+        << false << true << "Quit|" + flash << "flash (FLASH) stopped at ";
+    QTest::newRow("close during an upload")
+        << true << false << "Close|" + upload << "upload (BIG.DAT) stopped at ";
+    QTest::newRow("quit during an upload")
+        << true << true << "Quit|" + upload << "upload (BIG.DAT) stopped at ";
+}
+
+// Closing or quitting while a flash or an upload runs asks a question that
+// names it, No by default; No keeps it running, Yes stops it, logs where,
+// and leaves no progress bar behind.
+void tst_main_window::ending_a_flash_or_transfer_asks_first()
+{
+    QFETCH(bool, upload);
+    QFETCH(bool, quit);
+    QFETCH(QString, question);
+    QFETCH(QString, logged);
+    _sat->set_pacing(true); // the hardware's pace: long enough to be interrupted
+    connect_as(upload ? 4 : 1);
+    auto* worker = _window->current_worker();
+    QTemporaryDir dir;
+    if (upload) {
+        const QString path = dir.filePath("BIG.DAT");
+        QVERIFY(kq::testing::write_file(path, kq::testing::random_bytes(64 * 1024, 21)));
+        emit qobject_cast<radcfg::obc_worker*>(worker)->upload(path, 0, false);
+    } else {
+        emit qobject_cast<radcfg::uhf_worker*>(worker)->flash(
+            kq::satsim::firmware_image::generate(64 * 1024).file);
+    }
+    auto* bar = child<QProgressBar>(*_window, "progress");
+    QTRY_VERIFY_WITH_TIMEOUT(bar->value() > 0, 30000);
+    const auto end = [&] {
+        if (quit)
+            _window->close();
+        else
+            action(*_window, "action_close_connection")->trigger();
+    };
+    QStringList seen;
+    kq::testing::answer_boxes({"&No"}, &seen);
+    end();
+    QTRY_COMPARE(seen.size(), 1);
+    QVERIFY2(seen.first().startsWith(question) && seen.first().endsWith("|&No"),
+             qPrintable(seen.first()));
+    QVERIFY(worker->is_running());
+
+    kq::testing::answer_boxes({"&Yes"}, &seen);
+    end();
+    QTRY_COMPARE(seen.size(), 2);
+    if (quit) {
+        // The window asked the application to end; an event loop takes that
+        // as main()'s would, so that the next dialogs run again.
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        qApp->exec();
+    }
+    QVERIFY(!_window->current_worker());
+    QVERIFY(!bar->isVisible());
+    QDir logs(_logs.path());
+    QString log;
+    for (const QString& name : logs.entryList({"*.log"}))
+        log += QString::fromUtf8(kq::testing::read_file(logs.filePath(name)));
+    QVERIFY2(log.contains(logged) &&
+                 log.contains(quit ? "by quitting" : "by closing the connection"),
+             qPrintable(log.right(600)));
 }
 
 KQ_GUI_TEST_MAIN(tst_main_window)

@@ -1,8 +1,10 @@
 #include "connect_dialog.h"
+#include "file_contents.h"
 #include "main_window.h"
 #include "meta_types.h"
 #include "modal_helper.h"
 #include "obc_widget.h"
+#include "satcmd/checksum.h"
 #include "satellite.h"
 #include "test_environment.h"
 #include "widget_access.h"
@@ -21,13 +23,17 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <QtEndian>
 
 #include <memory>
 
+using kq::api::proto::checksum;
 using kq::gui::sat_worker;
 using kq::satsim::obc_computer;
 using kq::testing::child;
+using kq::testing::read_file;
 using kq::testing::when_modal;
+using kq::testing::write_file;
 
 // The OBC panel in the real window, through both relays of the simulator.
 class tst_obc_widget : public QObject
@@ -209,6 +215,9 @@ void tst_obc_widget::refuses_names_beyond_8_3_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("nine-letter base") << "LONGNAME1.TXT";
     QTest::newRow("four-letter suffix") << "DATA.JSON";
+    QTest::newRow("blank") << "A B.TXT";
+    QTest::newRow("not ASCII") << QString::fromUtf8("GR\xc3\x9c\xc3\x9f"
+                                                    "E.TXT");
 }
 
 void tst_obc_widget::refuses_names_beyond_8_3()
@@ -223,8 +232,9 @@ void tst_obc_widget::refuses_names_beyond_8_3()
     });
     _ops->control.clear();
     button("btn_upload")->click();
-    QCOMPARE(warned, QString("Upload|Only an 8.3 filenames are supported.\nPlease rename your "
-                             "file and try again."));
+    QVERIFY2(warned.startsWith("Upload|Only an 8.3 filenames are supported.\nPlease rename your "
+                               "file and try again.\n\n"),
+             qPrintable(warned));
     QTest::qWait(200);
     QVERIFY(_ops->control.isEmpty());
 }
@@ -285,42 +295,50 @@ void tst_obc_widget::upload_resume()
 void tst_obc_widget::download_resume_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("local");
-    QTest::addColumn<bool>("offered");
-    QTest::newRow("1000 of 3000") << "LOG.TXT" << 1000 << true;
-    QTest::newRow("as large") << "LOG.TXT" << 3000 << false;
-    QTest::newRow(".BIN 1000 of 3000") << "APP.BIN" << 1000 << true;
-    QTest::newRow(".BIN complete") << "APP.BIN" << 3000 << false;
+    QTest::addColumn<int>("partial");  // bytes of NAME.part, -1 for none
+    QTest::addColumn<bool>("foreign"); // the partial file is of another file
+    QTest::newRow("1000 of 3000") << "LOG.TXT" << 1000 << false;
+    QTest::newRow("all there, unverified") << "LOG.TXT" << 3000 << false;
+    QTest::newRow(".BIN 1000 of 3000") << "APP.BIN" << 1000 << false;
+    QTest::newRow("another file's 1000") << "LOG.TXT" << 1000 << true;
+    QTest::newRow("only the target, cancelled") << "LOG.TXT" << -1 << false;
 }
 
+// Resume is offered for an unfinished download (NAME.part) and ends with
+// the verified file in the target's place; an existing target alone is
+// only overwritten or kept.
 void tst_obc_widget::download_resume()
 {
     QFETCH(QString, name);
-    QFETCH(int, local);
-    QFETCH(bool, offered);
+    QFETCH(int, partial);
+    QFETCH(bool, foreign);
     const QByteArray data = random_bytes(3000);
     const bool bin = name.endsWith(".BIN");
-    put_obc_file(name, bin ? QByteArray(4, '\x11') + data : data);
+    QByteArray header(4, '\0');
+    qToLittleEndian<quint32>(checksum::qcrc32(data), header.data());
+    put_obc_file(name, bin ? header + data : data);
     click_and_wait("btn_dir");
     const QString target = QDir(_other.path()).filePath(name);
-    {
-        QFile f(target);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(data.left(local));
-    }
+    const QByteArray old = random_bytes(10);
+    QVERIFY(write_file(target, old));
+    if (partial >= 0)
+        QVERIFY(write_file(target + ".part", (foreign ? random_bytes(3000) : data).left(partial)));
     select_local(_other.path());
     QVERIFY2(select_obc(name), qPrintable(log_lines().join('\n')));
     QStringList buttons;
-    answer_exists(offered, buttons);
+    answer_exists(partial >= 0, buttons);
     click_and_wait("btn_download");
-    QCOMPARE(buttons.contains("&Resume"), offered);
-    if (offered) {
+    QCOMPARE(buttons.contains("&Resume"), partial >= 0);
+    if (partial >= 0) {
         QTRY_VERIFY_WITH_TIMEOUT(_ops->control.size() >= 2, 60000);
         QTRY_VERIFY_WITH_TIMEOUT(_ops->control.last().second != sat_worker::begin, 60000);
     }
-    QFile f(target);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), offered ? data : data.left(local));
+    QCOMPARE(read_file(target), partial >= 0 ? data : old);
+    QCOMPARE(QFile::exists(target + ".part"), false);
+    QCOMPARE(log_lines().filter("starting over").size(), foreign ? 1 : 0);
+    if (partial >= 0)
+        QVERIFY2(!log_lines().filter("verified " + name).isEmpty(),
+                 qPrintable(log_lines().join('\n')));
 }
 
 void tst_obc_widget::download_refuses_a_name_leading_elsewhere()
@@ -367,7 +385,7 @@ void tst_obc_widget::flash_walks_its_steps()
     QString asked;
     kq::testing::answer_question(QMessageBox::Yes, &asked);
     click_and_wait("btn_flash");
-    QCOMPARE(asked, QString("Erase|You are about do flash the device with APP.BIN\nAre you sure?"));
+    QCOMPARE(asked, QString("Flash|You are about do flash the device with APP.BIN\nAre you sure?"));
     QCOMPARE(_ops->control.first().first, int(sat_worker::FLASH));
     auto* bar = child<QProgressBar>(*_window, "progress");
     QVERIFY(bar->maximum() > 0);

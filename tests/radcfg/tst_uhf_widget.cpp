@@ -60,6 +60,8 @@ private slots:
     void reset_sets_the_reset_bit();
     void flash_runs_to_the_end();
     void refused_flash_shows_a_warning();
+    void firmware_file_checked_before_the_question_data();
+    void firmware_file_checked_before_the_question();
     void two_hops_wait_for_the_pipe();
     void check_boxes_are_remembered();
 
@@ -438,6 +440,69 @@ void tst_uhf_widget::refused_flash_shows_a_warning()
     QVERIFY2(warned.startsWith("Flash|Error while flashing module: "), qPrintable(warned));
     QTRY_VERIFY(!log_lines().filter("error while flashing module: ").isEmpty());
     QVERIFY(field<QPushButton>("btn_flash")->isEnabled());
+}
+
+void tst_uhf_widget::firmware_file_checked_before_the_question_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QStringList>("asked"); // the start of each box's title and text
+    QTest::addColumn<bool>("flashed");
+    const auto image = kq::satsim::firmware_image::generate(256);
+    const QString sure = QStringLiteral("Flash|You are about to flash");
+    QTest::newRow("S2/S8 with S5, converted")
+        << image.s2_file() << QStringList{"Con&vert and flash", "&Yes"}
+        << QStringList{"Flash|" + QStringLiteral("%1 cannot be flashed as it is:\n\nline 2: "
+                                                 "FLASH_FILE_INVALID_TYPE"),
+                       sure}
+        << true;
+    QTest::newRow("S2/S8 with S5, cancelled")
+        << image.s2_file() << QStringList{"Cancel"}
+        << QStringList{"Flash|%1 cannot be flashed as it is"} << false;
+    const QByteArray cut = image.file.left(image.file.lastIndexOf('\n', image.file.size() - 2) + 1);
+    QTest::newRow("cut, answered No")
+        << cut << QStringList{"&No"} << QStringList{"Flash|%1 has no end record"} << false;
+    QTest::newRow("cut, flashed anyway") << cut << QStringList{"&Yes", "&Yes"}
+                                         << QStringList{"Flash|%1 has no end record", sure} << true;
+    QTest::newRow("two end records")
+        << image.file + image.file.mid(image.file.lastIndexOf("S9")) << QStringList{"OK"}
+        << QStringList{"Flash|%1 cannot be flashed:\n\nline 19: FLASH_FILE_AFTER_END"} << false;
+}
+
+// A firmware file is refused, converted or questioned before the usual
+// question, and only what the user chose reaches the transceiver; every
+// question defaults to the safe answer.
+void tst_uhf_widget::firmware_file_checked_before_the_question()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, asked);
+    QFETCH(bool, flashed);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("KQ-UHF.SCRM");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(file);
+    f.close();
+    connect_as(1);
+    QStringList seen;
+    choose_file(path, [&](QFileDialog*) { kq::testing::answer_boxes(answers, &seen); });
+    _ops->control.clear();
+    field<QPushButton>("btn_flash")->click();
+    QTRY_COMPARE(seen.size(), asked.size());
+    for (int i = 0; i < asked.size(); ++i) {
+        QVERIFY2(seen.at(i).startsWith(asked.at(i).arg(path)), qPrintable(seen.at(i)));
+        QVERIFY2(!seen.at(i).endsWith("|&Yes"), qPrintable(seen.at(i)));
+    }
+    if (!flashed) {
+        QTest::qWait(200);
+        QVERIFY(_ops->control.isEmpty());
+        return;
+    }
+    QVERIFY(wait_for_end(60000));
+    QCOMPARE(_ops->control.first().first, int(sat_worker::FLASH));
+    QCOMPARE(_sat->with_local([](uhf_transceiver& t) { return t.image(); }),
+             kq::satsim::firmware_image::generate(256).data);
 }
 
 void tst_uhf_widget::two_hops_wait_for_the_pipe()

@@ -2,6 +2,7 @@
 #include "capture.h"
 #include "firmware_image.h"
 #include "loop_runner.h"
+#include "satcmd/kqttc/firmware_file.h"
 #include "satcmd/kqttc/kqttc_fsps_module.h"
 #include "satcmd/kqttc/kqttc_uhf_module.h"
 #include "signal_recorder.h"
@@ -48,7 +49,8 @@ private slots:
     void flash_reports_progress_and_image();
     void flash_refuses_bad_files_data();
     void flash_refuses_bad_files();
-    void flash_accepts_line_end_variants();
+    void flash_takes_whole_files_data();
+    void flash_takes_whole_files();
     void flash_empty_file_still_unlocks();
     void flash_retries_only_damaged_lines();
     void flash_is_busy_while_locked_elsewhere();
@@ -289,9 +291,11 @@ void tst_uhf_module::flash_reports_progress_and_image()
 void tst_uhf_module::flash_refuses_bad_files_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("convert");
+    QTest::addColumn<QString>("error"); // the message's start, with the line
 
-    const QList<QByteArray> lines = firmware_image::generate(64).file.split('\n');
+    const firmware_image image = firmware_image::generate(64);
+    const QList<QByteArray> lines = image.file.split('\n');
     const auto with_third = [&](const QByteArray& third) {
         QList<QByteArray> l = lines;
         l[2] = third;
@@ -299,71 +303,120 @@ void tst_uhf_module::flash_refuses_bad_files_data()
     };
     QByteArray bad_sum = lines.at(2);
     bad_sum[bad_sum.size() - 1] = bad_sum.endsWith('0') ? '1' : '0';
+    const QString third = QStringLiteral("line 3: ");
     QTest::newRow("wrong checksum on line 3")
-        << with_third(bad_sum) << "FLASH_FILE_INVALID_CHECKSUM";
-    QTest::newRow("S2 record") << with_third("S2" + lines.at(2).mid(2))
-                               << "FLASH_FILE_INVALID_TYPE";
-    QTest::newRow("S5 record") << with_third("S5030000FC") << "FLASH_FILE_INVALID_TYPE";
+        << with_third(bad_sum) << false << third + "FLASH_FILE_INVALID_CHECKSUM";
+    QTest::newRow("S2 record") << with_third("S2" + lines.at(2).mid(2)) << false
+                               << third + "FLASH_FILE_INVALID_TYPE";
+    QTest::newRow("S5 record") << with_third("S5030000FC") << false
+                               << third + "FLASH_FILE_INVALID_TYPE";
+    QTest::newRow("S4 record, converted")
+        << with_third("S4030000FC") << true << third + "FLASH_FILE_INVALID_TYPE";
     QTest::newRow("count does not match")
-        << with_third("S1050000AAFC") << "FLASH_FILE_INVALID_LENGTH";
-    QTest::newRow("not hex") << with_third("S1030000ZZ") << "FLASH_FILE_INVALID_LENGTH";
-    QTest::newRow("odd digits") << with_third("S1030000F") << "FLASH_FILE_INVALID_LENGTH";
-    QTest::newRow("bare type") << with_third("S1") << "FLASH_FILE_INVALID_LENGTH";
-    QTest::newRow("no S") << with_third("X1030000FC") << "FLASH_FILE_INVALID_START_LINE";
-    QTest::newRow("empty line inside") << with_third("") << "FLASH_FILE_EMPTY_LINE";
-    QTest::newRow("trailing empty line") << lines.join('\n') + "\n"
-                                         << "FLASH_FILE_EMPTY_LINE";
+        << with_third("S1050000AAFC") << false << third + "FLASH_FILE_INVALID_LENGTH";
+    QTest::newRow("not hex") << with_third("S1030000ZZ") << false
+                             << third + "FLASH_FILE_INVALID_LENGTH";
+    QTest::newRow("odd digits") << with_third("S1030000F") << false
+                                << third + "FLASH_FILE_INVALID_LENGTH";
+    QTest::newRow("bare type") << with_third("S1") << false << third + "FLASH_FILE_INVALID_LENGTH";
+    QTest::newRow("no S") << with_third("X1030000FC") << false
+                          << third + "FLASH_FILE_INVALID_START_LINE";
+    QTest::newRow("empty line inside")
+        << with_third("") << false << third + "FLASH_FILE_EMPTY_LINE";
+    const QString after = QStringLiteral("line %1: ").arg(image.lines + 1);
+    QTest::newRow("blank last line") << image.file + "\n"
+                                     << false << after + "FLASH_FILE_EMPTY_LINE";
+    QTest::newRow("two end records") << image.file + lines.at(image.lines - 1) + "\n"
+                                     << false << after + "FLASH_FILE_AFTER_END";
+    QTest::newRow("data after the end") << image.file + lines.at(1) + "\r\n"
+                                        << false << after + "FLASH_FILE_AFTER_END";
+    QTest::newRow("S2/S8 with S5, as it stands")
+        << image.s2_file() << false
+        << "line 2: FLASH_FILE_INVALID_TYPE: the transceiver takes "
+           "S0, S1, S3, S7 and S9 records, not S2: flash with "
+           "--convert";
+    QTest::newRow("count mismatch, converted")
+        << image.s2_file(5) << true << "line 6: FLASH_FILE_COUNT_MISMATCH: the count record says 5";
+    QByteArray short_s2 = image.s2_file();
+    short_s2.replace(lines.at(0).size() + 1, 0, "S20300FFFD\n");
+    QTest::newRow("S2 shorter than its address, converted")
+        << short_s2 << true << "line 2: FLASH_FILE_INVALID_LENGTH";
     QByteArray garbage(4000, '\0');
     QRandomGenerator rng(3);
     for (char& c : garbage)
         c = char(rng.bounded(256));
-    QTest::newRow("binary garbage") << garbage << "";
+    QTest::newRow("binary garbage") << garbage << false << "line 1: FLASH_FILE_";
     QByteArray huge = firmware_image::generate(4 * 1024 * 1024).file; // about 10 MB of text
     huge += "S9030000FD\n";
-    QTest::newRow("10 MB, bad last line") << huge << "FLASH_FILE_INVALID_CHECKSUM";
+    QTest::newRow("10 MB, bad last line")
+        << huge << false
+        << QStringLiteral("line %1: FLASH_FILE_INVALID_CHECKSUM").arg(huge.count('\n'));
 }
 
+// Refused as a whole, naming the line, before even the unlock is sent.
 void tst_uhf_module::flash_refuses_bad_files()
 {
     QFETCH(QByteArray, file);
+    QFETCH(bool, convert);
     QFETCH(QString, error);
     open(sim_session::uhf_direct());
     const int before = sent();
     int progress = 0;
     connect(&uhf(), &kq_module::on_flash_progress, this, [&] { ++progress; });
-    const auto e = capture<proto_exception>([&] { uhf().flash(file); });
+    const auto e = capture<proto_exception>([&] {
+        QByteArray bytes = convert ? firmware_file(file, true).text() : file;
+        uhf().flash(bytes);
+    });
     QVERIFY(e);
     QCOMPARE(e->get_type(), proto_exception::parameter_error);
     QCOMPARE(int(e->get_code()), 0xB0);
     QCOMPARE(e->get_exec_context(), QString("flash_check_line"));
-    if (!error.isEmpty())
-        QCOMPARE(QString(e->what()), error);
-    else
-        QVERIFY(QString(e->what()).startsWith("FLASH_FILE_"));
+    QVERIFY2(QString(e->what()).startsWith(error), e->what());
     QCOMPARE(sent(), before); // not even the unlock
     QCOMPARE(progress, 0);
 }
 
-void tst_uhf_module::flash_accepts_line_end_variants()
+void tst_uhf_module::flash_takes_whole_files_data()
 {
-    open(sim_session::uhf_direct());
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("convert");
+    QTest::addColumn<bool>("has_end");
+    QTest::addColumn<int>("records"); // as sent
+    QTest::addColumn<QByteArray>("data");
+
     const firmware_image image = firmware_image::generate(200);
-    for (const QByteArray& file : {image.file, QByteArray(image.file).replace("\n", "\r\n"),
-                                   image.file.left(image.file.size() - 1)}) {
-        _s->sat().with_local([](uhf_transceiver& t) {
-            t.state().unlocked = false;
-            return 0;
-        });
-        const int lines_before =
-            _s->sat().with_local([](uhf_transceiver& t) { return t.flash_lines(); });
-        QByteArray f = file;
-        uhf().flash(f);
-        QCOMPARE(_s->sat().with_local([](uhf_transceiver& t) { return t.flash_lines(); }) -
-                     lines_before,
-                 image.lines);
-    }
-    // Three times the same records at the same places.
-    QCOMPARE(_s->sat().with_local([](uhf_transceiver& t) { return t.image(); }), image.data);
+    QTest::newRow("LF") << image.file << false << true << image.lines << image.data;
+    QTest::newRow("CR LF") << QByteArray(image.file).replace("\n", "\r\n") << false << true
+                           << image.lines << image.data;
+    QTest::newRow("no line end after the last")
+        << image.file.left(image.file.size() - 1) << false << true << image.lines << image.data;
+    const int end = image.file.lastIndexOf('\n', image.file.size() - 2) + 1;
+    QTest::newRow("cut before the end record")
+        << image.file.left(end) << false << false << image.lines - 1 << image.data;
+    const int data_records = (image.data.size() + 15) / 16;
+    QTest::newRow("S2/S8 with S5, converted")
+        << image.s2_file() << true << true << data_records + 2 << image.data;
+    QTest::newRow("S6 count, converted")
+        << image.s2_file(-1, true) << true << true << data_records + 2 << image.data;
+}
+
+// Accepted files reach the transceiver as records of the types it takes:
+// converted ones at the same addresses with the same data.
+void tst_uhf_module::flash_takes_whole_files()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, convert);
+    QFETCH(bool, has_end);
+    QFETCH(int, records);
+    QFETCH(QByteArray, data);
+    open(sim_session::uhf_direct());
+    const firmware_file checked(file, convert);
+    QCOMPARE(checked.has_end(), has_end);
+    QCOMPARE(checked.changes().isEmpty(), !convert);
+    QByteArray bytes = checked.text();
+    uhf().flash(bytes);
+    QCOMPARE(_s->sat().with_local([](uhf_transceiver& t) { return t.flash_lines(); }), records);
+    QCOMPARE(_s->sat().with_local([](uhf_transceiver& t) { return t.image(); }), data);
 }
 
 void tst_uhf_module::flash_empty_file_still_unlocks()

@@ -1,3 +1,4 @@
+#include "file_contents.h"
 #include "obc_computer.h"
 #include "test_environment.h"
 
@@ -28,29 +29,19 @@ QString write_payload(uint32_t pos, const QByteArray& data, char sum)
            QString::fromLatin1(body.constData(), body.size());
 }
 
-QByteArray read_file(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 } // namespace
 
 void tst_obc_computer::store_backed_by_a_directory()
 {
     QTemporaryDir dir;
-    {
-        QFile old(QDir(dir.path()).filePath("OLD.TXT"));
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("kept");
-    }
+    QVERIFY(kq::testing::write_file(QDir(dir.path()).filePath("OLD.TXT"), "kept"));
     obc_computer obc(0x11, dir.path());
     QCOMPARE(obc.files().value("OLD.TXT"), QByteArray("kept"));
     QCOMPARE(obc.handle("KQ+D11FONEW.TXT"), QStringList{"OK"});
     const QByteArray zeros("a\0c", 3);
     QCOMPARE(obc.handle(write_payload(0, zeros, char('a' + 'c'))), QStringList{"OK"});
     QCOMPARE(obc.handle("KQ+D11FC"), QStringList{"OK"});
-    QCOMPARE(read_file(QDir(dir.path()).filePath("NEW.TXT")), zeros);
+    QCOMPARE(kq::testing::read_file(QDir(dir.path()).filePath("NEW.TXT")), zeros);
     QCOMPARE(obc.handle("KQ+D11FDOLD.TXT"), QStringList{"OK"});
     QVERIFY(!QFile::exists(QDir(dir.path()).filePath("OLD.TXT")));
     QCOMPARE(obc.handle("KQ+D11FDOLD.TXT"), QStringList{"ERR+NOFILE"});

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -40,6 +41,30 @@ inline void answer_question(QMessageBox::StandardButton button, QString* text = 
         if (text)
             *text = box->windowTitle() + QLatin1Char('|') + box->text();
         box->button(button)->click();
+    });
+}
+
+// Answers the next message boxes one after the other, each by the button
+// with the given text ("&Yes", "Con&vert and flash", ...); `seen` receives
+// "title|text|default button's text" of each.
+inline void answer_boxes(QStringList buttons, QStringList* seen)
+{
+    if (buttons.isEmpty())
+        return;
+    when_modal<QMessageBox>([buttons, seen](QMessageBox* box) {
+        QStringList rest = buttons;
+        const QString wanted = rest.takeFirst();
+        const QPushButton* fallback = box->defaultButton();
+        seen->append(box->windowTitle() + QLatin1Char('|') + box->text() + QLatin1Char('|') +
+                     (fallback ? fallback->text() : QString()));
+        answer_boxes(rest, seen);
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == wanted) {
+                b->click();
+                return;
+            }
+        }
+        box->reject();
     });
 }
 
