@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 using kq::api::proto::serial_port;
-using kq::testing::virtual_serial_pair;
+using kq::satsim::virtual_serial_pair;
 
 namespace {
 

@@ -143,7 +143,15 @@ obc_transfer::outcome obc_transfer::download(const QString& name, const QString&
             if (!part.resize(at))
                 throw local_file_error(
                     QStringLiteral("cannot write %1: %2").arg(part.fileName(), part.errorString()));
-            _obc.get(name, &part, at);
+            try {
+                _obc.get(name, &part, at);
+            } catch (const std::exception&) {
+                if (part.error() == QFileDevice::NoError)
+                    throw;
+                // A full disk or a size limit: say which file, and why.
+                throw local_file_error(
+                    QStringLiteral("cannot write %1: %2").arg(part.fileName(), part.errorString()));
+            }
         });
     } catch (...) {
         if (part.size() == 0)

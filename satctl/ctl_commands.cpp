@@ -2,6 +2,8 @@
 
 #include "uhf_params.h"
 
+#include "satcmd/local_file_kind.h"
+
 namespace kq::ctl {
 
 const command_t* find_command(const QString& name)
@@ -47,6 +49,20 @@ void expect_arguments(const ctl_options& o, int minimum, int maximum)
             exit_usage,
             QStringLiteral("usage: satctl [options] %1").arg(c ? c->synopsis : o.command));
     }
+}
+
+} // namespace kq::ctl
+
+namespace kq::ctl {
+
+void open_for_reading(QFile& file)
+{
+    QString why = api::proto::local_file_kind::reading_problem(file.fileName());
+    if (why.isEmpty() && !file.open(QIODevice::ReadOnly))
+        why = file.errorString();
+    if (!why.isEmpty())
+        throw ctl_error(exit_local_file,
+                        QStringLiteral("cannot read %1: %2").arg(file.fileName(), why));
 }
 
 } // namespace kq::ctl

@@ -4,6 +4,7 @@
 #include "ctl_options.h"
 #include "ctl_output.h"
 
+#include <QFile>
 #include <QString>
 #include <QVector>
 
@@ -30,5 +31,10 @@ QString commands_help();
 // Arguments of the command in `options`, at least `minimum` and at most
 // `maximum` of them (-1: any number).
 void expect_arguments(const ctl_options& options, int minimum, int maximum);
+
+// Opens a local file for reading; only a regular file is opened, so that a
+// FIFO without a writer, a device or a file of /proc never blocks the run.
+// Refusals are exit_local_file errors naming the file and the reason.
+void open_for_reading(QFile& file);
 
 } // namespace kq::ctl

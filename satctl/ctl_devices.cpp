@@ -5,6 +5,7 @@
 #include "interrupt_watcher.h"
 
 #include "satcmd/fsps_module.h"
+#include "satcmd/strict_number.h"
 #include "satcmd/uhf_module.h"
 #include "satcmd/xband_module.h"
 #include "serline/media_exception.h"
@@ -72,9 +73,8 @@ exit_code_e run_fsps_rf(const ctl_options& o, const ctl_output& out)
 exit_code_e run_fsps_att(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 1);
-    bool ok = false;
-    const long long value = o.arguments.at(0).toLongLong(&ok, 0);
-    if (!ok)
+    qint64 value = 0;
+    if (!strict_number::to_int64(o.arguments.at(0), value))
         throw ctl_error(exit_usage,
                         QStringLiteral("fsps-att '%1': a whole number").arg(o.arguments.at(0)));
     ctl_session s(o, target_e::fsps);
@@ -209,11 +209,10 @@ exit_code_e run_xband(const ctl_options& o, const ctl_output& out)
             if (!p || !p->write)
                 throw ctl_error(exit_usage,
                                 QStringLiteral("no writable X-band parameter '%1'").arg(name));
-            bool ok = false;
-            const double v = value.toDouble(&ok);
+            double v = 0.0;
+            const bool ok = strict_number::to_real(value, v);
             const bool whole = name != QLatin1String("freq");
-            if (!ok || !std::isfinite(v) || v < 0 || v > p->maximum ||
-                (whole && v != std::floor(v)))
+            if (!ok || v < 0 || v > p->maximum || (whole && v != std::floor(v)))
                 throw ctl_error(exit_usage, QStringLiteral("%1=%2: %3 from 0 to %4")
                                                 .arg(name, value,
                                                      whole ? QStringLiteral("a whole number")

@@ -87,10 +87,7 @@ exit_code_e run_put(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 2);
     QFile local(o.arguments.at(0));
-    if (!local.open(QIODevice::ReadOnly))
-        throw ctl_error(
-            exit_local_file,
-            QStringLiteral("cannot read %1: %2").arg(local.fileName(), local.errorString()));
+    open_for_reading(local);
     const QString name = obc_name(o.arguments.value(1, QFileInfo(local.fileName()).fileName()));
 
     ctl_session s(o, target_e::obc);
@@ -184,10 +181,8 @@ exit_code_e run_checksum(const ctl_options& o, const ctl_output& out)
     const QString name = obc_name(o.arguments.at(0));
     QFile local(o.arguments.value(1));
     const bool compare = o.arguments.size() == 2;
-    if (compare && !local.open(QIODevice::ReadOnly))
-        throw ctl_error(
-            exit_local_file,
-            QStringLiteral("cannot read %1: %2").arg(local.fileName(), local.errorString()));
+    if (compare)
+        open_for_reading(local);
     ctl_session s(o, target_e::obc);
     unsigned crc = 0;
     unsigned size = 0;

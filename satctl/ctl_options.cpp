@@ -2,6 +2,8 @@
 
 #include "ctl_error.h"
 
+#include "satcmd/strict_number.h"
+
 #include <QCommandLineParser>
 
 #include <cmath>
@@ -11,6 +13,7 @@ namespace kq::ctl {
 namespace {
 
 using api::proto::module_config_t;
+using api::proto::strict_number;
 
 const QMap<QString, gui::connection_type_e> type_names{{"xhf", gui::connection_xhf},
                                                        {"xhf-xhf", gui::connection_xhf_xhf},
@@ -25,20 +28,19 @@ const QMap<QString, gui::connection_type_e> type_names{{"xhf", gui::connection_x
 
 uint32_t address(const QString& option, const QString& text, uint32_t maximum = 0xFF)
 {
-    bool ok = false;
-    const uint value = text.toUInt(&ok, 0);
-    if (!ok || value > maximum)
-        usage(QStringLiteral("--%1 '%2': an address from 0x00 to 0x%3")
+    int value = 0;
+    if (!strict_number::to_int(text, value, 0, int(maximum)))
+        usage(QStringLiteral("--%1 '%2': an address from 0x00 to 0x%3, in hex after \"0x\" or "
+                             "in decimal without a leading zero")
                   .arg(option, text)
                   .arg(maximum, 0, 16));
-    return value;
+    return uint32_t(value);
 }
 
 int whole(const QString& option, const QString& text, int minimum, int maximum)
 {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < minimum || value > maximum)
+    int value = 0;
+    if (!strict_number::to_int(text, value, minimum, maximum, false))
         usage(QStringLiteral("--%1 '%2': a whole number from %3 to %4")
                   .arg(option, text)
                   .arg(minimum)
@@ -83,8 +85,8 @@ void ctl_options::parse(const QStringList& argv)
         {"convert", "flash: rewrite S2/S8 records as S3/S7 and leave out a checked S5/S6 count."},
         {"allow-no-end", "flash: flash a file that has no end record (S7/S9)."},
         {"full", "xband report: the full report."},
-        {"count", "beacons: stop after N beacons.", "N", "0"},
-        {"seconds", "beacons: stop after N seconds.", "N", "0"},
+        {"count", "beacons: stop after N beacons (1 or more; without it, until Ctrl+C).", "N"},
+        {"seconds", "beacons: stop after N seconds (1 or more; without it, until Ctrl+C).", "N"},
     };
     for (const module_config_t::setting_t& s : module_config_t::settings())
         options.append({timing_option(s.key),
@@ -119,10 +121,9 @@ void ctl_options::parse(const QStringList& argv)
     fsps_address = address(QStringLiteral("fsps-addr"), p.value("fsps-addr"));
     xband_address = address(QStringLiteral("xband-addr"), p.value("xband-addr"), 0xFFFF);
 
-    bool ok = false;
-    route.frequency_mhz = p.value(QStringLiteral("freq")).toDouble(&ok);
-    if (!ok || !std::isfinite(route.frequency_mhz) || route.frequency_mhz < 400.0 ||
-        route.frequency_mhz > 440.0 || (route.frequency_mhz > 403.0 && route.frequency_mhz < 430.0))
+    const bool ok = strict_number::to_real(p.value(QStringLiteral("freq")), route.frequency_mhz);
+    if (!ok || route.frequency_mhz < 400.0 || route.frequency_mhz > 440.0 ||
+        (route.frequency_mhz > 403.0 && route.frequency_mhz < 430.0))
         usage(QStringLiteral("--freq '%1': MHz from 400 to 403 or from 430 to 440")
                   .arg(p.value(QStringLiteral("freq"))));
     const QString mode = p.value(QStringLiteral("rf-mode"));
@@ -138,8 +139,13 @@ void ctl_options::parse(const QStringList& argv)
     full = p.isSet(QStringLiteral("full"));
     convert = p.isSet(QStringLiteral("convert"));
     allow_no_end = p.isSet(QStringLiteral("allow-no-end"));
-    count = whole(QStringLiteral("count"), p.value(QStringLiteral("count")), 0, 1000000);
-    seconds = whole(QStringLiteral("seconds"), p.value(QStringLiteral("seconds")), 0, 86400 * 7);
+    // 0 would read as "none" to one user and "for ever" to another: absent
+    // is "until Ctrl+C", and a number is at least 1.
+    if (p.isSet(QStringLiteral("count")))
+        count = whole(QStringLiteral("count"), p.value(QStringLiteral("count")), 1, 1000000);
+    if (p.isSet(QStringLiteral("seconds")))
+        seconds =
+            whole(QStringLiteral("seconds"), p.value(QStringLiteral("seconds")), 1, 86400 * 7);
     for (const module_config_t::setting_t& s : module_config_t::settings()) {
         const QString option = timing_option(s.key);
         if (!p.isSet(option))

@@ -28,8 +28,8 @@ struct ctl_options
     bool convert = false;
     bool allow_no_end = false;
     bool full = false;
-    int count = 0;   // beacons: stop after this many (0: until interrupted)
-    int seconds = 0; // beacons: stop after this long (0: until interrupted)
+    int count = 0;   // beacons: stop after this many (not given, 0: until interrupted)
+    int seconds = 0; // beacons: stop after this long (not given, 0: until interrupted)
     // Timing overrides by settings key ("timeout_s", "repeats_m", ...).
     QMap<QString, int> timing;
 

@@ -5,8 +5,9 @@
 
 namespace kq::ctl {
 
-// Prints a command's result: its JSON when --json was given, else its
-// readable lines.
+// Prints a command's result: its JSON when --json was given (texts exact,
+// as JSON escapes), else its readable lines, where control characters are
+// shown as \xNN so that nothing a device sends can steer the terminal.
 class ctl_output
 {
 public:

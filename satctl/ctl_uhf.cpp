@@ -36,7 +36,9 @@ exit_code_e run_find(const ctl_options& o, const ctl_output& out)
     return exit_ok;
 }
 
-// A failed read in the panel's words. Ctrl+C ends the whole walk instead.
+// A failed read in the panel's words; exit_ok for a value the route cannot
+// give (the far transceiver does not pass its text beacon on), which is
+// no failure of the run. Ctrl+C ends the whole walk instead.
 failure_t read_error(const uhf_param_t& p)
 {
     try {
@@ -49,7 +51,7 @@ failure_t read_error(const uhf_param_t& p)
             e.get_exec_context() == QLatin1String("res_get_text_beacon_message") &&
             QString::fromUtf8(e.what()) == QLatin1String("ERR+REMOTE"))
             return {
-                exit_refused,
+                exit_ok,
                 QStringLiteral("value for %1 is not available from remote device").arg(p.caption)};
     } catch (...) {
     }
@@ -84,6 +86,7 @@ exit_code_e run_get(const ctl_options& o, const ctl_output& out)
     QJsonObject errors;
     QStringList text;
     exit_code_e code = exit_ok;
+    QStringList unreadable;
     for (const uhf_param_t* p : qAsConst(wanted)) {
         try {
             const QJsonValue v = p->read(u, read_scw);
@@ -92,6 +95,12 @@ exit_code_e run_get(const ctl_options& o, const ctl_output& out)
         } catch (const std::exception&) {
             const failure_t why = read_error(*p);
             errors.insert(p->name, why.line);
+            if (why.code == exit_ok) {
+                unreadable << p->name;
+                text << QStringLiteral("%1: not readable over this route (%2)")
+                            .arg(p->name, why.line);
+                continue;
+            }
             text << QStringLiteral("%1: error: %2").arg(p->name, why.line);
             if (code == exit_ok)
                 code = why.code;
@@ -103,6 +112,10 @@ exit_code_e run_get(const ctl_options& o, const ctl_output& out)
     if (!errors.isEmpty())
         values.insert(QStringLiteral("errors"), errors);
     out.result(values, text);
+    if (!unreadable.isEmpty() && code == exit_ok)
+        ctl_output::notice(QStringLiteral("read everything this route can read; not readable over "
+                                          "the air: %1")
+                               .arg(unreadable.join(QStringLiteral(", "))));
     return code;
 }
 
@@ -197,10 +210,7 @@ exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 1);
     QFile file(o.arguments.first());
-    if (!file.open(QIODevice::ReadOnly))
-        throw ctl_error(
-            exit_local_file,
-            QStringLiteral("Could not open: %1 (%2)").arg(file.fileName(), file.errorString()));
+    open_for_reading(file);
     const firmware_file checked = checked_firmware(file.fileName(), file.readAll(), o);
     for (const QString& change : checked.changes())
         ctl_output::notice(file.fileName() + QStringLiteral(": ") + change);

@@ -7,6 +7,9 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 
+#include <QJsonObject>
+
+#include <csignal>
 #include <cstdio>
 
 using namespace kq::ctl;
@@ -20,6 +23,9 @@ int main(int argc, char** argv)
     // The configurator's settings store: the same command timing.
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvane"));
     QCoreApplication::setApplicationName(QStringLiteral("kqconf"));
+
+    // A file-size limit is a write error naming the file, not a silent end.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     ctl_options options;
     try {
@@ -42,6 +48,11 @@ int main(int argc, char** argv)
         if (interrupt_watcher::interrupted())
             f.code = exit_interrupted;
         ctl_output::error(f.line);
+        // A script asking for JSON always gets one document to parse.
+        if (options.json || QCoreApplication::arguments().contains(QStringLiteral("--json")))
+            ctl_output(true).result(
+                QJsonObject{{"error", QJsonObject{{"code", int(f.code)}, {"message", f.line}}}},
+                {});
         return f.code;
     }
 }

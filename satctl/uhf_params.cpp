@@ -6,6 +6,7 @@
 #include "panelkit/resource_manager.h"
 #include "satcmd/kqttc/uhf_commands.h"
 #include "satcmd/scw_properties.h"
+#include "satcmd/strict_number.h"
 #include "satcmd/uhf_module.h"
 
 #include <QJsonArray>
@@ -32,13 +33,13 @@ using scw_source = std::function<scw_properties()>;
 }
 
 std::function<QVariant(const QString&)> number(const QString& name, int minimum, int maximum,
-                                               int base = 10)
+                                               bool allow_hex = false)
 {
     return [=](const QString& text) {
-        bool ok = false;
-        const int value = text.toInt(&ok, base);
-        if (!ok || value < minimum || value > maximum)
-            refuse(name, text, QStringLiteral("from %1 to %2").arg(minimum).arg(maximum));
+        int value = 0;
+        if (!strict_number::to_int(text, value, minimum, maximum, allow_hex))
+            refuse(name, text,
+                   QStringLiteral("a whole number from %1 to %2").arg(minimum).arg(maximum));
         return QVariant(value);
     };
 }
@@ -76,9 +77,8 @@ QVariant parse_audio_period(const QString& text)
 
 QVariant parse_frequency(const QString& text)
 {
-    bool ok = false;
-    const double mhz = text.toDouble(&ok);
-    if (!ok || !std::isfinite(mhz) || mhz < 400.0 || mhz > 440.0)
+    double mhz = 0.0;
+    if (!strict_number::to_real(text, mhz) || mhz < 400.0 || mhz > 440.0)
         refuse(QStringLiteral("freq"), text, QStringLiteral("MHz from 400 to 440"));
     return QVariant::fromValue<qulonglong>(gui::mhz_to_hz(mhz));
 }
@@ -171,7 +171,7 @@ const QVector<uhf_param_t>& uhf_params()
         ro("tx-packets", "TX packets", [](m u, s) { return QJsonValue(qint64(u.get_tx_pkts())); }),
         {"address", "device address", "0x01 to 0xFF",
          [](m u, s) { return QJsonValue(hex(u.get_dev_addr(), 2)); },
-         number(QStringLiteral("address"), 1, 255, 0),
+         number(QStringLiteral("address"), 1, 255, true),
          [](m u, const QVariant& v) { u.set_dev_addr(v.toUInt()); }, nullptr},
         {"pipe-timeout", "pipe timeout", "seconds, 5 to 60",
          [](m u, s) { return QJsonValue(int(u.get_pipe_timeout())); },

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <zlib.h>
@@ -24,6 +25,29 @@ uint8_t block_sum(const QByteArray& data)
     for (const char b : data)
         sum += uint8_t(b);
     return uint8_t(sum);
+}
+
+// Exactly `digits` hex digits, no sign or blank.
+bool strict_hex(const QString& text, int digits, uint32_t& value)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]+$"));
+    bool ok = false;
+    value = text.toUInt(&ok, 16);
+    return ok && text.size() == digits && hex.match(text).hasMatch();
+}
+
+// A name the store can keep as one file of its own folder: no path, no
+// parent, nothing a file system would read otherwise.
+bool storable_name(const QString& name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 ||
+            c.unicode() == 0x7F)
+            return false;
+    }
+    return true;
 }
 
 // "06" and six digits, each as the hex code of its ASCII character.
@@ -53,7 +77,10 @@ obc_computer::obc_computer(uint8_t address, const QString& store_dir)
     if (_dir.isEmpty())
         return;
     const QDir dir(_dir);
-    for (const QString& name : dir.entryList(QDir::Files)) {
+    // Regular files only: a link could lead a later write out of the store.
+    for (const QString& name : dir.entryList(QDir::Files | QDir::NoSymLinks)) {
+        if (!storable_name(name) || QFileInfo(dir.filePath(name)).size() > max_file_size)
+            continue;
         QFile f(dir.filePath(name));
         if (f.open(QIODevice::ReadOnly))
             _files.insert(name.toUpper(), f.readAll());
@@ -96,9 +123,12 @@ QByteArray obc_computer::unsolicited()
 
 void obc_computer::_store(const QString& name)
 {
-    if (_dir.isEmpty())
+    if (_dir.isEmpty() || !storable_name(name))
         return;
-    QFile f(QDir(_dir).filePath(name));
+    const QString path = QDir(_dir).filePath(name);
+    if (QFileInfo(path).isSymLink())
+        return; // never through a link to elsewhere
+    QFile f(path);
     if (!_files.contains(name)) {
         f.remove();
         return;
@@ -164,6 +194,9 @@ QStringList obc_computer::_set_mode(int code)
 QStringList obc_computer::_file_command(const QString& letters, const QString& argument)
 {
     const QString name = argument.toUpper();
+    static const QStringList named{"FB", "FA", "FD", "FS", "FI", "FO", "FE"};
+    if (named.contains(letters) && !storable_name(name))
+        return {QStringLiteral("ERR+NAME")};
     if (letters == QLatin1String("FR"))
         return _read_block(argument);
     if (letters == QLatin1String("FW"))
@@ -214,10 +247,9 @@ QStringList obc_computer::_file_command(const QString& letters, const QString& a
 
 QStringList obc_computer::_read_block(const QString& argument)
 {
-    bool ok_pos = false, ok_len = false;
-    const uint32_t pos = argument.left(8).toUInt(&ok_pos, 16);
-    const uint32_t len = argument.mid(8, 4).toUInt(&ok_len, 16);
-    if (argument.size() != 12 || !ok_pos || !ok_len || _open_name.isEmpty() || _open_for_write)
+    uint32_t pos = 0, len = 0;
+    if (argument.size() != 12 || !strict_hex(argument.left(8), 8, pos) ||
+        !strict_hex(argument.mid(8, 4), 4, len) || _open_name.isEmpty() || _open_for_write)
         return err_line;
     const QByteArray& data = _files[_open_name];
     if (uint64_t(pos) + len > uint64_t(data.size()))
@@ -233,16 +265,18 @@ QStringList obc_computer::_read_block(const QString& argument)
 // Argument: position, length, CR, the data and its sum byte.
 QStringList obc_computer::_write_block(const QString& argument)
 {
-    bool ok_pos = false, ok_len = false;
-    const uint32_t pos = argument.left(8).toUInt(&ok_pos, 16);
-    const int len = int(argument.mid(8, 4).toUInt(&ok_len, 16));
+    uint32_t pos = 0, length = 0;
     const QByteArray body = argument.mid(13).toLatin1();
-    if (!ok_pos || !ok_len || argument.mid(12, 1) != QLatin1String("\r") ||
-        body.size() != len + 1 || _open_name.isEmpty() || !_open_for_write)
+    if (!strict_hex(argument.left(8), 8, pos) || !strict_hex(argument.mid(8, 4), 4, length) ||
+        argument.mid(12, 1) != QLatin1String("\r") || body.size() != int(length) + 1 ||
+        _open_name.isEmpty() || !_open_for_write)
         return err_line;
+    const int len = int(length);
     const QByteArray data = body.left(len);
     if (block_sum(data) != uint8_t(body.at(len)))
         return {QStringLiteral("ERR+SUM")};
+    if (uint64_t(pos) + length > uint64_t(max_file_size))
+        return {QStringLiteral("ERR+RANGE")}; // past what the store holds for a file
     QByteArray& file = _files[_open_name];
     if (file.size() < int(pos) + len)
         file.resize(int(pos) + len);

@@ -19,9 +19,11 @@ namespace kq::satsim {
 // from and written back to it (on every close and delete). One file is open
 // at a time. Blocks are read and written with their sum byte; a written
 // block with a wrong sum is refused ("ERR+SUM"), a read past the end too
-// ("ERR+RANGE"). The listing command writes DIRLIST.TXT; the checksum
-// command answers the CRC-32 and size of the stored bytes (a ".BIN" file
-// keeps its 4-byte header as uploaded).
+// ("ERR+RANGE"), and so is a write that would make a file larger than
+// max_file_size. A name with a path, a parent or a control character is
+// refused ("ERR+NAME"): the store's folder is never left. The listing command writes DIRLIST.TXT;
+// the checksum command answers the CRC-32 and size of the stored bytes (a ".BIN" file keeps its
+// 4-byte header as uploaded).
 //
 // A boot-mode change answers with its restart lines, ending with an "OK+"
 // line that speaks of "initialisation", then stays silent for restart_ms
@@ -55,6 +57,7 @@ public:
     int spoil_stored = 0; // blocks written from now on that store a wrong byte
     int spoil_sent = 0;   // blocks read from now on that carry a wrong byte
     bool stars_together = false;
+    int max_file_size = 16 * 1024 * 1024;
     QStringList flashed; // names flashed so far
 
     // Sizes as the listing writes them: "12 B", "3 KB", "~3 KB" when rounded.

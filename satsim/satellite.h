@@ -59,12 +59,12 @@ public:
 private:
     std::mutex _lock;
     pacer _pacer;
-    testing::virtual_serial_pair _pair;
+    virtual_serial_pair _pair;
     uhf_transceiver _local;
     uhf_transceiver _remote;
     obc_computer _obc;
     sim_link _link;
-    testing::virtual_serial_pair _fsps_pair;
+    virtual_serial_pair _fsps_pair;
     fsps_unit _fsps;
     sim_link _fsps_link;
 };

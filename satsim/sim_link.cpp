@@ -58,8 +58,7 @@ const QRegularExpression& crc_only()
 
 } // namespace
 
-sim_link::sim_link(testing::virtual_serial_pair& pair, sim_node& root, std::mutex& state_lock,
-                   pacer* pace)
+sim_link::sim_link(virtual_serial_pair& pair, sim_node& root, std::mutex& state_lock, pacer* pace)
     : _pair(pair)
     , _root(root)
     , _pacer(pace)

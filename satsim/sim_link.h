@@ -13,11 +13,9 @@
 #include <functional>
 #include <map>
 
-namespace kq::testing {
-class virtual_serial_pair;
-}
-
 namespace kq::satsim {
+
+class virtual_serial_pair;
 
 // The serial wire of the simulator: reads command lines from the device side
 // of a virtual serial pair, checks their CRC field, hands the payload to the
@@ -35,7 +33,7 @@ namespace kq::satsim {
 class sim_link : public QThread
 {
 public:
-    sim_link(testing::virtual_serial_pair& pair, sim_node& root, std::mutex& state_lock,
+    sim_link(virtual_serial_pair& pair, sim_node& root, std::mutex& state_lock,
              pacer* pace = nullptr);
     ~sim_link() override;
 
@@ -90,7 +88,7 @@ private:
     int _poll_ms() const;
     QByteArray _framed(const QString& answer, bool spoil) const;
 
-    testing::virtual_serial_pair& _pair;
+    virtual_serial_pair& _pair;
     sim_node& _root;
     pacer* _pacer;
     std::mutex& _lock;

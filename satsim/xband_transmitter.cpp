@@ -56,7 +56,7 @@ QString name_of(const QByteArray& payload)
 
 } // namespace
 
-xband_transmitter::xband_transmitter(testing::virtual_serial_pair& pair, uint16_t address)
+xband_transmitter::xband_transmitter(virtual_serial_pair& pair, uint16_t address)
     : _pair(pair)
     , _address(address)
 {

@@ -11,11 +11,9 @@
 #include <cstdint>
 #include <map>
 
-namespace kq::testing {
-class virtual_serial_pair;
-}
-
 namespace kq::satsim {
+
+class virtual_serial_pair;
 
 // A simulated X-band transmitter speaking KQUP on a serial line of its own.
 //
@@ -46,7 +44,7 @@ public:
         uint16_t parameters_word = 0x1234;
     };
 
-    explicit xband_transmitter(testing::virtual_serial_pair& pair, uint16_t address = 0x40);
+    explicit xband_transmitter(virtual_serial_pair& pair, uint16_t address = 0x40);
     ~xband_transmitter() override;
     void stop();
 
@@ -80,7 +78,7 @@ private:
     void _write(const QByteArray& frame);
     void _send_due(int64_t grace_ms);
 
-    testing::virtual_serial_pair& _pair;
+    virtual_serial_pair& _pair;
     uint16_t _address;
     std::mutex _lock;
     parameters_t _params;

@@ -1,6 +1,7 @@
 // satsim: the simulated satellite behind pseudo-terminals, for trying the
 // configurator and the command-line driver without hardware.
 
+#include "port_link.h"
 #include "sample_store.h"
 #include "satellite.h"
 #include "sim_options.h"
@@ -8,10 +9,12 @@
 #include "xband_transmitter.h"
 
 #include "satcmd/kqttc/uhf_commands.h"
+#include "satcmd/local_file_kind.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <mutex>
@@ -85,50 +88,6 @@ sim_link::trace_t tracer(const QString& port)
     };
 }
 
-// A symbolic link to a port, removed again when the simulator ends (only
-// if it still names that port).
-class port_link
-{
-public:
-    port_link(const QString& path, const QString& target)
-        : _path(path)
-        , _target(target)
-    {
-    }
-    ~port_link()
-    {
-        if (_made && QFileInfo(_path).symLinkTarget() == QFileInfo(_target).absoluteFilePath())
-            QFile::remove(_path);
-    }
-    port_link(const port_link&) = delete;
-    port_link& operator=(const port_link&) = delete;
-
-    bool make(QString& error)
-    {
-        const QFileInfo info(_path);
-        if (info.exists() || info.isSymLink()) {
-            if (!info.isSymLink()) {
-                error = QStringLiteral("%1 exists and is not a link; name another with --link")
-                            .arg(_path);
-                return false;
-            }
-            QFile::remove(_path); // left behind by a simulator that was killed
-        }
-        QDir().mkpath(info.absolutePath());
-        if (!QFile::link(_target, _path)) {
-            error = QStringLiteral("cannot create the link %1").arg(_path);
-            return false;
-        }
-        _made = true;
-        return true;
-    }
-
-private:
-    QString _path;
-    QString _target;
-    bool _made = false;
-};
-
 void configure_transceiver(uhf_transceiver& t, const sim_options& o)
 {
     t.state().rf_word = kq::api::proto::kqttc::req_set_rf::freq_to_si4463(
@@ -158,6 +117,10 @@ int main(int argc, char** argv)
         return 0;
     }
     install_signal_handlers();
+    const bool private_default =
+        o.link == sim_options::default_link() && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR");
+    if (!port_link::check_folder(o.link, private_default, error))
+        return fail(error, 1);
 
     std::unique_ptr<QTemporaryDir> temporary_store;
     if (o.store_dir.isEmpty()) {
@@ -169,6 +132,11 @@ int main(int argc, char** argv)
             return fail(error, 1);
     } else if (!QFileInfo(o.store_dir).isDir()) {
         return fail(QStringLiteral("--store '%1': not a directory").arg(o.store_dir), 2);
+    } else if (kq::api::proto::local_file_kind::in_kernel_folder(o.store_dir)) {
+        return fail(QStringLiteral("--store '%1': a folder of the kernel's (/proc, /sys, /dev), "
+                                   "whose files are not ordinary files")
+                        .arg(o.store_dir),
+                    2);
     }
 
     satellite sat(o.local_address, o.remote_address, o.obc_address, o.store_dir);
@@ -186,13 +154,14 @@ int main(int argc, char** argv)
     sat.set_pacing(o.pacing);
     sat.with_obc([&o](obc_computer& c) {
         c.spoil_stored = c.spoil_sent = o.spoil_blocks;
+        c.max_file_size = o.max_file_size;
         return 0;
     });
     sat.link().set_fault_rates(o.drop, o.corrupt, o.seed);
     sat.link().set_late_rate(o.late, o.late_min_ms, o.late_max_ms);
     sat.link().set_cut_rate(o.cut);
     sat.link().chatter(o.chatter_ms);
-    kq::testing::virtual_serial_pair xband_pair;
+    kq::satsim::virtual_serial_pair xband_pair;
     xband_transmitter xband(xband_pair);
     xband.set_late_rate(o.xband_late, o.late_min_ms, o.late_max_ms, o.seed);
     xband.start();

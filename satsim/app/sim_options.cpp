@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 
+#include "satcmd/strict_number.h"
+
 #include <cmath>
 
 #include <unistd.h>
@@ -11,11 +13,12 @@ namespace kq::satsim {
 
 namespace {
 
+using api::proto::strict_number;
+
 bool parse_address(const QString& text, uint8_t& out)
 {
-    bool ok = false;
-    const uint value = text.toUInt(&ok, 0); // 0x22, 34 or 042
-    if (!ok || value < 1 || value > 0xFF)
+    int value = 0;
+    if (!strict_number::to_int(text, value, 1, 0xFF)) // 0x22 or 34
         return false;
     out = uint8_t(value);
     return true;
@@ -23,24 +26,27 @@ bool parse_address(const QString& text, uint8_t& out)
 
 bool parse_fraction(const QString& text, double& out)
 {
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value < 0.0 || value > 1.0)
+    double value = 0.0;
+    if (!strict_number::to_real(text, value) || value < 0.0 || value > 1.0)
         return false;
     out = value;
     return true;
+}
+
+bool parse_whole(const QString& text, int& out, int minimum, int maximum)
+{
+    return strict_number::to_int(text, out, minimum, maximum, false);
 }
 
 // "MS" or "MIN-MAX", milliseconds.
 bool parse_span(const QString& text, int& low, int& high)
 {
     const QStringList parts = text.split(QLatin1Char('-'));
-    bool ok_low = false;
-    bool ok_high = false;
-    low = parts.value(0).toInt(&ok_low);
-    high = parts.size() == 2 ? parts.value(1).toInt(&ok_high) : low;
-    ok_high = parts.size() == 1 || ok_high;
-    return parts.size() <= 2 && ok_low && ok_high && low > 0 && high >= low && high <= 600000;
+    if (parts.size() > 2 || !parse_whole(parts.first(), low, 1, 600000))
+        return false;
+    if (parts.size() == 1)
+        high = low;
+    return parts.size() == 1 || (parse_whole(parts.last(), high, 1, 600000) && high >= low);
 }
 
 } // namespace
@@ -131,6 +137,11 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
         QStringLiteral("The on-board computer stores a wrong byte in each of the next N file "
                        "blocks written to it, and sends one in each of the next N it reads out."),
         QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption max_file_option(
+        {QStringLiteral("max-file-size")},
+        QStringLiteral("Largest file the on-board computer's store keeps; a block written "
+                       "beyond it is refused (default 16777216)."),
+        QStringLiteral("BYTES"), QStringLiteral("16777216"));
     const QCommandLineOption seed_option({QStringLiteral("seed")},
                                          QStringLiteral("Seed of the faults, for repeatable runs."),
                                          QStringLiteral("N"), QStringLiteral("1"));
@@ -162,6 +173,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                   high_option,
                   xband_late_option,
                   spoil_option,
+                  max_file_option,
                   seed_option,
                   trace_option,
                   link_option});
@@ -190,19 +202,16 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
         return bad(obc, p.value(obc), QStringLiteral("an address from 0x01 to 0xFF"));
     if (local_address == remote_address)
         return bad(remote, p.value(remote), QStringLiteral("must differ from --local-addr"));
+    if (obc_address == local_address || obc_address == remote_address)
+        return bad(obc, p.value(obc),
+                   QStringLiteral("must differ from --local-addr and --remote-addr"));
 
-    bool ok = false;
-    frequency_mhz = p.value(freq).toDouble(&ok);
-    if (!ok || !std::isfinite(frequency_mhz) || frequency_mhz < 400.0 || frequency_mhz > 440.0)
+    if (!strict_number::to_real(p.value(freq), frequency_mhz) || frequency_mhz < 400.0 ||
+        frequency_mhz > 440.0)
         return bad(freq, p.value(freq), QStringLiteral("a frequency from 400 to 440 MHz"));
-    if (p.isSet(scw_option)) {
-        const uint word = p.value(scw_option).toUInt(&ok, 0);
-        if (!ok || word > 0xFFFF)
-            return bad(scw_option, p.value(scw_option), QStringLiteral("a 16-bit word"));
-        scw = int(word);
-    }
-    beacon_period_s = p.value(period).toInt(&ok);
-    if (!ok || beacon_period_s < 0 || beacon_period_s > 3600)
+    if (p.isSet(scw_option) && !strict_number::to_int(p.value(scw_option), scw, 0, 0xFFFF))
+        return bad(scw_option, p.value(scw_option), QStringLiteral("a 16-bit word"));
+    if (!parse_whole(p.value(period), beacon_period_s, 0, 3600))
         return bad(period, p.value(period), QStringLiteral("seconds from 0 to 3600"));
     beacon_text = p.value(text);
     if (beacon_text.size() > 200)
@@ -226,16 +235,19 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                    QStringLiteral("a fraction from 0 to 1"));
     echo = p.isSet(echo_option);
     high_bytes = p.isSet(high_option);
-    chatter_ms = p.value(chatter_option).toInt(&ok);
-    if (!ok || chatter_ms < 0 || chatter_ms > 3600000)
+    if (!parse_whole(p.value(chatter_option), chatter_ms, 0, 3600000))
         return bad(chatter_option, p.value(chatter_option),
                    QStringLiteral("milliseconds from 0 (none) to 3600000"));
-    spoil_blocks = p.value(spoil_option).toInt(&ok);
-    if (!ok || spoil_blocks < 0)
+    if (!parse_whole(p.value(spoil_option), spoil_blocks, 0, 1000000))
         return bad(spoil_option, p.value(spoil_option), QStringLiteral("a whole number of blocks"));
-    seed = p.value(seed_option).toUInt(&ok);
-    if (!ok)
+    if (!parse_whole(p.value(max_file_option), max_file_size, 0, 1024 * 1024 * 1024))
+        return bad(max_file_option, p.value(max_file_option),
+                   QStringLiteral("bytes from 0 to 1073741824"));
+    qint64 seed_value = 0;
+    if (!strict_number::to_int64(p.value(seed_option), seed_value) || seed_value < 0 ||
+        seed_value > 0xFFFFFFFFLL)
         return bad(seed_option, p.value(seed_option), QStringLiteral("a whole number"));
+    seed = uint32_t(seed_value);
     trace = p.isSet(trace_option);
     link = p.isSet(link_option) ? p.value(link_option) : default_link();
     return true;

@@ -31,6 +31,7 @@ struct sim_options
     bool high_bytes = false;
     double xband_late = 0.0;
     int spoil_blocks = 0;
+    int max_file_size = 16 * 1024 * 1024;
     uint32_t seed = 1;
     bool trace = false;
     QString link; // the default link when empty

@@ -463,7 +463,7 @@ void tst_kqttc_proto::empty_route_connects()
 
 void tst_kqttc_proto::garbage_answers_never_crash()
 {
-    kq::testing::virtual_serial_pair pair;
+    kq::satsim::virtual_serial_pair pair;
     media::settings_t s;
     s.port_name = pair.port_name();
     serial_port port(s);

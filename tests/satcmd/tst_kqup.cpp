@@ -17,9 +17,9 @@
 
 using namespace kq::api::proto;
 using namespace kq::api::proto::kqup;
+using kq::satsim::virtual_serial_pair;
 using kq::satsim::xband_transmitter;
 using kq::testing::capture;
-using kq::testing::virtual_serial_pair;
 
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED

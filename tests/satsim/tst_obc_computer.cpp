@@ -3,6 +3,7 @@
 #include "test_environment.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -16,6 +17,8 @@ class tst_obc_computer : public QObject
 private slots:
     void store_backed_by_a_directory();
     void refuses_bad_blocks();
+    void store_is_a_jail_data();
+    void store_is_a_jail();
     void size_texts_data();
     void size_texts();
 };
@@ -30,6 +33,74 @@ QString write_payload(uint32_t pos, const QByteArray& data, char sum)
 }
 
 } // namespace
+
+namespace {
+
+// Every path below root, with each file's size: what a client changed.
+QStringList tree(const QString& root)
+{
+    QStringList entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        entries << it.filePath() + QLatin1Char(' ') + QString::number(it.fileInfo().size());
+    }
+    entries.sort();
+    return entries;
+}
+
+} // namespace
+
+void tst_obc_computer::store_is_a_jail_data()
+{
+    QTest::addColumn<QStringList>("payloads");
+    QTest::addColumn<QString>("answer"); // to the last payload
+    const QString data = write_payload(0, "ab", char('a' + 'b'));
+    QTest::newRow("open a parent's file") << QStringList{"KQ+D11FO../X.TXT"} << "ERR+NAME";
+    QTest::newRow("open an absolute path") << QStringList{"KQ+D11FO/X.TXT"} << "ERR+NAME";
+    QTest::newRow("append through a backslash") << QStringList{"KQ+D11FE..\\X.TXT"} << "ERR+NAME";
+    QTest::newRow("delete a parent's file") << QStringList{"KQ+D11FD../OUT.TXT"} << "ERR+NAME";
+    QTest::newRow("checksum of the parent") << QStringList{"KQ+D11FS.."} << "ERR+NAME";
+    QTest::newRow("flash a file outside") << QStringList{"KQ+D11FB../OUT.BIN"} << "ERR+NAME";
+    QTest::newRow("control character") << QStringList{"KQ+D11FOA\x01B.TXT"} << "ERR+NAME";
+    QTest::newRow("block beyond the size limit")
+        << QStringList{"KQ+D11FEOUT.TXT", write_payload(0x7FFFFFF0, "ab", char('a' + 'b'))}
+        << "ERR+RANGE";
+    QTest::newRow("block at the last position")
+        << QStringList{"KQ+D11FEOUT.TXT", write_payload(0xFFFFFFFF, "ab", char('a' + 'b'))}
+        << "ERR+RANGE";
+    QString negative = data;
+    negative.replace(8, 8, QStringLiteral("-0000001"));
+    QTest::newRow("negative position") << QStringList{"KQ+D11FEOUT.TXT", negative} << "ERR";
+    QString signed_length = data;
+    signed_length.replace(16, 4, QStringLiteral("+002"));
+    QTest::newRow("signed length") << QStringList{"KQ+D11FEOUT.TXT", signed_length} << "ERR";
+    QTest::newRow("read beyond the end")
+        << QStringList{"KQ+D11FIOUT.TXT", "KQ+D11FR7FFFFFF00080"} << "ERR+RANGE";
+}
+
+// Whatever a client sends, the store answers with the computer's errors and
+// nothing outside its folder changes (nor in it, for a refused write).
+void tst_obc_computer::store_is_a_jail()
+{
+    QFETCH(QStringList, payloads);
+    QFETCH(QString, answer);
+    QTemporaryDir root;
+    const QString store = root.filePath("store");
+    QVERIFY(QDir().mkpath(store));
+    QVERIFY(kq::testing::write_file(root.filePath("OUT.TXT"), "outside"));
+    QVERIFY(kq::testing::write_file(QDir(store).filePath("OUT.TXT"), "inside"));
+    QVERIFY(kq::testing::write_file(root.filePath("OUT.BIN"), "outside"));
+    const QStringList before = tree(root.path());
+    obc_computer obc(0x11, store);
+    QStringList answers;
+    for (const QString& payload : payloads)
+        answers = obc.handle(payload);
+    obc.handle("KQ+D11FC");
+    QCOMPARE(answers, QStringList{answer});
+    QCOMPARE(tree(root.path()), before);
+}
 
 void tst_obc_computer::store_backed_by_a_directory()
 {

@@ -13,7 +13,7 @@
 
 using namespace kq::api::proto;
 using kq::testing::capture;
-using kq::testing::virtual_serial_pair;
+using kq::satsim::virtual_serial_pair;
 using media_type = media_exception::exception_type_e;
 
 Q_DECLARE_METATYPE(std::function<void(serial_port&)>)

@@ -58,9 +58,12 @@ bool sim_process::interrupt(int timeout_ms)
     return _process->waitForFinished(timeout_ms);
 }
 
-program_run run_program(const QString& program, const QStringList& arguments, int timeout_ms)
+program_run run_program(const QString& program, const QStringList& arguments, int timeout_ms,
+                        const QProcessEnvironment& environment)
 {
     QProcess p;
+    if (!environment.isEmpty())
+        p.setProcessEnvironment(environment);
     p.start(program, arguments);
     program_run r;
     if (!p.waitForStarted(10000))

@@ -49,7 +49,9 @@ struct program_run
     QByteArray err;
 };
 
+// With an environment, the program runs in it instead of the test's own.
 program_run run_program(const QString& program, const QStringList& arguments,
-                        int timeout_ms = 120000);
+                        int timeout_ms = 120000,
+                        const QProcessEnvironment& environment = QProcessEnvironment());
 
 } // namespace kq::testing

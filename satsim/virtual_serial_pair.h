@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace kq::testing {
+namespace kq::satsim {
 
 // A pseudo-terminal standing in for a cable to a device. The code under test
 // opens port_name() through the real serial stack; the test plays the device
@@ -44,4 +44,4 @@ private:
     QString _slave_name;
 };
 
-} // namespace kq::testing
+} // namespace kq::satsim

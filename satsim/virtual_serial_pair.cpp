@@ -10,7 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace kq::testing {
+namespace kq::satsim {
 
 namespace {
 
@@ -138,4 +138,4 @@ void virtual_serial_pair::close_master()
     _master = -1;
 }
 
-} // namespace kq::testing
+} // namespace kq::satsim
