@@ -10,7 +10,7 @@
 
 namespace radcfg {
 
-const char* const version_string = "1.0.8.18";
+const char* const version_string = KQ_VERSION;
 
 QString default_log_location()
 {

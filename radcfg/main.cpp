@@ -9,21 +9,20 @@
 #include <QCommandLineParser>
 #include <QLoggingCategory>
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorvane"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quorvane.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("kqconf"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(radcfg::version_string));
-    // Protocol traces are for developers; QT_LOGGING_RULES turns them on.
-    QLoggingCategory::setFilterRules(QStringLiteral("kq.*.debug=false"));
-
+    // The command line is read before the window system is touched, so that
+    // --help and --version work without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Configurator of the satellite's UHF transceiver and on-board computer."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help_option = parser.addHelpOption();
+    const QCommandLineOption version_option = parser.addVersionOption();
     const QCommandLineOption port_option(
         QStringLiteral("port"),
         QStringLiteral("Also list this serial device in the connection dialog (a pseudo-terminal "
@@ -31,7 +30,27 @@ int main(int argc, char** argv)
                        "repeatable."),
         QStringLiteral("PATH"));
     parser.addOption(port_option);
-    parser.process(app);
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "radcfg: %s\n", parser.errorText().toLocal8Bit().constData());
+        return 2;
+    }
+    if (parser.isSet(help_option) || parser.isSet(QStringLiteral("help-all"))) {
+        const QCoreApplication core(argc, argv); // the usage line names the program
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(version_option)) {
+        std::printf("radcfg %s\n", radcfg::version_string);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorvane"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("quorvane.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("kqconf"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(radcfg::version_string));
+    // Protocol traces are for developers; QT_LOGGING_RULES turns them on.
+    QLoggingCategory::setFilterRules(QStringLiteral("kq.*.debug=false"));
     radcfg::connect_dialog::set_extra_ports(parser.values(port_option));
 
     radcfg::write_default_settings();

@@ -66,6 +66,7 @@ void ctl_options::parse(const QStringList& argv)
                             QStringLiteral("What to do; satctl --help lists the commands."));
     QList<QCommandLineOption> options{
         {{"h", "help"}, "Show this help and the commands."},
+        {"version", "Show the version."},
         {"port", "Serial device of the module (or the simulator's link).", "PATH"},
         {"baud", "Line speed: 9600, 19200 or 115200 (default 115200).", "RATE", "115200"},
         {"type", "Connection: xhf, xhf-xhf, obc, xhf-xhf-obc or beacon (default by command).",
@@ -98,6 +99,7 @@ void ctl_options::parse(const QStringList& argv)
     if (!p.parse(argv))
         usage(p.errorText());
     help = p.isSet(QStringLiteral("help"));
+    version = p.isSet(QStringLiteral("version"));
     const QStringList positional = p.positionalArguments();
     if (!positional.isEmpty()) {
         command = positional.first();

@@ -24,6 +24,7 @@ struct ctl_options
     bool persistent = false;
     bool json = false;
     bool verbose = false;
+    bool version = false;
     bool resume = false;
     bool convert = false;
     bool allow_no_end = false;

@@ -30,6 +30,10 @@ int main(int argc, char** argv)
     ctl_options options;
     try {
         options.parse(QCoreApplication::arguments());
+        if (options.version) {
+            std::printf("satctl %s\n", KQ_VERSION);
+            return exit_ok;
+        }
         if (options.help || options.command.isEmpty()) {
             std::printf("%s%s", options.help_text.toLocal8Bit().constData(),
                         commands_help().toLocal8Bit().constData());

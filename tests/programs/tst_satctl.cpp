@@ -34,6 +34,7 @@ namespace {
 
 const QString satctl = QStringLiteral(SATCTL_PROGRAM);
 const QString satsim = QStringLiteral(SATSIM_PROGRAM);
+const QString radcfg = QStringLiteral(RADCFG_PROGRAM);
 
 // Short command timing for the simulator's prompt answers.
 const QStringList quick{"--timeout-s",  "300",  "--timeout-m",       "300", "--timeout-l", "600",
@@ -98,6 +99,8 @@ private slots:
     void only_regular_files_are_read();
     void air_text_is_shown_escaped();
     void exit_codes_of_the_surroundings();
+    void readme_matches_the_programs_data();
+    void readme_matches_the_programs();
     void simulator_removes_its_link();
 
 private:
@@ -412,6 +415,64 @@ void tst_satctl::exit_codes_of_the_surroundings()
     QVERIFY2(err.contains("cannot write " + target.toUtf8() + ".part: File too large"),
              err.constData());
     QVERIFY(!QFile::exists(target));
+}
+
+void tst_satctl::readme_matches_the_programs_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("section"); // the README's section of the program
+    QTest::newRow("satctl") << satctl << "## The command-line driver";
+    QTest::newRow("satsim") << satsim << "## The simulated satellite";
+    QTest::newRow("radcfg") << radcfg << "## The configurator";
+}
+
+// The README's option table lists exactly the options the program takes,
+// and satctl's exit-code table exactly the codes its help names. Help and
+// version need no display, not even the configurator's.
+void tst_satctl::readme_matches_the_programs()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, section);
+    const QString readme = QString::fromUtf8(read_file(QStringLiteral(README_FILE)));
+    const int from = readme.indexOf(section);
+    QVERIFY(from >= 0);
+    const QString text = readme.mid(from, readme.indexOf(QStringLiteral("\n## "), from + 1) - from);
+    const auto names = [](const QString& in, const QRegularExpression& line) {
+        QStringList found;
+        static const QRegularExpression option("--[a-z0-9-]+");
+        for (auto m = line.globalMatch(in); m.hasNext();) {
+            for (auto o = option.globalMatch(m.next().captured(1)); o.hasNext();)
+                found << o.next().captured();
+        }
+        found.removeDuplicates();
+        found.sort();
+        return found;
+    };
+    QProcessEnvironment no_display = QProcessEnvironment::systemEnvironment();
+    no_display.remove("DISPLAY");
+    no_display.remove("WAYLAND_DISPLAY");
+    no_display.remove("QT_QPA_PLATFORM");
+    const program_run help = run_program(program, {"--help"}, 30000, no_display);
+    QCOMPARE(help.code, 0);
+    if (program != satsim) {
+        const program_run version = run_program(program, {"--version"}, 30000, no_display);
+        QVERIFY2(version.code == 0 && version.out.contains("1.0.8"), qPrintable(describe(version)));
+    }
+    const QString usage = QString::fromLocal8Bit(help.out);
+    QCOMPARE(names(text, QRegularExpression("(?m)^\\| ([^|]*--[^|]*) \\|")),
+             names(usage.left(usage.indexOf("\nCommands:")),
+                   QRegularExpression("(?m)^ +((?:-[a-z], )?--[a-z0-9-]+)")));
+    if (program != satctl)
+        return;
+    QStringList readme_codes;
+    for (auto m = QRegularExpression("(?m)^\\| (\\d+) \\|").globalMatch(text); m.hasNext();)
+        readme_codes << m.next().captured(1);
+    QStringList help_codes;
+    for (auto m = QRegularExpression("(\\d+) [a-z]")
+                      .globalMatch(usage.mid(usage.indexOf("Exit codes:")));
+         m.hasNext();)
+        help_codes << m.next().captured(1);
+    QCOMPARE(readme_codes, help_codes);
 }
 
 void tst_satctl::simulator_link_folder_data()
