@@ -94,7 +94,9 @@ void obc_widget::_set_controls_enabled(bool enabled)
     ui->btn_erase->setEnabled(enabled && obc_file);
     ui->btn_flash->setEnabled(enabled && obc_file);
     ui->btn_upload->setEnabled(enabled && QFileInfo(_local_path()).isFile());
-    ui->btn_set_obc_mode->setEnabled(enabled && ui->cb_boot_mode->currentData().toInt() != 0);
+    // A mode is set only over one read from the computer.
+    ui->btn_set_obc_mode->setEnabled(enabled && _mode_known &&
+                                     ui->cb_boot_mode->currentData().toInt() != 0);
 }
 
 QString obc_widget::_selected_obc_name() const
@@ -134,6 +136,7 @@ void obc_widget::_on_get_param(uint32_t id, const QVariant& value)
         _show_clock();
         break;
     case obc_worker::boot_mode: {
+        _mode_known = true;
         const int index = ui->cb_boot_mode->findData(value.toInt());
         if (index < 0 && ui->cb_boot_mode->findData(0) < 0)
             ui->cb_boot_mode->addItem(tr("<< unknown >>"), 0);
@@ -374,6 +377,13 @@ void obc_widget::on_cb_boot_mode_currentIndexChanged(int)
 
 void obc_widget::on_btn_set_obc_mode_clicked()
 {
+    if (QMessageBox::question(
+            this, tr("Set mode"),
+            tr("Restart the on-board computer into %1 mode?\n\nIt stops what it is doing and "
+               "stays silent while it restarts.")
+                .arg(ui->cb_boot_mode->currentText()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
     emit _obc_worker->set_params({{obc_worker::boot_mode, ui->cb_boot_mode->currentData()}});
 }
 

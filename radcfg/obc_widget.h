@@ -76,6 +76,7 @@ private:
     // A question with Overwrite, Resume (when offered) and Cancel: 0, 1 or -1.
     int _ask_overwrite_or_resume(const QString& text, bool offer_resume);
     bool _refused_obc_name(const QString& name, const QString& title);
+    bool _mode_known = false; // the boot mode was read at least once
 
     std::unique_ptr<Ui::obc_widget> ui;
     obc_worker* _obc_worker;

@@ -25,6 +25,12 @@ settings_dialog::settings_dialog(QWidget* parent)
     for (const spin_key_t& k : _spin_keys())
         connect(k.box, QOverload<int>::of(&QSpinBox::valueChanged), this,
                 &settings_dialog::_on_control_changed);
+    // The rule waits for the whole number: typing 25000 passes through 2500.
+    connect(ui->sb_timeout_pipe, &QSpinBox::editingFinished, this,
+            &settings_dialog::_apply_pipe_rule);
+    connect(ui->sb_timeout_pipe, QOverload<int>::of(&QSpinBox::valueChanged), ui->lbl_pipe_note,
+            &QWidget::hide);
+    ui->lbl_pipe_note->hide();
     for (QRadioButton* b :
          {ui->rb_obc_auto_time_utc, ui->rb_obc_auto_time_local, ui->rb_obc_auto_time_disabled})
         connect(b, &QRadioButton::toggled, this, &settings_dialog::_on_control_changed);
@@ -66,15 +72,34 @@ void settings_dialog::_set_auto_time_value(int value)
         ui->rb_obc_auto_time_utc->setChecked(true);
 }
 
-// Every command timeout stays at least a second below the pipe timeout.
+// Every command timeout stays at least a second below the pipe timeout; a
+// value the rule lowers is named in the note below the tabs.
+void settings_dialog::_apply_pipe_rule()
+{
+    const int limit = ui->sb_timeout_pipe->value() - 1000;
+    QStringList lowered;
+    const QVector<QPair<QSpinBox*, QString>> boxes{{ui->sb_persistent_time, tr("Persistent time")},
+                                                   {ui->sb_timeout_XS, tr("Extra small")},
+                                                   {ui->sb_timeout_S, tr("Small")},
+                                                   {ui->sb_timeout_M, tr("Medium")},
+                                                   {ui->sb_timeout_L, tr("Large")},
+                                                   {ui->sb_timeout_XL, tr("Extra large")}};
+    for (const auto& box : boxes) {
+        if (box.first->value() > limit)
+            lowered << box.second;
+        box.first->setMaximum(limit);
+    }
+    if (lowered.isEmpty())
+        return; // a note of an earlier lowering stays until the pipe changes
+    ui->lbl_pipe_note->show();
+    ui->lbl_pipe_note->setText(
+        tr("%1 lowered to %2 ms: every timeout stays a second below the pipe timeout.")
+            .arg(lowered.join(QStringLiteral(", ")))
+            .arg(limit));
+}
+
 void settings_dialog::_on_control_changed()
 {
-    if (sender() == ui->sb_timeout_pipe) {
-        const int limit = ui->sb_timeout_pipe->value() - 1000;
-        for (QSpinBox* box : {ui->sb_persistent_time, ui->sb_timeout_XS, ui->sb_timeout_S,
-                              ui->sb_timeout_M, ui->sb_timeout_L, ui->sb_timeout_XL})
-            box->setMaximum(limit);
-    }
     ui->buttonBox->button(QDialogButtonBox::Apply)->setEnabled(true);
     ui->buttonBox->button(QDialogButtonBox::RestoreDefaults)->setEnabled(true);
 }
@@ -91,8 +116,12 @@ void settings_dialog::on_btn_common_browse_clicked()
 void settings_dialog::on_buttonBox_clicked(QAbstractButton* button)
 {
     switch (ui->buttonBox->standardButton(button)) {
-    case QDialogButtonBox::Close:
+    case QDialogButtonBox::Cancel:
         reject();
+        break;
+    case QDialogButtonBox::Ok:
+        _apply();
+        accept();
         break;
     case QDialogButtonBox::Apply:
         _apply();
@@ -107,6 +136,7 @@ void settings_dialog::on_buttonBox_clicked(QAbstractButton* button)
 
 void settings_dialog::_apply()
 {
+    _apply_pipe_rule(); // a pipe value set without finishing the edit
     QSettings s;
     s.setValue(QStringLiteral("common/log_location"), ui->tb_common_logs_location->text());
     for (const spin_key_t& k : _spin_keys())

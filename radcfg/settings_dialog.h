@@ -27,6 +27,7 @@ private slots:
     void on_buttonBox_clicked(QAbstractButton* button);
     void on_btn_common_browse_clicked();
     void _on_control_changed();
+    void _apply_pipe_rule();
 
 private:
     struct spin_key_t

@@ -382,10 +382,11 @@ void tst_obc_widget::flash_walks_its_steps()
     select_local(write_local("APP.BIN", random_bytes(2048)));
     click_and_wait("btn_upload");
     QVERIFY(select_obc("APP.BIN"));
-    QString asked;
-    kq::testing::answer_question(QMessageBox::Yes, &asked);
+    QStringList asked;
+    kq::testing::answer_boxes({"&Yes"}, &asked);
     click_and_wait("btn_flash");
-    QCOMPARE(asked, QString("Flash|You are about do flash the device with APP.BIN\nAre you sure?"));
+    QCOMPARE(asked, QStringList{"Flash|You are about do flash the device with APP.BIN\nAre you "
+                                "sure?|&No"}); // No is the default
     QCOMPARE(_ops->control.first().first, int(sat_worker::FLASH));
     auto* bar = child<QProgressBar>(*_window, "progress");
     QVERIFY(bar->maximum() > 0);
@@ -393,13 +394,27 @@ void tst_obc_widget::flash_walks_its_steps()
     QVERIFY(log_lines().filter(QRegularExpression("^\\S+ \\S+  ERROR")).isEmpty());
 }
 
+// Set mode waits for a read of the mode, and asks, No by default, naming
+// the mode and the restart.
 void tst_obc_widget::boot_mode_read_and_set()
 {
+    wait_ready();
+    QVERIFY(!button("btn_set_obc_mode")->isEnabled());
     click_and_wait("btn_read");
     auto* mode = child<QComboBox>(*_window, "cb_boot_mode");
     QCOMPARE(mode->currentText(), QString("Application"));
     QVERIFY(!child<QLabel>(*_window, "label_time_result")->text().isEmpty());
     mode->setCurrentIndex(mode->findData(11));
+    QStringList seen;
+    kq::testing::answer_boxes({"&No"}, &seen);
+    button("btn_set_obc_mode")->click();
+    QTRY_COMPARE(seen.size(), 1);
+    QCOMPARE(seen.first(),
+             QString("Set mode|Restart the on-board computer into Bootloader mode?\n\n"
+                     "It stops what it is doing and stays silent while it "
+                     "restarts.|&No"));
+    QCOMPARE(_sat->with_obc([](obc_computer& o) { return o.mode(); }), QString("APPL"));
+    kq::testing::answer_boxes({"&Yes"}, &seen);
     click_and_wait("btn_set_obc_mode");
     QCOMPARE(_sat->with_obc([](obc_computer& o) { return o.mode(); }), QString("BOOT"));
 }

@@ -5,6 +5,7 @@
 #include "widget_access.h"
 
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -35,6 +36,7 @@ private slots:
     void init() { QSettings().clear(); }
     void first_start_writes_fourteen_keys();
     void dialog_shows_and_applies_settings();
+    void pipe_timeout_limits_the_others_data();
     void pipe_timeout_limits_the_others();
     void restore_defaults_per_tab();
     void crc32_data();
@@ -76,16 +78,46 @@ void tst_settings_dialog::dialog_shows_and_applies_settings()
     QCOMPARE(s.value("command/timeout_m").toInt(), 2000);
 }
 
+void tst_settings_dialog::pipe_timeout_limits_the_others_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("note");
+    QTest::newRow("typed 25000: passes 2500 on the way, lowers nothing") << "25000" << 24000 << "";
+    QTest::newRow("typed 5000") << "5000" << 4000
+                                << "Persistent time, Extra large lowered to 4000 ms: every "
+                                   "timeout stays a second below the pipe timeout.";
+}
+
+// The rule applies when the typing ends, never to the digits on the way,
+// and says what it lowered; OK saves.
 void tst_settings_dialog::pipe_timeout_limits_the_others()
 {
+    QFETCH(QString, typed);
+    QFETCH(int, limit);
+    QFETCH(QString, note);
     settings_dialog d(nullptr);
-    child<QSpinBox>(d, "sb_timeout_pipe")->setValue(5000);
+    d.show();
+    d.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    auto* pipe = child<QSpinBox>(d, "sb_timeout_pipe");
+    pipe->setFocus();
+    pipe->selectAll();
+    QTest::keyClicks(pipe, typed);
+    QTest::keyClick(pipe, Qt::Key_Tab); // on to the next field: the typing is done
+    QCOMPARE(pipe->value(), typed.toInt());
     for (const char* name : {"sb_persistent_time", "sb_timeout_XS", "sb_timeout_S", "sb_timeout_M",
                              "sb_timeout_L", "sb_timeout_XL"}) {
-        QCOMPARE(child<QSpinBox>(d, name)->maximum(), 4000);
-        QVERIFY(child<QSpinBox>(d, name)->value() <= 4000);
+        QCOMPARE(child<QSpinBox>(d, name)->maximum(), limit);
+        QVERIFY(child<QSpinBox>(d, name)->value() <= limit);
     }
+    QCOMPARE(child<QSpinBox>(d, "sb_timeout_L")->value(), 4000); // 1500 by the old rule
     QCOMPARE(child<QSpinBox>(d, "sb_repeats_XS")->maximum(), 20);
+    auto* label = child<QLabel>(d, "lbl_pipe_note");
+    QCOMPARE(label->isVisible() ? label->text() : QString(), note);
+    button(d, QDialogButtonBox::Ok)->click();
+    QCOMPARE(QSettings().value("command/timeout_pipe").toInt(), typed.toInt());
+    QCOMPARE(d.result(), int(QDialog::Accepted));
 }
 
 void tst_settings_dialog::restore_defaults_per_tab()
