@@ -148,10 +148,21 @@ void sat_worker::_try_exec_op(operation_type_e op, std::function<void()> fn)
 void sat_worker::_get_params(const QVector<uint32_t>& params)
 {
     _connect_exec_disconnect(READ, [this, params] {
+        bool answered = false;
         for (const uint32_t id : params) {
             if (!_running.load())
                 return;
-            _try_get_param(id);
+            error_descriptor failure;
+            if (_try_get_param(id, &failure)) {
+                answered = true;
+                continue;
+            }
+            // Nothing has answered and this went unanswered: the connection
+            // itself is silent, and every other read would only wait out its
+            // own timeout.
+            if (!answered && (failure.get_media_error() == media_exception::timeout ||
+                              failure.get_proto_error() == proto_exception::no_answer))
+                return;
         }
     });
 }
@@ -167,13 +178,17 @@ void sat_worker::_set_params(const param_pairs_t& params)
     });
 }
 
-void sat_worker::_try_get_param(uint32_t id)
+bool sat_worker::_try_get_param(uint32_t id, error_descriptor* failure)
 {
     if (!_running.load())
-        return;
-    error_descriptor failure;
-    if (!_guarded([&] { _get_param(id); }, failure))
-        emit on_get_param_request_error(id, failure);
+        return false;
+    error_descriptor why;
+    if (_guarded([&] { _get_param(id); }, why))
+        return true;
+    emit on_get_param_request_error(id, why);
+    if (failure)
+        *failure = why;
+    return false;
 }
 
 void sat_worker::_try_set_param(uint32_t id, const QVariant& value)

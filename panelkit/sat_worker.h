@@ -92,7 +92,8 @@ protected slots:
                                                   bool emit_signal = true);
 
 protected:
-    virtual void _try_get_param(uint32_t id);
+    // False when the read failed (and was reported); `failure` receives why.
+    virtual bool _try_get_param(uint32_t id, api::proto::error_descriptor* failure = nullptr);
     virtual void _get_param(uint32_t id) = 0;
     virtual void _set_module_config();
     virtual void _try_set_param(uint32_t id, const QVariant& value);

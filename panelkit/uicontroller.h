@@ -48,6 +48,26 @@ public:
     void set_loading_data(bool loading) { _loading = loading; }
     bool get_loading_data() const { return _loading; }
 
+    // While it lives, values shown are not taken for the user's edits; the
+    // state before it comes back when it ends.
+    class loading_scope
+    {
+    public:
+        explicit loading_scope(ui_controller& controller)
+            : _controller(controller)
+            , _was(controller.get_loading_data())
+        {
+            controller.set_loading_data(true);
+        }
+        ~loading_scope() { _controller.set_loading_data(_was); }
+        loading_scope(const loading_scope&) = delete;
+        loading_scope& operator=(const loading_scope&) = delete;
+
+    private:
+        ui_controller& _controller;
+        bool _was;
+    };
+
     bool has_changed_parameters() const { return !_changed.isEmpty(); }
     const QVector<uint32_t>& changed_parameters() const { return _changed; }
     void remove_changed_parameter(uint32_t id);

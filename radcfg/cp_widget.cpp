@@ -4,6 +4,7 @@
 #include "panelkit/uicontroller.h"
 #include "satcmd/kq_module.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QSettings>
 
@@ -102,6 +103,7 @@ void cp_widget::_on_operation_control(sat_worker::operation_type_e op,
         if (_controller)
             _controller->set_loading_data(true);
         _pipe_timer.stop();
+        _show_pipe_countdown();
         _enable_controls(false);
         return;
     }
@@ -129,14 +131,38 @@ void cp_widget::_start_pipe_countdown()
     _pipe_countdown = pipe_ms / 1000 + 1;
     _enable_controls(false);
     _pipe_timer.start();
+    _show_pipe_countdown();
 }
 
 void cp_widget::_on_pipe_timer_timeout()
 {
-    if (--_pipe_countdown > 0)
+    if (--_pipe_countdown > 0) {
+        _show_pipe_countdown();
         return;
+    }
     _pipe_timer.stop();
     _enable_controls(true);
+    _show_pipe_countdown();
+}
+
+QString cp_widget::pipe_countdown_text() const
+{
+    if (!_pipe_timer.isActive() || _pipe_countdown <= 0)
+        return {};
+    return tr("Waiting for the relay's pipe to close: %1 s").arg(_pipe_countdown);
+}
+
+void cp_widget::_show_pipe_countdown()
+{
+    static const char* saved_tip = "kq_tooltip";
+    const QString text = pipe_countdown_text();
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        if (!button->property(saved_tip).isValid())
+            button->setProperty(saved_tip, button->toolTip());
+        const bool waiting = !text.isEmpty() && !button->isEnabled();
+        button->setToolTip(waiting ? text : button->property(saved_tip).toString());
+    }
+    emit pipe_countdown(text.isEmpty() ? 0 : _pipe_countdown);
 }
 
 void cp_widget::_on_connection_state(sat_worker::connection_state_e state)

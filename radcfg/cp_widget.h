@@ -33,11 +33,19 @@ public:
     ~cp_widget() override;
 
     cp_worker* worker() const { return _worker; }
+    // The text of the relay's pipe drain still running ("... 8 s"); empty
+    // when none runs.
+    QString pipe_countdown_text() const;
     // A line of the window's own in the panel's log (and its file).
     void log_line(kq::gui::log_item::log_level_e level, const QString& message)
     {
         _log(level, message);
     }
+
+signals:
+    // Seconds until the relay's pipe has lapsed and the controls come back;
+    // 0 when they are back.
+    void pipe_countdown(int seconds);
 
 protected:
     cp_widget(QWidget* parent, kq::api::proto::kq_module* module);
@@ -81,6 +89,9 @@ protected slots:
 
 private:
     void _start_pipe_countdown();
+    // Shows the seconds left on the disabled buttons' tooltips and tells the
+    // window; no seconds left puts the tooltips back.
+    void _show_pipe_countdown();
 
     QThread _thread;
     cp_worker* _worker = nullptr; // lives in _thread

@@ -89,9 +89,13 @@ MainWindow::MainWindow()
 
 MainWindow::~MainWindow()
 {
-    delete panel;
-    delete module;
-    delete media;
+    _close_connection();
+}
+
+MainWindow::connection_t::~connection_t()
+{
+    if (media)
+        media->stop_request(); // a blocked exchange ends before the panel waits for it
 }
 
 bool MainWindow::_ask(QWidget* parent, const QString& title, const QString& text)
@@ -179,7 +183,9 @@ void MainWindow::on_actionnew_connection_triggered()
     settings.port_name = dialog.get_serial_port();
     settings.baud_rate = serial_port::uart_baud_to_baud_rate(uart_baud_e(dialog.get_uart_speed()));
     factory f;
-    media = f.create_media(factory::media_serial_port, settings);
+    _connection = std::make_unique<connection_t>();
+    _connection->media.reset(f.create_media(factory::media_serial_port, settings));
+    media* media_port = _connection->media.get();
     const connect_props_t props = *dialog.get_connect_props();
     _show_connect_status(settings, props);
 
@@ -187,61 +193,68 @@ void MainWindow::on_actionnew_connection_triggered()
     switch (type) {
     case kq::gui::connection_xhf:
     case kq::gui::connection_xhf_xhf: {
-        module = f.create_module(module_type_uhf, factory::proto_kqttc, media, props);
+        kq_module* module =
+            _take_module(f.create_module(module_type_uhf, factory::proto_kqttc, media_port, props));
         connect(module, &kq_module::on_flash_progress, this, &MainWindow::_on_flash_progress);
         auto* p = new uhf_widget(this, qobject_cast<uhf_module*>(module));
         connect(p, &uhf_widget::on_module_settings_changed, this,
                 &MainWindow::_show_connect_status);
-        panel = p;
+        _connection->panel.reset(p);
         worker = p->worker();
         break;
     }
     case kq::gui::connection_obc:
     case kq::gui::connection_xhf_xhf_obc: {
-        module = f.create_module(module_type_obc, factory::proto_kqttc, media, props);
+        kq_module* module =
+            _take_module(f.create_module(module_type_obc, factory::proto_kqttc, media_port, props));
         auto* obc = qobject_cast<obc_module*>(module);
         connect(module, &kq_module::on_flash_progress, this, &MainWindow::_on_flash_progress);
         connect(obc, &obc_module::on_get_file_progress, this, &MainWindow::_on_flash_progress);
         connect(obc, &obc_module::on_put_file_progress, this, &MainWindow::_on_flash_progress);
         auto* p = new obc_widget(this, obc);
-        panel = p;
+        _connection->panel.reset(p);
         worker = p->worker();
         break;
     }
     case kq::gui::connection_beacon: {
-        module = f.create_module(module_type_uhf, factory::proto_kqttc, media, props);
+        kq_module* module =
+            _take_module(f.create_module(module_type_uhf, factory::proto_kqttc, media_port, props));
         auto* p = new ax25_widget(this, qobject_cast<uhf_module*>(module));
-        panel = p;
+        _connection->panel.reset(p);
         worker = p->worker();
         break;
     }
     default:
         break;
     }
-    if (panel) {
+    if (auto* p = qobject_cast<cp_widget*>(panel())) {
+        // The wait for the relay's pipe, counted down where the operation was.
+        connect(p, &cp_widget::pipe_countdown, this, [this, p](int seconds) {
+            lbl_operation->setText(seconds > 0 ? p->pipe_countdown_text() : QString());
+        });
+    }
+    if (QWidget* shown = panel()) {
         if (type != kq::gui::connection_beacon)
             connect(worker, &sat_worker::on_operation_control, this,
                     &MainWindow::_on_operation_control);
-        layout->addWidget(panel);
-        panel->show();
+        layout->addWidget(shown);
+        shown->show();
     }
     ui->action_close_connection->setEnabled(true);
 }
 
+kq_module* MainWindow::_take_module(kq_module* module)
+{
+    _connection->module.reset(module);
+    return module;
+}
+
 void MainWindow::_close_connection()
 {
-    if (media)
-        media->stop_request(); // a blocked exchange ends before the panel waits for it
-    if (panel) {
-        layout->removeWidget(panel);
-        delete panel;
-        panel = nullptr;
-        worker = nullptr;
-    }
-    delete module;
-    module = nullptr;
-    delete media;
-    media = nullptr;
+    if (panel())
+        layout->removeWidget(panel());
+    worker = nullptr;
+    _connection.reset();
     lbl_connection->setText(tr("Connection: none"));
     // Nothing of the ended connection's work stays on show.
     _running.reset();
@@ -264,7 +277,7 @@ QString MainWindow::_running_work() const
     const int percent = _percent();
     switch (*_running) {
     case sat_worker::FLASH:
-        return qobject_cast<obc_widget*>(panel)
+        return qobject_cast<obc_widget*>(panel())
                    ? tr("The on-board computer is being flashed (%1 %). Stopping now can leave it "
                         "in its boot loader without working firmware.")
                          .arg(percent)
@@ -296,7 +309,7 @@ bool MainWindow::_confirm_end(const QString& title, const QString& generic, cons
                               QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes)
         return false;
-    if (auto* p = qobject_cast<cp_widget*>(panel); p && _running) {
+    if (auto* p = qobject_cast<cp_widget*>(panel()); p && _running) {
         static const QMap<sat_worker::operation_type_e, const char*> names{
             {sat_worker::FLASH, QT_TR_NOOP("flash")},
             {sat_worker::UPLOAD, QT_TR_NOOP("upload")},

@@ -58,6 +58,8 @@ public slots:
 
 private:
     void _close_connection();
+    // The connection's module, now owned by it.
+    kq::api::proto::kq_module* _take_module(kq::api::proto::kq_module* module);
     static bool _ask(QWidget* parent, const QString& title, const QString& text);
     // Asks before the connection ends: a running flash or transfer gets a
     // question that names it (No by default) and, when stopped, a line in
@@ -69,10 +71,19 @@ private:
 
     std::unique_ptr<Ui::MainWindow> ui;
     QVBoxLayout* layout = nullptr;
-    kq::api::proto::kq_module* module = nullptr;
+    // The connection, declared in the order it is built; taken down the
+    // other way round: the panel (with its worker) before the module before
+    // the media.
+    struct connection_t
+    {
+        std::unique_ptr<kq::api::proto::media> media;
+        std::unique_ptr<kq::api::proto::kq_module> module;
+        std::unique_ptr<QWidget> panel;
+        ~connection_t();
+    };
+    std::unique_ptr<connection_t> _connection;
     kq::gui::sat_worker* worker = nullptr;
-    kq::api::proto::media* media = nullptr;
-    QWidget* panel = nullptr;
+    QWidget* panel() const { return _connection ? _connection->panel.get() : nullptr; }
     QLabel* lbl_connection = nullptr;
     QLabel* lbl_operation = nullptr;
     QProgressBar* progress = nullptr;

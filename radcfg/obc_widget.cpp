@@ -140,10 +140,8 @@ void obc_widget::_on_get_param(uint32_t id, const QVariant& value)
         const int index = ui->cb_boot_mode->findData(value.toInt());
         if (index < 0 && ui->cb_boot_mode->findData(0) < 0)
             ui->cb_boot_mode->addItem(tr("<< unknown >>"), 0);
-        const bool loading = _controller->get_loading_data();
-        _controller->set_loading_data(true);
+        const kq::gui::ui_controller::loading_scope shown(*_controller);
         ui->cb_boot_mode->setCurrentIndex(index >= 0 ? index : ui->cb_boot_mode->findData(0));
-        _controller->set_loading_data(loading);
         break;
     }
     case obc_worker::directory:

@@ -173,18 +173,14 @@ void uhf_widget::_set_controls_enabled(bool enabled)
 void uhf_widget::_set_data(uint32_t id, const QVariant& value)
 {
     _values.insert(id, value);
-    const bool loading = _controller->get_loading_data();
-    _controller->set_loading_data(true); // a shown value is not an edit
+    const ui_controller::loading_scope shown(*_controller); // a shown value is not an edit
     _controller->set_data(id, value);
-    _controller->set_loading_data(loading);
 }
 
 void uhf_widget::_handle_boot_mode_rf_mode_labels(const scw_properties& scw)
 {
-    const bool loading = _controller->get_loading_data();
-    _controller->set_loading_data(true);
+    const ui_controller::loading_scope shown(*_controller);
     _profiles.set_active_profile(scw.get_boot() ? bootloader_labels : application_labels);
-    _controller->set_loading_data(loading);
 }
 
 void uhf_widget::_show_scw(const scw_properties& scw)
@@ -278,10 +274,8 @@ void uhf_widget::_apply_audio_beacon_rule()
     const int period = ui->sb_audio_beacon_period->value();
     if (period < 1 || period >= min_audio_beacon_period)
         return;
-    const bool loading = _controller->get_loading_data();
-    _controller->set_loading_data(true);
+    const ui_controller::loading_scope shown(*_controller);
     ui->sb_audio_beacon_period->setValue(min_audio_beacon_period);
-    _controller->set_loading_data(loading);
 }
 
 // After the transceiver accepted a new UART speed on a direct line, the port

@@ -63,6 +63,7 @@ private slots:
     void firmware_file_checked_before_the_question_data();
     void firmware_file_checked_before_the_question();
     void two_hops_wait_for_the_pipe();
+    void read_of_a_silent_address_ends_at_once();
     void check_boxes_are_remembered();
 
 private:
@@ -518,9 +519,32 @@ void tst_uhf_widget::two_hops_wait_for_the_pipe()
     QVERIFY(!read->isEnabled());
     QVERIFY(!field<QPushButton>("btn_reset")->isEnabled());
     QVERIFY(!field<QCheckBox>("chk_persistent")->isEnabled());
+    // The wait is counted down in the status bar and on the buttons.
+    auto* status = child<QLabel>(*_window, "lbl_operation");
+    const QRegularExpression countdown("^Waiting for the relay's pipe to close: [1-3] s$");
+    QTRY_VERIFY2(countdown.match(status->text()).hasMatch(), qPrintable(status->text()));
+    QCOMPARE(read->toolTip(), status->text());
     QTRY_VERIFY_WITH_TIMEOUT(read->isEnabled(), 10000);
     QVERIFY2(held.elapsed() >= 2000, qPrintable(QString::number(held.elapsed())));
     QVERIFY(log_lines().contains("pipe drain"));
+    QVERIFY(status->text().isEmpty());
+    QVERIFY(!read->toolTip().startsWith("Waiting"));
+}
+
+// Where nothing answers, the walk ends with the first unanswered read
+// instead of waiting out every parameter's timeout.
+void tst_uhf_widget::read_of_a_silent_address_ends_at_once()
+{
+    connect_as(1);
+    QSettings().setValue("uhf/last_persistent_chk", false);
+    if (field<QCheckBox>("chk_persistent")->isChecked())
+        field<QCheckBox>("chk_persistent")->click();
+    _sat->link().drop_answers(1000000);
+    read_all();
+    QTRY_COMPARE(log_lines().filter("error get: ").size(), 1);
+    QTest::qWait(1000); // the log view is batched: nothing more comes
+    QCOMPARE(log_lines().filter("error get: ").size(), 1);
+    QCOMPARE(_ops->control.size(), 2); // begin, end
 }
 
 void tst_uhf_widget::check_boxes_are_remembered()
