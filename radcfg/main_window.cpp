@@ -130,6 +130,8 @@ void MainWindow::_show_connect_status(const serial_port_settings_t& settings,
 void MainWindow::_on_flash_progress(const QString& step, uint32_t pos, uint32_t length)
 {
     _running_item = step;
+    if (_running == sat_worker::UPLOAD || _running == sat_worker::DOWNLOAD)
+        lbl_operation->setText(_meter.progress_text(step, pos, length));
     progress->setMinimum(0);
     progress->setMaximum(int(length));
     progress->setValue(int(pos));
@@ -166,6 +168,7 @@ void MainWindow::_on_operation_control(sat_worker::operation_type_e operation,
         progress->setValue(0);
         _running = operation;
         _running_item.clear();
+        _meter.start();
     }
     progress->setVisible(with_progress);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panelkit/sat_worker.h"
+#include "panelkit/transfer_meter.h"
 #include "satcmd/connect_props.h"
 #include "serline/serial_port_settings.h"
 
@@ -90,6 +91,7 @@ private:
     // The flash or transfer running, and the file or step it reported last.
     std::optional<kq::gui::sat_worker::operation_type_e> _running;
     QString _running_item;
+    kq::gui::transfer_meter _meter; // of the running flash or transfer
 };
 
 } // namespace radcfg

@@ -4,6 +4,7 @@
 #include "ui_obc_widget.h"
 
 #include "panelkit/obc_file_names.h"
+#include "panelkit/transfer_meter.h"
 #include "satcmd/obc_module.h"
 
 #include <QDir>
@@ -65,10 +66,11 @@ obc_widget::obc_widget(QWidget* parent, obc_module* module)
             [this](const QString& text) { _log(log_item::WARN, text); });
     connect(module, &obc_module::on_file_verified, this,
             [this](const QString& name, uint32_t crc, uint32_t size) {
-                _log(log_item::INFO, tr("verified %1 against the OBC: CRC-32 %2, %3 bytes")
-                                         .arg(name)
-                                         .arg(crc, 8, 16, QLatin1Char('0'))
-                                         .arg(size));
+                const QString hex =
+                    QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper();
+                _log(log_item::INFO,
+                     _meter.summary(_transfer_verb, name, files::content_size(name, size)) +
+                         tr(", CRC-32 %1, verified against the OBC").arg(hex));
             });
     _start_worker(_obc_worker);
 
@@ -82,6 +84,16 @@ obc_widget::~obc_widget()
 {
     _store_check(ui->chk_persistent, key_persistent);
     _store_check(ui->cb_verbose_log, key_verbose);
+}
+
+void obc_widget::_on_operation_control(sat_worker::operation_type_e op,
+                                       sat_worker::operation_status_e status)
+{
+    if (status == sat_worker::begin && (op == sat_worker::UPLOAD || op == sat_worker::DOWNLOAD)) {
+        _meter.start();
+        _transfer_verb = op == sat_worker::UPLOAD ? tr("uploaded") : tr("downloaded");
+    }
+    cp_widget::_on_operation_control(op, status);
 }
 
 void obc_widget::_set_controls_enabled(bool enabled)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "cp_widget.h"
+
 #include "obc_worker.h"
+#include "panelkit/transfer_meter.h"
 
 #include "panelkit/uicontroller.h"
 
@@ -36,6 +38,8 @@ public:
     ~obc_widget() override;
 
 protected slots:
+    void _on_operation_control(kq::gui::sat_worker::operation_type_e op,
+                               kq::gui::sat_worker::operation_status_e status) override;
     void _on_get_param(uint32_t id, const QVariant& value) override;
     void _on_set_param(uint32_t id, const QVariant& value) override;
     void _on_get_param_request_error(uint32_t id,
@@ -76,7 +80,9 @@ private:
     // A question with Overwrite, Resume (when offered) and Cancel: 0, 1 or -1.
     int _ask_overwrite_or_resume(const QString& text, bool offer_resume);
     bool _refused_obc_name(const QString& name, const QString& title);
-    bool _mode_known = false; // the boot mode was read at least once
+    bool _mode_known = false;       // the boot mode was read at least once
+    kq::gui::transfer_meter _meter; // of the running transfer
+    QString _transfer_verb;
 
     std::unique_ptr<Ui::obc_widget> ui;
     obc_worker* _obc_worker;

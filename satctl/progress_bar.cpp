@@ -5,21 +5,11 @@
 
 namespace kq::ctl {
 
-namespace {
-
-QString clock_text(int64_t seconds)
-{
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-} // namespace
-
 progress_bar::progress_bar(const QString& label, bool bytes)
     : _label(label)
     , _bytes(bytes)
     , _on(::isatty(STDERR_FILENO) == 1)
 {
-    _clock.start();
 }
 
 progress_bar::~progress_bar()
@@ -32,7 +22,7 @@ void progress_bar::update(uint64_t done, uint64_t total)
 {
     if (!_on || total == 0)
         return;
-    const int64_t now = _clock.elapsed();
+    const int64_t now = _meter.elapsed_ms();
     // Redrawn at most ten times a second, and once at the end.
     if (done < total && now - _last_ms < 100)
         return;
@@ -44,11 +34,11 @@ void progress_bar::update(uint64_t done, uint64_t total)
                        .arg(_label, QString(filled, QLatin1Char('#')),
                             QString(width - filled, QLatin1Char(' ')))
                        .arg(int(fraction * 100), 3);
+    const int64_t left = _meter.seconds_left(done, total);
     if (_bytes && now > 0) {
-        const double rate = double(done) * 1000.0 / double(now);
-        line += QStringLiteral("  %1 KiB/s").arg(rate / 1024.0, 0, 'f', 1);
-        if (rate > 0 && done < total)
-            line += QStringLiteral("  %1 left").arg(clock_text(int64_t((total - done) / rate)));
+        line += QStringLiteral("  ") + gui::transfer_meter::rate_text(_meter.rate(done));
+        if (left >= 0 && done < total)
+            line += QStringLiteral("  %1 left").arg(gui::transfer_meter::clock_text(left));
     }
     std::fprintf(stderr, "%s\033[K", line.toLocal8Bit().constData());
     std::fflush(stderr);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "panelkit/transfer_meter.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -22,7 +23,7 @@ private:
     bool _bytes;
     bool _on;
     bool _drawn = false;
-    QElapsedTimer _clock;
+    gui::transfer_meter _meter;
     int64_t _last_ms = -1000;
 };
 

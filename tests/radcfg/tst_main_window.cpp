@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -264,6 +265,12 @@ void tst_main_window::ending_a_flash_or_transfer_asks_first()
     }
     auto* bar = child<QProgressBar>(*_window, "progress");
     QTRY_VERIFY_WITH_TIMEOUT(bar->value() > 0, 30000);
+    if (upload) { // the file, bytes, rate and time left
+        const QRegularExpression figures(
+            "^BIG.DAT: \\d+ of 65536 bytes, [0-9.]+ KiB/s, \\d+:\\d\\d left$");
+        auto* status = child<QLabel>(*_window, "lbl_operation");
+        QTRY_VERIFY2(figures.match(status->text()).hasMatch(), qPrintable(status->text()));
+    }
     const auto end = [&] {
         if (quit)
             _window->close();

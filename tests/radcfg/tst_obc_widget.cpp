@@ -337,7 +337,11 @@ void tst_obc_widget::download_resume()
     QCOMPARE(QFile::exists(target + ".part"), false);
     QCOMPARE(log_lines().filter("starting over").size(), foreign ? 1 : 0);
     if (partial >= 0)
-        QVERIFY2(!log_lines().filter("verified " + name).isEmpty(),
+        QVERIFY2(!log_lines()
+                      .filter(QRegularExpression("^\\S+ \\S+  INFO  downloaded " + name +
+                                                 ", 3000 bytes in [0-9.]+ s, [0-9.]+ KiB/s, "
+                                                 "CRC-32 [0-9A-F]{8}, verified against the OBC$"))
+                      .isEmpty(),
                  qPrintable(log_lines().join('\n')));
 }
 
