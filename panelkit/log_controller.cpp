@@ -78,15 +78,28 @@ void log_controller::log(log_item::log_level_e level, const QString& message)
     if (!_list || (level == log_item::KQTTC && !_verbose))
         return;
     auto* row = new QListWidgetItem(item.toString());
+    row->setData(Qt::UserRole, int(level));
     row->setBackground(background(level));
     if (level == log_item::ERROR)
         row->setForeground(Qt::white);
     _pending.append(row);
     // Lines beyond what the view keeps would only be inserted to be trimmed.
     while (_pending.size() > int(_max_visible))
-        delete _pending.takeFirst();
+        delete _pending.takeAt(
+            oldest_to_drop(_pending.size(), [this](int i) { return _pending.at(i); }));
     if (!_cache_timer.isActive())
         _cache_timer.start();
+}
+
+// Traffic goes first when the view is full, so that however much of it runs
+// the operations' lines and errors stay in sight.
+int log_controller::oldest_to_drop(int count, const std::function<QListWidgetItem*(int)>& row)
+{
+    for (int i = 0; i < count; ++i) {
+        if (row(i)->data(Qt::UserRole).toInt() == log_item::KQTTC)
+            return i;
+    }
+    return 0;
 }
 
 void log_controller::flush_view()
@@ -104,7 +117,8 @@ void log_controller::flush_view()
     // The view is the record of what is shown: rows cleared from its menu
     // are simply gone.
     while (_list->count() > int(_max_visible))
-        delete _list->takeItem(0);
+        delete _list->takeItem(
+            oldest_to_drop(_list->count(), [this](int i) { return _list->item(i); }));
     if (_list->count() > 0) {
         _list->clearSelection();
         _list->setCurrentRow(_list->count() - 1);

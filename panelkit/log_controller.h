@@ -9,6 +9,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class QListWidget;
 class QListWidgetItem;
 class QWidget;
@@ -53,6 +55,9 @@ private:
 
     QString _name;
     QPointer<QListWidget> _list;
+    // The row to drop from a full view: the oldest traffic line, else the oldest.
+    static int oldest_to_drop(int count, const std::function<QListWidgetItem*(int)>& row);
+
     QList<QListWidgetItem*> _pending;
     log_menu_controller* _menu = nullptr;
     QTimer _cache_timer;

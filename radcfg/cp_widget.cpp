@@ -175,12 +175,34 @@ void cp_widget::_on_connection_error(const error_descriptor& error)
     _log(log_item::ERROR, tr("connection error: ") + _describe(error));
 }
 
+namespace {
+
+// A line with anything but printable ASCII (a binary block, a spoilt byte)
+// is shown as its bytes in hex, as the engine's "[BIN]" lines are.
+QString readable(const QString& line)
+{
+    bool printable = true;
+    bool latin1 = true;
+    for (const QChar c : line) {
+        printable = printable && c.unicode() >= 0x20 && c.unicode() < 0x7F;
+        latin1 = latin1 && c.unicode() <= 0xFF;
+    }
+    if (printable)
+        return line;
+    const QByteArray bytes = latin1 ? line.toLatin1() : line.toUtf8();
+    return QStringLiteral("[BIN]") + QString::fromLatin1(bytes.toHex(' '));
+}
+
+} // namespace
+
 void cp_widget::_on_media_debug(flow_direction_e fd, const QString& message)
 {
     QString line = message;
-    line.remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
     if (line.isEmpty())
         return;
+    line = readable(line);
     _log(log_item::KQTTC,
          (fd == flow_sent ? QStringLiteral(">>> ") : QStringLiteral("<<< ")) + line);
 }

@@ -46,6 +46,7 @@ private slots:
     void carriage_returns_trimmed();
     void kqttc_lines_only_in_verbose_view();
     void view_keeps_newest_lines();
+    void traffic_never_pushes_errors_out();
     void view_is_touched_once_per_burst();
     void missing_directory_warns_and_writes_nothing();
     void colours();
@@ -140,6 +141,27 @@ void tst_log_controller::view_keeps_newest_lines()
     QCOMPARE(_list.currentRow(), 199);
     QVERIFY(_list.currentItem()->text().endsWith("n249"));
     QCOMPARE(file_lines(log.get_log_file_name()).size(), 252);
+}
+
+// However much traffic runs, the operations' lines stay in the view: the
+// traffic lines are dropped first.
+void tst_log_controller::traffic_never_pushes_errors_out()
+{
+    log_controller log(nullptr, "traffic", &_list);
+    log.set_is_verbose(true);
+    log.log(log_item::ERROR, "error get: frequency");
+    for (int i = 0; i < 500; ++i)
+        log.log(log_item::KQTTC, QString("<<< [BIN]%1").arg(i));
+    log.log(log_item::INFO, "end of READ operation");
+    for (int i = 500; i < 700; ++i)
+        log.log(log_item::KQTTC, QString("<<< [BIN]%1").arg(i));
+    QTRY_COMPARE_WITH_TIMEOUT(_list.count(), 200, 3000);
+    QStringList shown;
+    for (int i = 0; i < _list.count(); ++i)
+        shown << _list.item(i)->text();
+    QCOMPARE(shown.filter("error get: frequency").size(), 1);
+    QCOMPARE(shown.filter("end of READ operation").size(), 1);
+    QVERIFY(shown.last().endsWith("[BIN]699"));
 }
 
 void tst_log_controller::view_is_touched_once_per_burst()

@@ -11,6 +11,7 @@
 #include "window_driver.h"
 #include "worker_recorder.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileSystemModel>
 #include <QLabel>
@@ -204,7 +205,14 @@ void tst_obc_widget::upload_list_and_download()
 
     select_local(_other.path());
     QVERIFY(select_obc("NAME.TXT"));
+    child<QCheckBox>(*_window, "cb_verbose_log")->click(); // with the traffic shown
     click_and_wait("btn_download");
+    // Binary blocks are shown as hex, never as raw bytes.
+    QTRY_VERIFY(!log_lines().filter(QRegularExpression("  KQTTC <<< \\[BIN\\]")).isEmpty());
+    for (const QString& line : log_lines()) {
+        for (const QChar c : line)
+            QVERIFY2(c.unicode() >= 0x20 && c.unicode() != 0x7F, qPrintable(line.toUtf8().toHex()));
+    }
     QFile back(QDir(_other.path()).filePath("NAME.TXT"));
     QVERIFY(back.open(QIODevice::ReadOnly));
     QCOMPARE(back.readAll(), data);
