@@ -1,8 +1,10 @@
 #include "cp_widget.h"
 
 #include "panelkit/module_settings.h"
+#include "panelkit/port_diagnosis.h"
 #include "panelkit/uicontroller.h"
 #include "satcmd/kq_module.h"
+#include "serline/media.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -19,6 +21,7 @@ using namespace kq::api::proto;
 cp_widget::cp_widget(QWidget* parent, kq_module* module)
     : QWidget(parent)
     , _module(module)
+    , _port_name(module->get_media() ? module->get_media()->get_settings().port_name : QString())
 {
     _pipe_timer.setInterval(1000);
     connect(&_pipe_timer, &QTimer::timeout, this, &cp_widget::_on_pipe_timer_timeout);
@@ -170,9 +173,16 @@ void cp_widget::_on_connection_state(sat_worker::connection_state_e state)
     _log(log_item::INFO, _texts.get_connection_state_string(state));
 }
 
+// A port that would not open is explained: which port, the system's
+// reason, and what helps.
 void cp_widget::_on_connection_error(const error_descriptor& error)
 {
-    _log(log_item::ERROR, tr("connection error: ") + _describe(error));
+    QString text = tr("connection error: ") + _describe(error);
+    const media_exception::exception_type_e media_error = error.get_media_error();
+    if (media_error == media_exception::open_failed || media_error == media_exception::not_open)
+        text +=
+            QStringLiteral(" (") + kq::gui::port_diagnosis::explain(_port_name) + QLatin1Char(')');
+    _log(log_item::ERROR, text);
 }
 
 namespace {

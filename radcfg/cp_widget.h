@@ -98,6 +98,7 @@ private:
     std::unique_ptr<kq::gui::log_controller> _log_controller;
     kq::gui::ui_controller* _controller = nullptr;
     QTimer _pipe_timer;
+    QString _port_name; // of the connection, for explaining a port that will not open
     int _pipe_countdown = 0;
     bool _enabled = true;
 };

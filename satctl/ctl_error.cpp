@@ -1,6 +1,7 @@
 #include "ctl_error.h"
 
 #include "panelkit/local_file_error.h"
+#include "panelkit/port_diagnosis.h"
 #include "panelkit/resource_manager.h"
 #include "satcmd/error_descriptor.h"
 #include "satcmd/proto_exception.h"
@@ -8,42 +9,17 @@
 
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 namespace kq::ctl {
 
 using namespace api::proto;
 
 namespace {
 
-// Why the port cannot be used, and what helps.
+// Why the port cannot be used, and what helps, for the error line.
 QString port_reason(const QString& port)
 {
-    if (port.isEmpty())
-        return {};
-    const int fd = ::open(QFile::encodeName(port).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        const int error = errno;
-        QString reason =
-            QStringLiteral(" (%1: %2").arg(port, QString::fromLocal8Bit(strerror(error)));
-        if (error == EACCES || error == EPERM)
-            reason += QStringLiteral("; add your user to the 'dialout' group and log in again");
-        return reason + QLatin1Char(')');
-    }
-    QString reason;
-    int exclusive = 0;
-    if (!::isatty(fd))
-        reason = QStringLiteral(" (%1: not a serial port)").arg(port);
-    else if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive)
-        reason = QStringLiteral(" (%1: busy, another program has it open)").arg(port);
-    else
-        reason = QStringLiteral(" (%1: busy or refused; is another program using it?)").arg(port);
-    ::close(fd);
-    return reason;
+    const QString why = gui::port_diagnosis::explain(port);
+    return why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')');
 }
 
 exit_code_e media_code(media_exception::exception_type_e type)

@@ -28,6 +28,8 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using kq::gui::sat_worker;
 using kq::satsim::uhf_transceiver;
@@ -64,6 +66,8 @@ private slots:
     void firmware_file_checked_before_the_question();
     void two_hops_wait_for_the_pipe();
     void read_of_a_silent_address_ends_at_once();
+    void port_errors_name_the_port_and_the_reason_data();
+    void port_errors_name_the_port_and_the_reason();
     void check_boxes_are_remembered();
 
 private:
@@ -545,6 +549,43 @@ void tst_uhf_widget::read_of_a_silent_address_ends_at_once()
     QTest::qWait(1000); // the log view is batched: nothing more comes
     QCOMPARE(log_lines().filter("error get: ").size(), 1);
     QCOMPARE(_ops->control.size(), 2); // begin, end
+}
+
+void tst_uhf_widget::port_errors_name_the_port_and_the_reason_data()
+{
+    QTest::addColumn<QString>("port"); // in a fresh folder
+    QTest::addColumn<int>("mode");     // of that file; -1: no file
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "ttyNONE" << -1 << ": No such file or directory)";
+    QTest::newRow("not a serial port") << "plain" << 0600 << ": not a serial port)";
+    if (::geteuid() != 0) // the superuser opens anything
+        QTest::newRow("no access rights")
+            << "locked" << 0 << ": Permission denied; add your user to the 'dialout' group";
+}
+
+// A port that will not open is named with the system's reason and a hint.
+void tst_uhf_widget::port_errors_name_the_port_and_the_reason()
+{
+    QFETCH(QString, port);
+    QFETCH(int, mode);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(port);
+    if (mode >= 0) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+    }
+    connect_dialog::set_extra_ports({path});
+    kq::testing::connect_window(*_window, 1, path);
+    QVERIFY(_window->findChild<uhf_widget*>());
+    _ops = std::make_unique<kq::testing::worker_recorder>(*_window->current_worker());
+    read_all();
+    QTRY_VERIFY2(!log_lines().filter("connection error: ").isEmpty(),
+                 qPrintable(log_lines().join('\n')));
+    const QString line = log_lines().filter("connection error: ").first();
+    QVERIFY2(line.contains("(" + path + reason), qPrintable(line));
 }
 
 void tst_uhf_widget::check_boxes_are_remembered()
