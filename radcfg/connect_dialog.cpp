@@ -52,6 +52,7 @@ connect_dialog::connect_dialog(QWidget* parent)
     , ui(std::make_unique<Ui::connect_dialog>())
 {
     ui->setupUi(this);
+    ui->lbl_frequency_note->hide();
     loading = true;
     const QStringList types{tr("<< select >>"),       "xHF", "xHF->xHF", "OBC", "xHF->xHF->OBC",
                             tr("X25 beacon receiver")};
@@ -146,13 +147,25 @@ void connect_dialog::on_btn_refresh_comports_clicked()
 
 // Frequencies strictly between 403 and 430 MHz are not for this radio: one
 // entering the gap from above goes back to 430, one from below to 403.
+// The note beside the box says why a value moved.
 void connect_dialog::on_sb_local_frequency_valueChanged(double value)
 {
-    if (value <= 403.0 || value >= 430.0)
+    if (value <= 403.0 || value >= 430.0) {
+        if (!_moving_out_of_gap)
+            ui->lbl_frequency_note->hide();
         return;
+    }
     const double from = last_frequency;
     last_frequency = value;
-    ui->sb_local_frequency->setValue(value - from <= 0 ? 430.0 : 403.0);
+    const double to = value - from <= 0 ? 430.0 : 403.0;
+    ui->lbl_frequency_note->setText(tr("%1 MHz lies between 403 and 430 MHz, where this radio "
+                                       "does not work: moved to %2 MHz.")
+                                        .arg(value, 0, 'f', 3)
+                                        .arg(to, 0, 'f', 3));
+    ui->lbl_frequency_note->show();
+    _moving_out_of_gap = true;
+    ui->sb_local_frequency->setValue(to);
+    _moving_out_of_gap = false;
 }
 
 void connect_dialog::on_btn_connect_clicked()

@@ -56,6 +56,7 @@ private:
     kq::api::proto::connect_props_t props;
     bool loading = true;
     double last_frequency = 0;
+    bool _moving_out_of_gap = false; // the value set back out of the gap
 };
 
 } // namespace radcfg

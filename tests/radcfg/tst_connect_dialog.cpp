@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 
@@ -167,11 +168,17 @@ void tst_connect_dialog::frequency_gap_data()
     QTest::addColumn<double>("start");
     QTest::addColumn<QString>("action");
     QTest::addColumn<double>("result");
-    QTest::newRow("step down from 430") << 430.0 << "down" << 430.0;
-    QTest::newRow("typing 410 after 435") << 435.0 << "410" << 430.0;
-    QTest::newRow("typing 410 after 401") << 401.0 << "410" << 403.0;
-    QTest::newRow("step up from 403") << 403.0 << "up" << 403.0;
-    QTest::newRow("outside the gap") << 435.0 << "402" << 402.0;
+    QTest::addColumn<QString>("note"); // beside the box; empty: none shown
+    const QString moved("%1 MHz lies between 403 and 430 MHz, where this radio does not work: "
+                        "moved to %2 MHz.");
+    QTest::newRow("step down from 430")
+        << 430.0 << "down" << 430.0 << moved.arg("429.950", "430.000");
+    QTest::newRow("typing 410 after 435")
+        << 435.0 << "410" << 430.0 << moved.arg("410.000", "430.000");
+    QTest::newRow("typing 410 after 401")
+        << 401.0 << "410" << 403.0 << moved.arg("410.000", "403.000");
+    QTest::newRow("step up from 403") << 403.0 << "up" << 403.0 << moved.arg("403.050", "403.000");
+    QTest::newRow("outside the gap") << 435.0 << "402" << 402.0 << "";
 }
 
 void tst_connect_dialog::frequency_gap()
@@ -179,8 +186,10 @@ void tst_connect_dialog::frequency_gap()
     QFETCH(double, start);
     QFETCH(QString, action);
     QFETCH(double, result);
+    QFETCH(QString, note);
     QSettings().setValue("last/connect_sb_local_frequency", start);
     connect_dialog d(nullptr);
+    d.show();
     auto* box = child<QDoubleSpinBox>(d, "sb_local_frequency");
     QCOMPARE(box->value(), start);
     if (action == "down")
@@ -190,6 +199,8 @@ void tst_connect_dialog::frequency_gap()
     else
         box->setValue(action.toDouble());
     QCOMPARE(box->value(), result);
+    auto* label = child<QLabel>(d, "lbl_frequency_note");
+    QCOMPARE(label->isVisible() ? label->text() : QString(), note);
 }
 
 void tst_connect_dialog::ports_sorted_by_name()
