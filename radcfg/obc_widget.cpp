@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -235,16 +237,16 @@ bool obc_widget::_refused_obc_name(const QString& name, const QString& title)
     return true;
 }
 
-void obc_widget::_on_obc_file_exists(const QString& file, uint32_t size)
+void obc_widget::_on_obc_file_exists(const QString& file, uint32_t size, const QString& remote)
 {
     const qint64 local_size = QFileInfo(file).size();
     const int answer =
         _ask_overwrite_or_resume(tr("The file already exists on OBC.\nWhat do you want to do?"),
                                  size > 0 && size < local_size);
     if (answer == 0)
-        emit _obc_worker->upload(file, 0, false);
+        emit _obc_worker->upload(file, 0, false, remote);
     else if (answer == 1)
-        emit _obc_worker->upload(file, size, false);
+        emit _obc_worker->upload(file, size, false, remote);
 }
 
 void obc_widget::_on_local_file_exists(const QString& src, const QString& dst, uint32_t srcsize,
@@ -295,15 +297,24 @@ void obc_widget::on_btn_upload_clicked()
     const QFileInfo local(_local_path());
     if (!local.isFile())
         return;
-    const QString problem = files::short_name_problem(local.fileName());
-    if (!problem.isEmpty()) {
-        QMessageBox::warning(
+    QString remote;
+    QString problem = files::short_name_problem(local.fileName());
+    // A name the OBC cannot take is caught here, before anything is sent,
+    // and another one can be given for the file on the OBC.
+    while (!problem.isEmpty()) {
+        bool ok = false;
+        remote = QInputDialog::getText(
             this, tr("Upload"),
             tr("Only an 8.3 filenames are supported.\nPlease rename your file and try again.") +
-                QStringLiteral("\n\n") + problem);
-        return;
+                QStringLiteral("\n\n") + (remote.isEmpty() ? local.fileName() : remote) +
+                QStringLiteral(": ") + problem + QStringLiteral("\n\n") +
+                tr("Name of the file on the OBC:"),
+            QLineEdit::Normal, remote, &ok);
+        if (!ok)
+            return;
+        problem = files::short_name_problem(remote);
     }
-    emit _obc_worker->upload(local.absoluteFilePath(), 0, true);
+    emit _obc_worker->upload(local.absoluteFilePath(), 0, true, remote);
 }
 
 void obc_widget::on_btn_download_clicked()

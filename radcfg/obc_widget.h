@@ -52,7 +52,7 @@ private slots:
     void _on_operation_error(kq::gui::sat_worker::operation_type_e op,
                              const kq::api::proto::error_descriptor& error);
     void _on_fl_obc_current_changed();
-    void _on_obc_file_exists(const QString& file, uint32_t size);
+    void _on_obc_file_exists(const QString& file, uint32_t size, const QString& remote);
     void _on_local_file_exists(const QString& src, const QString& dst, uint32_t srcsize,
                                uint32_t dstsize);
 

@@ -143,30 +143,35 @@ void obc_worker::_refresh_listing()
                                      QVariant::fromValue(_obc().dir(QStringLiteral("*"))));
 }
 
-void obc_worker::_upload(const QString& filename, uint32_t pos, bool checkexists)
+void obc_worker::_upload(const QString& filename, uint32_t pos, bool checkexists,
+                         const QString& remote)
 {
-    _connect_exec_disconnect(UPLOAD, [this, filename, pos, checkexists] {
-        const QString name = QFileInfo(filename).fileName();
+    _connect_exec_disconnect(UPLOAD, [this, filename, pos, checkexists, remote] {
+        const QString name = remote.isEmpty() ? QFileInfo(filename).fileName() : remote;
         if (checkexists) {
             const uint32_t size = _probe_size(name);
             if (size != 0) {
-                emit obc_file_exists(filename, files::content_size(name, size));
+                emit obc_file_exists(filename, files::content_size(name, size), remote);
                 return;
             }
         }
-        _put(filename, pos > 0);
+        _put(filename, name, pos > 0);
     });
 }
 
-void obc_worker::_put(const QString& filename, bool resume)
+void obc_worker::_put(const QString& filename, const QString& name, bool resume)
 {
+    const QString problem = files::short_name_problem(name);
+    if (!problem.isEmpty())
+        throw kq::gui::local_file_error(
+            QStringLiteral("'%1' cannot name a file on the OBC: %2").arg(name, problem));
     QFile file(filename);
     if (!file.open(QIODevice::ReadOnly))
         throw kq::gui::local_file_error(
             QStringLiteral("could not open %1: %2").arg(filename, file.errorString()));
     kq::gui::obc_transfer(_obc(), [this](const QString& text) {
         emit transfer_notice(text);
-    }).upload(&file, QFileInfo(filename).fileName(), resume);
+    }).upload(&file, name, resume);
     _refresh_listing();
 }
 

@@ -27,7 +27,9 @@ public:
     obc_worker(QObject* parent, kq::api::proto::obc_module* module);
 
 signals:
-    void upload(const QString& file, uint32_t pos = 0, bool checkexists = true);
+    // `remote` names the file on the OBC; empty: the local file's name.
+    void upload(const QString& file, uint32_t pos = 0, bool checkexists = true,
+                const QString& remote = QString());
     void download(const QString& src, const QString& dst, uint32_t pos = 0,
                   bool checkexists = true);
     void erase(const QString& file);
@@ -35,7 +37,7 @@ signals:
     void dir();
     // The upload target is on the OBC already; `size` counts the local file's
     // bytes it holds.
-    void obc_file_exists(const QString& file, uint32_t size);
+    void obc_file_exists(const QString& file, uint32_t size, const QString& remote);
     // The download target, or an unfinished download of it, is on this
     // computer already; `srcsize` counts the bytes of the OBC file's content.
     // `dstsize` counts the bytes of an unfinished download of it (NAME.part),
@@ -46,7 +48,7 @@ signals:
     void transfer_notice(const QString& text);
 
 private slots:
-    void _upload(const QString& filename, uint32_t pos, bool checkexists);
+    void _upload(const QString& filename, uint32_t pos, bool checkexists, const QString& remote);
     void _download(const QString& src, const QString& dst, uint32_t pos, bool checkexists);
     void _erase(const QString& filename);
     void _flash(const QString& filename);
@@ -62,7 +64,7 @@ private:
     // The OBC size of a file, asked once; 0 when it is not there.
     uint32_t _probe_size(const QString& name);
     void _refresh_listing();
-    void _put(const QString& filename, bool resume);
+    void _put(const QString& filename, const QString& name, bool resume);
     void _get(const QString& src, const QString& dst, bool resume);
 };
 

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileSystemModel>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -221,30 +222,55 @@ void tst_obc_widget::upload_list_and_download()
 void tst_obc_widget::refuses_names_beyond_8_3_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("nine-letter base") << "LONGNAME1.TXT";
-    QTest::newRow("four-letter suffix") << "DATA.JSON";
-    QTest::newRow("blank") << "A B.TXT";
-    QTest::newRow("not ASCII") << QString::fromUtf8("GR\xc3\x9c\xc3\x9f"
-                                                    "E.TXT");
+    QTest::addColumn<QStringList>("answers"); // OBC names typed in turn; none: Cancel
+    const QString german = QString::fromUtf8("GR\xc3\x9c\xc3\x9f"
+                                             "E.TXT");
+    QTest::newRow("nine-letter base") << "LONGNAME1.TXT" << QStringList{};
+    QTest::newRow("four-letter suffix") << "DATA.JSON" << QStringList{};
+    QTest::newRow("blank") << "A B.TXT" << QStringList{};
+    QTest::newRow("not ASCII, cancelled") << german << QStringList{};
+    QTest::newRow("not ASCII, named again, twice") << german << QStringList{german, "GRUESSE.TXT"};
 }
 
+// A name the OBC cannot take is caught before anything is sent; another
+// name can be given for the file on the OBC.
 void tst_obc_widget::refuses_names_beyond_8_3()
 {
     QFETCH(QString, name);
+    QFETCH(QStringList, answers);
     select_local(write_local(name, "x"));
     wait_ready();
-    QString warned;
-    when_modal<QMessageBox>([&warned](QMessageBox* box) {
-        warned = box->windowTitle() + '|' + box->text();
-        box->accept();
-    });
+    QStringList asked;
+    std::function<void(QStringList)> answer = [&](QStringList rest) {
+        when_modal<QInputDialog>([&, rest](QInputDialog* d) mutable {
+            asked << d->windowTitle() + '|' + d->labelText();
+            if (rest.isEmpty()) {
+                d->reject();
+                return;
+            }
+            d->setTextValue(rest.takeFirst());
+            answer(rest);
+            d->accept();
+        });
+    };
+    answer(answers);
+    const int sent_before = _sat->link().received().size();
     _ops->control.clear();
     button("btn_upload")->click();
-    QVERIFY2(warned.startsWith("Upload|Only an 8.3 filenames are supported.\nPlease rename your "
-                               "file and try again.\n\n"),
-             qPrintable(warned));
-    QTest::qWait(200);
-    QVERIFY(_ops->control.isEmpty());
+    QTRY_COMPARE(asked.size(), answers.size() + (answers.isEmpty() ? 1 : 0));
+    QVERIFY2(asked.first().startsWith("Upload|Only an 8.3 filenames are supported.\nPlease "
+                                      "rename your file and try again.\n\n" +
+                                      name + ": "),
+             qPrintable(asked.first()));
+    if (answers.isEmpty()) {
+        QTest::qWait(200);
+        QVERIFY(_ops->control.isEmpty());
+        QCOMPARE(_sat->link().received().size(), sent_before); // nothing on the wire
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !_ops->control.isEmpty() && _ops->control.last().second != sat_worker::begin, 60000);
+    QCOMPARE(obc_file(answers.last()), QByteArray("x"));
 }
 
 void tst_obc_widget::upload_resume_data()
