@@ -30,7 +30,8 @@ void engine(const QString& name, int rounds, std::vector<int64_t>& ns)
     serial_port port(s);
     port.open();
     QRecursiveMutex mutex;
-    kqttc::kqttc_proto proto(&port, connect_props_t(), mutex);
+    kq_module events(&port, connect_props_t());
+    kqttc::kqttc_proto proto(events, &port, connect_props_t(), mutex);
     QElapsedTimer t;
     // Address 0x22, as the frame of the raw exchange.
     module_connect_props_t hop;

@@ -90,6 +90,67 @@ auto edit_signal()
         return nullptr;
 }
 
+// What a field shows while it holds no value from the device, and how it
+// comes back from that. Display widgets show a dash or nothing.
+const QString no_value = QStringLiteral("\u2014");
+
+void blank(QCheckBox* w, bool on)
+{
+    w->setTristate(on);
+    if (on)
+        w->setCheckState(Qt::PartiallyChecked);
+}
+void blank(QLineEdit* w, bool on)
+{
+    if (on)
+        w->clear();
+    w->setPlaceholderText(on ? no_value : QString());
+}
+template<typename Spin>
+void blank_spin(Spin* w, bool on)
+{
+    w->setSpecialValueText(on ? no_value : QString());
+    if (on)
+        w->setValue(w->minimum());
+}
+void blank(QSpinBox* w, bool on)
+{
+    blank_spin(w, on);
+}
+void blank(QDoubleSpinBox* w, bool on)
+{
+    blank_spin(w, on);
+}
+void blank(QComboBox* w, bool on)
+{
+    if (on)
+        w->setCurrentIndex(-1);
+}
+void blank(QLabel* w, bool on)
+{
+    if (on)
+        w->setText(no_value);
+}
+void blank(QProgressBar* w, bool on)
+{
+    if (on)
+        w->reset();
+}
+void blank(QDateTimeEdit*, bool)
+{
+}
+
+QPalette greyed(QPalette palette)
+{
+    for (const QPalette::ColorRole role :
+         {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
+        const QColor grey = palette.color(QPalette::Disabled, role);
+        palette.setColor(QPalette::Active, role, grey);
+        palette.setColor(QPalette::Inactive, role, grey);
+    }
+    return palette;
+}
+
 void write(QCheckBox* w, const QVariant& v)
 {
     w->setChecked(v.toBool());
@@ -187,10 +248,46 @@ void ui_controller::set_data(uint32_t id, const QVariant& value)
     const auto it = _params->constFind(id);
     if (it == _params->cend())
         return;
+    if (_unknown.remove(id) > 0)
+        _show_unknown(id, false);
     const bool known =
         visit_widget(it->first, it->second, [&value](auto* widget) { write(widget, value); });
     if (!known)
         invalid_parameter();
+}
+
+void ui_controller::set_unknown(uint32_t id, const QString& why)
+{
+    if (!_params->contains(id))
+        return;
+    _unknown.insert(id, why);
+    _show_unknown(id, true);
+}
+
+void ui_controller::set_all_unknown(const QString& why)
+{
+    for (auto it = _params->cbegin(); it != _params->cend(); ++it)
+        set_unknown(it.key(), why);
+}
+
+void ui_controller::_show_unknown(uint32_t id, bool on)
+{
+    const auto it = _params->constFind(id);
+    auto* widget = qobject_cast<QWidget*>(it->second);
+    if (!widget || (!on && !_looks.contains(id)))
+        return;
+    const loading_scope shown(*this); // blanking a field is no edit
+    visit_widget(it->first, widget, [on](auto* w) { blank(w, on); });
+    if (on) {
+        if (!_looks.contains(id))
+            _looks.insert(id, {widget->palette(), widget->toolTip()});
+        widget->setPalette(greyed(_looks.value(id).palette));
+        widget->setToolTip(_unknown.value(id));
+        return;
+    }
+    const look_t look = _looks.take(id);
+    widget->setPalette(look.palette);
+    widget->setToolTip(look.tool_tip);
 }
 
 void ui_controller::remove_changed_parameter(uint32_t id)
@@ -213,15 +310,16 @@ void ui_controller::collect_changed_params(QVector<QPair<uint32_t, QVariant>>& o
 
 void ui_controller::discard_changes(const QMap<uint32_t, QVariant>& saved_values)
 {
-    _loading = true;
+    const loading_scope restoring(*this);
     for (const uint32_t id : qAsConst(_changed)) {
         const auto saved = saved_values.constFind(id);
         if (saved != saved_values.cend())
             set_data(id, *saved);
+        else if (_unknown.contains(id))
+            _show_unknown(id, true);
         set_hint_for_changed_value(id, false, QString());
     }
     _changed.clear();
-    _loading = false;
 }
 
 QWidget* ui_controller::_hint_widget(uint32_t id) const
@@ -235,8 +333,10 @@ void ui_controller::set_hint_for_error(uint32_t id, bool on, const QString& mess
     if (!caption)
         return;
     caption->setStyleSheet(on ? QStringLiteral("background-color: red") : QString());
+    caption->setToolTip(on ? message : QString());
+    // Below the caption's row, so that the field it explains stays in view.
     if (on && !message.isEmpty())
-        QToolTip::showText(caption->mapToGlobal(QPoint(0, 0)), message, caption);
+        QToolTip::showText(caption->mapToGlobal(QPoint(0, caption->height())), message, caption);
 }
 
 void ui_controller::set_hint_for_changed_value(uint32_t id, bool on, const QString& /*text*/)
@@ -264,6 +364,8 @@ void ui_controller::_on_data_changed()
     if (_loading)
         return;
     const uint32_t id = _object_ids.value(sender(), 0);
+    if (_looks.contains(id))
+        _show_unknown(id, false); // the user's value now, though not the device's
     if (!_changed.contains(id))
         _changed.append(id);
     set_hint_for_changed_value(id, true, QString());

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QObject>
 #include <QPair>
+#include <QPalette>
 #include <QVariant>
 #include <QVector>
 
@@ -44,6 +45,15 @@ public:
     ui_controller(const param_table_t* params, const hint_table_t* hint_widgets);
 
     void set_data(uint32_t id, const QVariant& value);
+
+    // A value the device has not given: its field shows nothing ("—"),
+    // greyed, with `why` ("not read", "no answer") as its tooltip, until a
+    // value is set. An edit lifts the marking; discarding the edit brings
+    // it back.
+    void set_unknown(uint32_t id, const QString& why);
+    void set_all_unknown(const QString& why);
+    // Why the field holds no value from the device; empty when it does.
+    QString unknown_reason(uint32_t id) const { return _unknown.value(id); }
 
     void set_loading_data(bool loading) { _loading = loading; }
     bool get_loading_data() const { return _loading; }
@@ -87,12 +97,22 @@ private slots:
 
 private:
     void _watch(widget_type_e type, QObject* object);
+    // Shows the field as holding no value, or lifts that look.
+    void _show_unknown(uint32_t id, bool on);
     QWidget* _hint_widget(uint32_t id) const;
 
     const param_table_t* _params;
     const hint_table_t* _hint_widgets;
     QMap<QObject*, uint32_t> _object_ids;
     QVector<uint32_t> _changed;
+    QMap<uint32_t, QString> _unknown;
+    // The look of a field before it was shown as unknown.
+    struct look_t
+    {
+        QPalette palette;
+        QString tool_tip;
+    };
+    QMap<uint32_t, look_t> _looks;
     bool _loading = false;
 };
 

@@ -1,5 +1,6 @@
 #include "cp_widget.h"
 
+#include "panelkit/error_advice.h"
 #include "panelkit/module_settings.h"
 #include "panelkit/port_diagnosis.h"
 #include "panelkit/uicontroller.h"
@@ -78,7 +79,7 @@ QString cp_widget::_describe(const error_descriptor& error) const
         text += QStringLiteral(", context=") + error.get_exec_context();
     if (!error.get_message().isEmpty())
         text += QStringLiteral(": ") + error.get_message();
-    return text;
+    return kq::gui::error_advice::with_advice(text, error);
 }
 
 void cp_widget::_enable_controls(bool enabled)

@@ -62,6 +62,7 @@ uhf_widget::uhf_widget(QWidget* parent, uhf_module* module)
     _controller = std::make_unique<ui_controller>(&_params, &_hints);
     _set_ui_controller(_controller.get());
     _register_rf_mode_profiles();
+    _controller->set_all_unknown(tr("not read"));
     _init_log(QStringLiteral("UHF"), ui->lb_log);
 
     _audio_beacon_timer.setSingleShot(true);
@@ -194,8 +195,23 @@ void uhf_widget::_show_scw(const scw_properties& scw)
     _set_data(uhf_worker::rssi, int(_uhf->get_rssi()));
 }
 
+void uhf_widget::_mark_unknown(uint32_t id, const QString& why)
+{
+    static const QVector<uint32_t> from_scw{uhf_worker::boot,    uhf_worker::uart_baud_rate,
+                                            uhf_worker::rf_mode, uhf_worker::beacon_enabled,
+                                            uhf_worker::fram,    uhf_worker::rfts,
+                                            uhf_worker::rssi};
+    for (const uint32_t field : id == uhf_worker::scw ? from_scw : QVector<uint32_t>{id}) {
+        if (_controller->changed_parameters().contains(field))
+            continue; // the user's edit stays
+        _values.remove(field);
+        _controller->set_unknown(field, why);
+    }
+}
+
 void uhf_widget::_on_get_param(uint32_t id, const QVariant& value)
 {
+    _unanswered.removeOne(id);
     if (id == uhf_worker::scw) {
         _values.insert(id, value);
         const scw_properties scw(static_cast<short>(value.toUInt()));
@@ -230,14 +246,18 @@ void uhf_widget::_on_set_param(uint32_t id, const QVariant& value)
 
 void uhf_widget::_on_get_param_request_error(uint32_t id, const error_descriptor& error)
 {
+    _unanswered.removeOne(id);
     const QString name = uhf_worker::parameter_name(id);
     if (error.get_proto_error() == proto_exception::command_response_error &&
         error.get_exec_context() == QLatin1String("res_get_text_beacon_message") &&
         error.get_message() == QLatin1String("ERR+REMOTE")) {
         _log(log_item::WARN, tr("value for ") + name + tr(" is not available from remote device"));
+        _mark_unknown(id, tr("not available from the remote device"));
         return;
     }
-    _log(log_item::ERROR, tr("error get: ") + name + QStringLiteral(": ") + _describe(error));
+    const QString text = _describe(error);
+    _log(log_item::ERROR, tr("error get: ") + name + QStringLiteral(": ") + text);
+    _mark_unknown(id, tr("no answer: ") + text);
 }
 
 void uhf_widget::_on_set_param_request_error(uint32_t id, const error_descriptor& error)
@@ -299,6 +319,13 @@ void uhf_widget::_on_operation_control(sat_worker::operation_type_e op,
                                        sat_worker::operation_status_e status)
 {
     cp_widget::_on_operation_control(op, status);
+    if (op == sat_worker::READ && status != sat_worker::begin) {
+        // The walk stopped where nothing answered: what it did not reach
+        // is no value either.
+        for (const uint32_t id : qAsConst(_unanswered))
+            _mark_unknown(id, tr("no answer"));
+        _unanswered.clear();
+    }
     if (op == sat_worker::WRITE && status != sat_worker::begin && _uart_speed_accepted)
         _reset_port_speed_if_needed();
     if (status != sat_worker::begin)
@@ -308,12 +335,23 @@ void uhf_widget::_on_operation_control(sat_worker::operation_type_e op,
 void uhf_widget::on_btn_read_clicked()
 {
     _controller->clear_hints();
-    emit _uhf_worker->get_params(
-        {uhf_worker::version, uhf_worker::uptime, uhf_worker::scw, uhf_worker::rx_packets,
-         uhf_worker::rx_crc_errors, uhf_worker::tx_packets, uhf_worker::device_address,
-         uhf_worker::pipe_timeout, uhf_worker::radio_frequency, uhf_worker::text_beacon,
-         uhf_worker::text_beacon_period, uhf_worker::audio_beacon, uhf_worker::audio_beacon_period,
-         uhf_worker::src_call_sign, uhf_worker::dst_call_sign, uhf_worker::morse_code});
+    _unanswered = {uhf_worker::version,
+                   uhf_worker::uptime,
+                   uhf_worker::scw,
+                   uhf_worker::rx_packets,
+                   uhf_worker::rx_crc_errors,
+                   uhf_worker::tx_packets,
+                   uhf_worker::device_address,
+                   uhf_worker::pipe_timeout,
+                   uhf_worker::radio_frequency,
+                   uhf_worker::text_beacon,
+                   uhf_worker::text_beacon_period,
+                   uhf_worker::audio_beacon,
+                   uhf_worker::audio_beacon_period,
+                   uhf_worker::src_call_sign,
+                   uhf_worker::dst_call_sign,
+                   uhf_worker::morse_code};
+    emit _uhf_worker->get_params(_unanswered);
 }
 
 void uhf_widget::on_btn_write_clicked()

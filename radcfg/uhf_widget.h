@@ -78,6 +78,9 @@ private:
     std::optional<kq::api::proto::kqttc::firmware_file>
     _offer_conversion(const QString& file_name, const QByteArray& data, const QString& why);
     void _apply_audio_beacon_rule();
+    // The fields of a parameter (the status word fills several) now hold
+    // no value from the device, for the reason given.
+    void _mark_unknown(uint32_t id, const QString& why);
 
     std::unique_ptr<Ui::uhf_widget> ui;
     uhf_worker* _uhf_worker;
@@ -87,6 +90,7 @@ private:
     std::unique_ptr<kq::gui::ui_controller> _controller;
     kq::gui::widget_profile_controller _profiles;
     QMap<uint32_t, QVariant> _values; // what each widget last showed from the device
+    QVector<uint32_t> _unanswered;    // asked for by the running read, not yet given
     QTimer _audio_beacon_timer;
     int _pending_uart_speed = -1;
     bool _uart_speed_accepted = false;

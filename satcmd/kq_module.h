@@ -49,6 +49,9 @@ public:
 signals:
     void on_flash_progress(QString step, uint32_t pos, uint32_t length);
     void on_media_debug(kq::api::proto::flow_direction_e fd, QString message);
+    // In persistent mode a hop that did not answer is tried again after a
+    // pause: `attempt` attempts have failed in `elapsed_ms` so far.
+    void on_waiting(int attempt, qint64 elapsed_ms);
 
 protected:
     QRecursiveMutex& module_mutex() { return _mutex; }

@@ -1,5 +1,6 @@
 #include "ctl_error.h"
 
+#include "panelkit/error_advice.h"
 #include "panelkit/local_file_error.h"
 #include "panelkit/port_diagnosis.h"
 #include "panelkit/resource_manager.h"
@@ -79,12 +80,14 @@ failure_t describe_current_exception(const QString& port)
     if (media == media_exception::open_failed || media == media_exception::not_open)
         return {media_code(media), texts.get_error_descriptor_string(d) + port_reason(port)};
     if (media != media_exception::no_error)
-        return {media_code(media), texts.get_error_descriptor_string(d)};
+        return {media_code(media),
+                gui::error_advice::with_advice(texts.get_error_descriptor_string(d), d)};
     if (d.get_exec_context() == QLatin1String("verify_file"))
         return {exit_mismatch, d.get_message()};
     if (d.get_proto_error() != proto_exception::no_error)
         return {proto_code(d.get_proto_error()),
-                with_context(texts.get_error_descriptor_string(d), d)};
+                gui::error_advice::with_advice(
+                    with_context(texts.get_error_descriptor_string(d), d), d)};
     return {exit_failed, d.get_message()};
 }
 

@@ -9,7 +9,7 @@ namespace kq::api::proto::kqttc {
 
 kqttc_fsps_module::kqttc_fsps_module(media* m, const connect_props_t& props)
     : fsps_module(m, props)
-    , kqttc_proto(m, props, module_mutex())
+    , kqttc_proto(*this, m, props, module_mutex())
 {
     if (!props.route.isEmpty())
         _device_address = props.route.last().dev_addr;
@@ -42,11 +42,6 @@ void kqttc_fsps_module::set_rf(unsigned long long value)
 void kqttc_fsps_module::set_attenuation(long long value)
 {
     _run<req_set_fsps_attenuation, res_set_fsps_attenuation>(value);
-}
-
-void kqttc_fsps_module::_handle_debug(flow_direction_e direction, const QString& message)
-{
-    emit on_media_debug(direction, message);
 }
 
 } // namespace kq::api::proto::kqttc

@@ -22,9 +22,6 @@ public:
     void sat_set_rf(unsigned long long value) override;
     void set_rf(unsigned long long value) override;
     void set_attenuation(long long value) override;
-
-protected:
-    void _handle_debug(flow_direction_e direction, const QString& message) override;
 };
 
 } // namespace kq::api::proto::kqttc

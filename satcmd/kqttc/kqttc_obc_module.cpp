@@ -38,7 +38,7 @@ QString crc_text(uint32_t crc)
 
 kqttc_obc_module::kqttc_obc_module(media* m, const connect_props_t& props)
     : obc_module(m, props)
-    , kqttc_proto(m, props, module_mutex())
+    , kqttc_proto(*this, m, props, module_mutex())
 {
     if (!props.route.isEmpty())
         _device_address = props.route.last().dev_addr;
@@ -61,11 +61,6 @@ void kqttc_obc_module::configure_intermediate_module(const module_connect_props_
 void kqttc_obc_module::keep_alive()
 {
     get_obc_mode();
-}
-
-void kqttc_obc_module::_handle_debug(flow_direction_e direction, const QString& message)
-{
-    emit on_media_debug(direction, message);
 }
 
 bool kqttc_obc_module::is_bin(const QString& name)

@@ -63,7 +63,6 @@ public:
         unsigned int start, unsigned int end);
 
 protected:
-    void _handle_debug(flow_direction_e direction, const QString& message) override;
     bool _has_keep_alive() const override { return true; }
 
 private:

@@ -7,6 +7,7 @@
 #include "serline/media.h"
 #include "serline/serial_port_atomic.h"
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QThread>
 
@@ -54,8 +55,10 @@ bool is_timeout(const media_exception& e)
 
 } // namespace
 
-kqttc_proto::kqttc_proto(media* m, const connect_props_t& props, QRecursiveMutex& mutex)
+kqttc_proto::kqttc_proto(kq_module& events, media* m, const connect_props_t& props,
+                         QRecursiveMutex& mutex)
     : _media(m)
+    , _events(events)
     , _route(props.route)
     , _persistent(props.persistent)
     , _probe(props.probe)
@@ -354,7 +357,9 @@ void kqttc_proto::_read_multi_line_answer(kqttc_response& response, int64_t time
 template<typename Step>
 void kqttc_proto::_waiting_loop(bool persistent, Step&& step)
 {
-    for (;;) {
+    QElapsedTimer waited;
+    waited.start();
+    for (int attempt = 1;; ++attempt) {
         try {
             step();
             return;
@@ -362,6 +367,7 @@ void kqttc_proto::_waiting_loop(bool persistent, Step&& step)
             if (!persistent || !is_timeout(e))
                 throw;
         }
+        emit _events.on_waiting(attempt, waited.elapsed());
         _media->idle(std::max(0, _config.persistent_time)); // a stop ends it within 20 ms
     }
 }
@@ -559,8 +565,9 @@ void kqttc_proto::keep_alive()
 {
 }
 
-void kqttc_proto::_handle_debug(flow_direction_e, const QString&)
+void kqttc_proto::_handle_debug(flow_direction_e direction, const QString& message)
 {
+    emit _events.on_media_debug(direction, message);
 }
 
 } // namespace kq::api::proto::kqttc

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "satcmd/connect_props.h"
+#include "satcmd/kq_module.h"
 #include "satcmd/link_timing.h"
 #include "satcmd/module_config.h"
 #include "satcmd/module_types.h"
@@ -48,7 +49,9 @@ class kqttc_response;
 class SATCMD_EXPORT kqttc_proto
 {
 public:
-    kqttc_proto(media* m, const connect_props_t& props, QRecursiveMutex& mutex);
+    // `events` is the module this engine serves: traffic and waiting are
+    // reported through its signals.
+    kqttc_proto(kq_module& events, media* m, const connect_props_t& props, QRecursiveMutex& mutex);
     virtual ~kqttc_proto();
     kqttc_proto(const kqttc_proto&) = delete;
     kqttc_proto& operator=(const kqttc_proto&) = delete;
@@ -77,8 +80,8 @@ public:
     virtual void keep_alive();
 
 protected:
-    // Called for every frame sent and line received; modules re-emit it.
-    virtual void _handle_debug(flow_direction_e direction, const QString& message);
+    // Every frame sent and line received, for the traffic views.
+    void _handle_debug(flow_direction_e direction, const QString& message);
     // True when keep_alive() does something, so that waiting for an
     // on-board computer makes sense.
     virtual bool _has_keep_alive() const { return false; }
@@ -123,6 +126,7 @@ private:
     int _restart_index(const route_t& route);
     unsigned char _pipe_seconds() const;
 
+    kq_module& _events;
     std::atomic<unsigned char> _last_rssi{0}; // shown by a panel while commands run
     scw_properties _cached_scw;
     route_t _route;

@@ -53,7 +53,7 @@ void kqttc_uhf_module::_listen(std::atomic<bool>& running, bool skip_refusals, O
 
 kqttc_uhf_module::kqttc_uhf_module(media* m, const connect_props_t& props)
     : uhf_module(m, props)
-    , kqttc_proto(m, props, module_mutex())
+    , kqttc_proto(*this, m, props, module_mutex())
 {
     if (!props.route.isEmpty())
         _device_address = props.route.last().dev_addr;
@@ -384,11 +384,6 @@ void kqttc_uhf_module::set_secure_access(unsigned int answer)
 void kqttc_uhf_module::set_secure_mode()
 {
     set_secure_access(get_secure_access() ^ secure_key);
-}
-
-void kqttc_uhf_module::_handle_debug(flow_direction_e direction, const QString& message)
-{
-    emit on_media_debug(direction, message);
 }
 
 // Firmware.

@@ -86,7 +86,6 @@ public:
     void send_flash_line(const QString& line);
 
 protected:
-    void _handle_debug(flow_direction_e direction, const QString& message) override;
     bool _has_keep_alive() const override { return true; }
 
 private:

@@ -1,3 +1,4 @@
+#include "panelkit/error_advice.h"
 #include "panelkit/resource_manager.h"
 #include "test_environment.h"
 
@@ -17,6 +18,8 @@ private slots:
     void states_and_operations();
     void descriptors_data();
     void descriptors();
+    void advice_data();
+    void advice();
 };
 
 void tst_resource_manager::media_texts_data()
@@ -130,6 +133,48 @@ void tst_resource_manager::descriptors()
     resource_manager r;
     r.set_verbose_level(verbose);
     QCOMPARE(r.get_error_descriptor_string(d), text);
+}
+
+void tst_resource_manager::advice_data()
+{
+    QTest::addColumn<int>("media");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("advice"); // the start of it; empty: none
+    QTest::newRow("transceiver where the computer was meant")
+        << 0 << "ERR+KQTTC"
+        << "a transceiver answered where the on-board computer";
+    QTest::newRow("accented beacon text") << 0 << "INVALID_TEXT_BEACON_MESSAGE"
+                                          << "the beacon text takes printable ASCII";
+    QTest::newRow("longer code is its own") << 0 << "INVALID_TEXT_BEACON_MESSAGE_LENGTH"
+                                            << "the beacon text is at most 128";
+    QTest::newRow("code with detail") << 0 << "ERR+NOFILE: DATA.LOG"
+                                      << "no such file";
+    QTest::newRow("no answer") << int(media_exception::timeout) << ""
+                               << "nothing answered";
+    QTest::newRow("unknown code") << 0 << "ERR+WHATEVER"
+                                  << "";
+    QTest::newRow("code inside a word") << 0 << "ERR+KQTTCX"
+                                        << "";
+}
+
+// The device's code stays and the plain words follow it in brackets.
+void tst_resource_manager::advice()
+{
+    QFETCH(int, media);
+    QFETCH(QString, message);
+    QFETCH(QString, advice);
+    const media_exception m{media_exception::exception_type_e(media)};
+    const proto_exception p(proto_exception::command_response_error, 0, "X", message,
+                            proto_exception::retry);
+    const error_descriptor d =
+        media ? error_descriptor(&m, nullptr, nullptr) : error_descriptor(nullptr, &p, nullptr);
+    const QString text = kq::gui::error_advice::with_advice(QStringLiteral("TEXT"), d);
+    if (advice.isEmpty()) {
+        QCOMPARE(text, QStringLiteral("TEXT"));
+        return;
+    }
+    QVERIFY2(text.startsWith(QStringLiteral("TEXT (") + advice), qPrintable(text));
+    QVERIFY(text.endsWith(QLatin1Char(')')));
 }
 
 KQ_TEST_MAIN(tst_resource_manager)

@@ -125,6 +125,34 @@ QVariant value_of(const panel_t& p, widget_type_e type)
     }
 }
 
+// What the widget of `type` shows, as the user reads it.
+QString shown(const panel_t& p, widget_type_e type)
+{
+    switch (type) {
+    case kq::gui::checkbox:
+        return QString::number(p.check.checkState());
+    case kq::gui::lineedit:
+        return p.line.text().isEmpty() ? p.line.placeholderText() : p.line.text();
+    case kq::gui::spinbox:
+        return p.spin.text();
+    case kq::gui::doublespinbox:
+        return p.dspin.text();
+    case kq::gui::combobox:
+        return p.combo.currentText();
+    case kq::gui::label:
+        return p.text.text();
+    case kq::gui::progressbar:
+        return p.bar.text();
+    default:
+        return {};
+    }
+}
+
+QWidget* widget_of(panel_t& p, widget_type_e type)
+{
+    return qobject_cast<QWidget*>(p.params.value(panel_t::id(type)).second);
+}
+
 } // namespace
 
 // How a panel's widgets are loaded, edited, collected, discarded and marked.
@@ -136,6 +164,8 @@ private slots:
     void editors_data();
     void editors();
     void display_widgets_are_written_not_collected();
+    void values_not_given_are_no_values_data();
+    void values_not_given_are_no_values();
     void loading_changes_are_not_edits();
     void same_field_twice_is_one_entry_two_signals();
     void edits_are_collected_in_order_of_first_edit();
@@ -196,6 +226,69 @@ void tst_ui_controller::editors()
     QVERIFY(!p.controller->has_changed_parameters());
     QVERIFY(!p.underlined(type));
     QCOMPARE(spy.count(), 1);
+}
+
+void tst_ui_controller::values_not_given_are_no_values_data()
+{
+    QTest::addColumn<widget_type_e>("type");
+    QTest::addColumn<QVariant>("loaded");
+    QTest::addColumn<QString>("blank"); // what the field shows meanwhile
+
+    const QString dash = QStringLiteral("\u2014");
+    QTest::newRow("check box") << kq::gui::checkbox << QVariant(true)
+                               << QString::number(Qt::PartiallyChecked);
+    QTest::newRow("line edit") << kq::gui::lineedit << QVariant(QStringLiteral("CQ")) << dash;
+    QTest::newRow("spin box") << kq::gui::spinbox << QVariant(0) << dash;
+    QTest::newRow("double spin box") << kq::gui::doublespinbox << QVariant(435.125) << dash;
+    QTest::newRow("combo box") << kq::gui::combobox << QVariant(1u) << QString();
+    QTest::newRow("label") << kq::gui::label << QVariant(QStringLiteral("OK")) << dash;
+    QTest::newRow("progress bar") << kq::gui::progressbar << QVariant(64) << QString();
+}
+
+// Until the device gives a value the field shows none, greyed, and says
+// why; an edit is the user's value, and discarding it brings the mark back.
+void tst_ui_controller::values_not_given_are_no_values()
+{
+    QFETCH(widget_type_e, type);
+    QFETCH(QVariant, loaded);
+    QFETCH(QString, blank);
+    panel_t p;
+    QWidget* field = widget_of(p, type);
+    const QPalette normal = field->palette();
+    field->setToolTip(QStringLiteral("own tip"));
+    QSignalSpy spy(p.controller.get(), &ui_controller::on_data_changed);
+    const uint32_t id = panel_t::id(type);
+    const auto load = [&] {
+        const ui_controller::loading_scope shown_by_device(*p.controller);
+        p.controller->set_data(id, loaded);
+    };
+
+    load(); // a value shown before the failed read
+    p.controller->set_unknown(id, QStringLiteral("no answer"));
+    QCOMPARE(shown(p, type), blank);
+    QCOMPARE(field->toolTip(), QStringLiteral("no answer"));
+    QCOMPARE(p.controller->unknown_reason(id), QStringLiteral("no answer"));
+    QCOMPARE(field->palette().color(QPalette::Active, QPalette::Text),
+             normal.color(QPalette::Disabled, QPalette::Text));
+    QVERIFY(!p.controller->has_changed_parameters());
+    QCOMPARE(spy.count(), 0);
+
+    if (type != kq::gui::label && type != kq::gui::progressbar) {
+        edit(p, type);
+        QCOMPARE(field->toolTip(), QStringLiteral("own tip"));
+        QVERIFY(shown(p, type) != blank);
+        QCOMPARE(p.controller->changed_parameters(), QVector<uint32_t>{id});
+        p.controller->discard_changes({});
+        QCOMPARE(shown(p, type), blank);
+        QCOMPARE(field->toolTip(), QStringLiteral("no answer"));
+    }
+
+    load();
+    QVERIFY(shown(p, type) != blank);
+    QCOMPARE(field->toolTip(), QStringLiteral("own tip"));
+    QCOMPARE(field->palette(), normal);
+    QVERIFY(p.controller->unknown_reason(id).isEmpty());
+    QVERIFY(!p.controller->has_changed_parameters());
 }
 
 void tst_ui_controller::display_widgets_are_written_not_collected()

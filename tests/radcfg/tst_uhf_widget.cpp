@@ -543,12 +543,31 @@ void tst_uhf_widget::read_of_a_silent_address_ends_at_once()
     QSettings().setValue("uhf/last_persistent_chk", false);
     if (field<QCheckBox>("chk_persistent")->isChecked())
         field<QCheckBox>("chk_persistent")->click();
+    // Before any read nothing looks like a value from the device.
+    const QString dash = QStringLiteral("\u2014");
+    QCOMPARE(field<QLabel>("lbl_version")->text(), dash);
+    QCOMPARE(field<QLabel>("lbl_fram")->text(), dash);
+    QCOMPARE(field<QDoubleSpinBox>("sb_rf")->text(), dash);
+    QCOMPARE(field<QSpinBox>("sb_pipe_timeout")->text(), dash);
+    QCOMPARE(field<QComboBox>("cb_uart_speed")->currentIndex(), -1);
+    QCOMPARE(field<QCheckBox>("chk_beacon")->checkState(), Qt::PartiallyChecked);
+    QCOMPARE(field<QLineEdit>("tb_text_beacon")->placeholderText(), dash);
+    QCOMPARE(field<QDoubleSpinBox>("sb_rf")->toolTip(), QStringLiteral("not read"));
+
     _sat->link().drop_answers(1000000);
     read_all();
     QTRY_COMPARE(log_lines().filter("error get: ").size(), 1);
     QTest::qWait(1000); // the log view is batched: nothing more comes
     QCOMPARE(log_lines().filter("error get: ").size(), 1);
     QCOMPARE(_ops->control.size(), 2); // begin, end
+    // The first parameter says why, the ones never asked for say no answer.
+    QVERIFY2(field<QLabel>("lbl_version")->toolTip().startsWith("no answer: "),
+             qPrintable(field<QLabel>("lbl_version")->toolTip()));
+    QVERIFY(field<QLabel>("lbl_version")->toolTip().contains("check the cable"));
+    QCOMPARE(field<QDoubleSpinBox>("sb_rf")->toolTip(), QStringLiteral("no answer"));
+    QCOMPARE(field<QLabel>("lbl_fram")->toolTip(), QStringLiteral("no answer"));
+    QCOMPARE(field<QDoubleSpinBox>("sb_rf")->text(), dash);
+    QVERIFY(!field<QPushButton>("btn_write")->isEnabled());
 }
 
 void tst_uhf_widget::port_errors_name_the_port_and_the_reason_data()

@@ -38,7 +38,7 @@ class engine_module : public kq_module, public kqttc_proto
 public:
     engine_module(media* m, const connect_props_t& props)
         : kq_module(m, props)
-        , kqttc_proto(m, props, module_mutex())
+        , kqttc_proto(*this, m, props, module_mutex())
     {
     }
     void configure_intermediate_module(const module_connect_props_t& hop, bool persistent,
