@@ -1,5 +1,7 @@
 #include "panelkit/transfer_meter.h"
 
+#include <algorithm>
+
 namespace kq::gui {
 
 double transfer_meter::rate(uint64_t done) const
@@ -34,6 +36,16 @@ QString transfer_meter::progress_text(const QString& name, uint64_t done, uint64
     text += QStringLiteral(", ") + rate_text(rate(done));
     const int64_t left = seconds_left(done, total);
     if (left >= 0 && done < total)
+        text += QStringLiteral(", %1 left").arg(clock_text(left));
+    return text;
+}
+
+QString transfer_meter::step_text(const QString& step, uint64_t done, uint64_t total) const
+{
+    const uint64_t percent = total > 0 ? std::min<uint64_t>(100, done * 100 / total) : 0;
+    QString text = QStringLiteral("%1: %2 %").arg(step).arg(percent);
+    const int64_t left = seconds_left(done, total);
+    if (done > 0 && left >= 0 && done < total)
         text += QStringLiteral(", %1 left").arg(clock_text(left));
     return text;
 }

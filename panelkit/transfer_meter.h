@@ -27,6 +27,8 @@ public:
 
     // "DATA.LOG: 4096 of 20000 bytes, 1.4 KiB/s, 0:11 left"
     QString progress_text(const QString& name, uint64_t done, uint64_t total) const;
+    // "FLASH: 41 %, 0:30 left", for work counted in steps rather than bytes
+    QString step_text(const QString& step, uint64_t done, uint64_t total) const;
     // "uploaded DATA.LOG, 20000 bytes in 14.2 s, 1.38 KiB/s"
     QString summary(const QString& verb, const QString& name, uint64_t bytes) const;
 

@@ -3,6 +3,7 @@
 #include "panelkit/error_advice.h"
 #include "panelkit/module_settings.h"
 #include "panelkit/port_diagnosis.h"
+#include "panelkit/transfer_meter.h"
 #include "panelkit/uicontroller.h"
 #include "satcmd/kq_module.h"
 #include "serline/media.h"
@@ -27,6 +28,7 @@ cp_widget::cp_widget(QWidget* parent, kq_module* module)
     _pipe_timer.setInterval(1000);
     connect(&_pipe_timer, &QTimer::timeout, this, &cp_widget::_on_pipe_timer_timeout);
     connect(module, &kq_module::on_media_debug, this, &cp_widget::_on_media_debug);
+    connect(module, &kq_module::on_waiting, this, &cp_widget::_on_waiting);
 }
 
 cp_widget::~cp_widget()
@@ -52,7 +54,59 @@ void cp_widget::_start_worker(cp_worker* worker)
             &cp_widget::_on_get_param_request_error);
     connect(_worker, &sat_worker::on_set_param_request_error, this,
             &cp_widget::_on_set_param_request_error);
+    _watch_link(_worker);
     _thread.start();
+}
+
+// Answers and silences as the worker reports them; the status bar follows.
+void cp_widget::_watch_link(sat_worker* worker)
+{
+    const auto changed = [this](const std::function<void()>& change) {
+        const QString before = _link.text();
+        change();
+        if (_link.text() != before)
+            emit link_status_changed(_link.text());
+    };
+    const auto failed = [this, changed](const error_descriptor& error) {
+        _failed_in_operation = true;
+        changed([this, &error] { _link.failed(error); });
+    };
+    const auto answered = [this, changed] { changed([this] { _link.answered(); }); };
+    connect(worker, &sat_worker::on_connection_state, this,
+            [this, changed](sat_worker::connection_state_e state) {
+                if (state == sat_worker::connecting)
+                    changed([this] { _link.opening_port(); });
+                else if (state == sat_worker::connected)
+                    changed([this] { _link.port_opened(); });
+            });
+    connect(worker, &sat_worker::on_connection_error, this, failed);
+    connect(worker, &sat_worker::on_get_param_request_error, this,
+            [failed](uint32_t, const error_descriptor& error) { failed(error); });
+    connect(worker, &sat_worker::on_set_param_request_error, this,
+            [failed](uint32_t, const error_descriptor& error) { failed(error); });
+    connect(
+        worker, &sat_worker::on_operation_error, this,
+        [failed](sat_worker::operation_type_e, const error_descriptor& error) { failed(error); });
+    connect(worker, &sat_worker::on_get_param, this, answered);
+    connect(worker, &sat_worker::on_set_param, this, answered);
+    connect(worker, &sat_worker::on_operation_control, this,
+            [this, answered](sat_worker::operation_type_e, sat_worker::operation_status_e status) {
+                // An operation that ended without a failure was answered
+                // throughout, whatever it read.
+                if (status == sat_worker::begin)
+                    _failed_in_operation = false;
+                else if (status == sat_worker::end && !_failed_in_operation)
+                    answered();
+            });
+}
+
+void cp_widget::_on_waiting(int attempt, qint64 elapsed_ms)
+{
+    const QString attempts = attempt == 1 ? tr("1 attempt") : tr("%1 attempts").arg(attempt);
+    const QString text = tr("no answer after %1 in %2; trying again (Stop gives up)")
+                             .arg(attempts, kq::gui::transfer_meter::clock_text(elapsed_ms / 1000));
+    _log(log_item::WARN, text);
+    emit waiting_note(text);
 }
 
 void cp_widget::_init_log(const QString& name, QListWidget* view)

@@ -2,6 +2,7 @@
 
 #include "cp_worker.h"
 
+#include "panelkit/link_status.h"
 #include "panelkit/log_controller.h"
 #include "panelkit/resource_manager.h"
 #include "satcmd/module_types.h"
@@ -36,6 +37,7 @@ public:
     // The text of the relay's pipe drain still running ("... 8 s"); empty
     // when none runs.
     QString pipe_countdown_text() const;
+    QString link_status_text() const { return _link.text(); }
     // A line of the window's own in the panel's log (and its file).
     void log_line(kq::gui::log_item::log_level_e level, const QString& message)
     {
@@ -46,6 +48,11 @@ signals:
     // Seconds until the relay's pipe has lapsed and the controls come back;
     // 0 when they are back.
     void pipe_countdown(int seconds);
+    // What may be believed of the link now ("answering", "no answer since
+    // 14:02:11"), whenever it changes.
+    void link_status_changed(const QString& text);
+    // A hop that did not answer is being tried again (persistent mode).
+    void waiting_note(const QString& text);
 
 protected:
     cp_widget(QWidget* parent, kq::api::proto::kq_module* module);
@@ -92,11 +99,15 @@ private:
     // Shows the seconds left on the disabled buttons' tooltips and tells the
     // window; no seconds left puts the tooltips back.
     void _show_pipe_countdown();
+    void _watch_link(kq::gui::sat_worker* worker);
+    void _on_waiting(int attempt, qint64 elapsed_ms);
 
     QThread _thread;
     cp_worker* _worker = nullptr; // lives in _thread
     std::unique_ptr<kq::gui::log_controller> _log_controller;
     kq::gui::ui_controller* _controller = nullptr;
+    kq::gui::link_status _link;
+    bool _failed_in_operation = false;
     QTimer _pipe_timer;
     QString _port_name; // of the connection, for explaining a port that will not open
     int _pipe_countdown = 0;

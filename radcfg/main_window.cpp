@@ -74,12 +74,15 @@ MainWindow::MainWindow()
     layout = new QVBoxLayout(ui->centralWidget);
     lbl_connection = new QLabel(this);
     lbl_connection->setObjectName(QStringLiteral("lbl_connection"));
+    lbl_link = new QLabel(this);
+    lbl_link->setObjectName(QStringLiteral("lbl_link"));
     lbl_operation = new QLabel(this);
     lbl_operation->setObjectName(QStringLiteral("lbl_operation"));
     progress = new QProgressBar(this);
     progress->setObjectName(QStringLiteral("progress"));
     progress->hide();
     ui->statusBar->addWidget(lbl_connection);
+    ui->statusBar->addWidget(lbl_link);
     ui->statusBar->addWidget(lbl_operation);
     ui->statusBar->addWidget(progress, 1);
     lbl_connection->setText(tr("Connection: none"));
@@ -132,6 +135,8 @@ void MainWindow::_on_flash_progress(const QString& step, uint32_t pos, uint32_t 
     _running_item = step;
     if (_running == sat_worker::UPLOAD || _running == sat_worker::DOWNLOAD)
         lbl_operation->setText(_meter.progress_text(step, pos, length));
+    else if (_running == sat_worker::FLASH)
+        lbl_operation->setText(tr("Flashing ") + _meter.step_text(step, pos, length));
     progress->setMinimum(0);
     progress->setMaximum(int(length));
     progress->setValue(int(pos));
@@ -144,6 +149,7 @@ void MainWindow::_on_operation_control(sat_worker::operation_type_e operation,
         _running.reset();
         ui->action_stop->setEnabled(false);
         lbl_operation->clear();
+        _operation_text.clear();
         // After a flash the bar keeps its last value until the next operation.
         if (operation != sat_worker::FLASH)
             progress->hide();
@@ -160,7 +166,8 @@ void MainWindow::_on_operation_control(sat_worker::operation_type_e operation,
         {sat_worker::AX25_BEACON, QT_TR_NOOP("Waiting for AX25 beacon ...")},
         {sat_worker::ERASE, QT_TR_NOOP("Erasing file ...")},
         {sat_worker::DIR, QT_TR_NOOP("Waiting list ...")}};
-    lbl_operation->setText(texts.contains(operation) ? tr(texts.value(operation)) : QString());
+    _operation_text = texts.contains(operation) ? tr(texts.value(operation)) : QString();
+    lbl_operation->setText(_operation_text);
     const bool with_progress = operation == sat_worker::FLASH || operation == sat_worker::UPLOAD ||
                                operation == sat_worker::DOWNLOAD;
     if (with_progress) {
@@ -235,6 +242,12 @@ void MainWindow::on_actionnew_connection_triggered()
         connect(p, &cp_widget::pipe_countdown, this, [this, p](int seconds) {
             lbl_operation->setText(seconds > 0 ? p->pipe_countdown_text() : QString());
         });
+        connect(p, &cp_widget::waiting_note, this, [this](const QString& note) {
+            lbl_operation->setText(
+                _operation_text.isEmpty() ? note : _operation_text + QStringLiteral(" ") + note);
+        });
+        connect(p, &cp_widget::link_status_changed, lbl_link, &QLabel::setText);
+        lbl_link->setText(p->link_status_text());
     }
     if (QWidget* shown = panel()) {
         if (type != kq::gui::connection_beacon)
@@ -259,6 +272,7 @@ void MainWindow::_close_connection()
     worker = nullptr;
     _connection.reset();
     lbl_connection->setText(tr("Connection: none"));
+    lbl_link->clear();
     // Nothing of the ended connection's work stays on show.
     _running.reset();
     lbl_operation->clear();

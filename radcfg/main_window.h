@@ -86,11 +86,13 @@ private:
     kq::gui::sat_worker* worker = nullptr;
     QWidget* panel() const { return _connection ? _connection->panel.get() : nullptr; }
     QLabel* lbl_connection = nullptr;
+    QLabel* lbl_link = nullptr; // what the link is doing: answering, silent, ...
     QLabel* lbl_operation = nullptr;
     QProgressBar* progress = nullptr;
     // The flash or transfer running, and the file or step it reported last.
     std::optional<kq::gui::sat_worker::operation_type_e> _running;
     QString _running_item;
+    QString _operation_text;        // "Reading ...", before any note on waiting
     kq::gui::transfer_meter _meter; // of the running flash or transfer
 };
 

@@ -1,6 +1,8 @@
 #include "panelkit/connection_route.h"
+#include "panelkit/link_status.h"
 #include "panelkit/module_settings.h"
 #include "panelkit/obc_file_names.h"
+#include "satcmd/error_descriptor.h"
 #include "test_environment.h"
 
 #include <QSettings>
@@ -49,6 +51,8 @@ private slots:
     void resume_positions();
     void stored_timing_is_refused_not_cut_data();
     void stored_timing_is_refused_not_cut();
+    void link_status_data();
+    void link_status();
 };
 
 void tst_front_end_rules::routes_data()
@@ -228,6 +232,69 @@ void tst_front_end_rules::stored_timing_is_refused_not_cut()
         QVERIFY2(error.contains("command/" + key), qPrintable(error));
     else
         QCOMPARE(c.*kq::api::proto::module_config_t::find_setting(key)->field, value.toInt());
+}
+
+void tst_front_end_rules::link_status_data()
+{
+    // o: opening the port, p: port open, a: an answer, r: a refusal,
+    // t: a timeout, f: the port failed; one second between events from 12:00:00
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("nothing yet") << ""
+                                 << "not used yet";
+    QTest::newRow("opened") << "op"
+                            << "port open";
+    QTest::newRow("answered") << "opa"
+                              << "answering";
+    QTest::newRow("a refusal is an answer") << "opr"
+                                            << "answering";
+    QTest::newRow("silent since the first timeout") << "opatt"
+                                                    << "no answer since 12:00:04";
+    QTest::newRow("an answer ends the silence") << "optta"
+                                                << "answering";
+    QTest::newRow("silence outlives reopening") << "opatop"
+                                                << "no answer since 12:00:04";
+    QTest::newRow("missing port") << "of"
+                                  << "port cannot be opened";
+    QTest::newRow("port back") << "ofop"
+                               << "port open";
+}
+
+// The status bar's word for the link after what the worker reported.
+void tst_front_end_rules::link_status()
+{
+    QFETCH(QString, events);
+    QFETCH(QString, text);
+    kq::gui::link_status link;
+    const media_exception timeout(media_exception::timeout);
+    const media_exception open_failed(media_exception::open_failed);
+    const proto_exception refusal(proto_exception::command_response_error, 0, "X", "ERR+MODE",
+                                  proto_exception::no_retry);
+    QDateTime at(QDate(2026, 3, 1), QTime(12, 0, 0));
+    for (const QChar e : events) {
+        at = at.addSecs(1);
+        switch (e.toLatin1()) {
+        case 'o':
+            link.opening_port();
+            break;
+        case 'p':
+            link.port_opened();
+            break;
+        case 'a':
+            link.answered(at);
+            break;
+        case 'r':
+            link.failed(error_descriptor(nullptr, &refusal, nullptr), at);
+            break;
+        case 't':
+            link.failed(error_descriptor(&timeout, nullptr, nullptr), at);
+            break;
+        case 'f':
+            link.failed(error_descriptor(&open_failed, nullptr, nullptr), at);
+            break;
+        }
+    }
+    QCOMPARE(link.text(), text);
 }
 
 KQ_TEST_MAIN(tst_front_end_rules)

@@ -265,9 +265,10 @@ void tst_main_window::ending_a_flash_or_transfer_asks_first()
     }
     auto* bar = child<QProgressBar>(*_window, "progress");
     QTRY_VERIFY_WITH_TIMEOUT(bar->value() > 0, 30000);
-    if (upload) { // the file, bytes, rate and time left
+    { // the file, bytes, rate and time left; a flash's share and time left
         const QRegularExpression figures(
-            "^BIG.DAT: \\d+ of 65536 bytes, [0-9.]+ KiB/s, \\d+:\\d\\d left$");
+            upload ? "^BIG.DAT: \\d+ of 65536 bytes, [0-9.]+ KiB/s, \\d+:\\d\\d left$"
+                   : "^Flashing FLASH: \\d+ %, \\d+:\\d\\d left$");
         auto* status = child<QLabel>(*_window, "lbl_operation");
         QTRY_VERIFY2(figures.match(status->text()).hasMatch(), qPrintable(status->text()));
     }

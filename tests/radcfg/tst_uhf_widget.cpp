@@ -66,6 +66,7 @@ private slots:
     void firmware_file_checked_before_the_question();
     void two_hops_wait_for_the_pipe();
     void read_of_a_silent_address_ends_at_once();
+    void persistent_wait_is_counted_and_stoppable();
     void port_errors_name_the_port_and_the_reason_data();
     void port_errors_name_the_port_and_the_reason();
     void check_boxes_are_remembered();
@@ -178,7 +179,9 @@ void tst_uhf_widget::read_fills_every_widget()
     });
     connect_as(1);
     QVERIFY(!field<QPushButton>("btn_write")->isEnabled());
+    QCOMPARE(field<QLabel>("lbl_link")->text(), QString("not used yet"));
     read_all();
+    QCOMPARE(field<QLabel>("lbl_link")->text(), QString("answering"));
     const uhf_transceiver::state_t s = local();
     QCOMPARE(field<QLabel>("lbl_version")->text(), s.version);
     QVERIFY(!field<QLabel>("lbl_uptime")->text().isEmpty());
@@ -568,6 +571,31 @@ void tst_uhf_widget::read_of_a_silent_address_ends_at_once()
     QCOMPARE(field<QLabel>("lbl_fram")->toolTip(), QStringLiteral("no answer"));
     QCOMPARE(field<QDoubleSpinBox>("sb_rf")->text(), dash);
     QVERIFY(!field<QPushButton>("btn_write")->isEnabled());
+    QVERIFY2(field<QLabel>("lbl_link")->text().startsWith("no answer since "),
+             qPrintable(field<QLabel>("lbl_link")->text()));
+}
+
+// In persistent mode a silent transceiver is tried again and again: the
+// status bar counts the attempts and the time, and Stop ends the wait.
+void tst_uhf_widget::persistent_wait_is_counted_and_stoppable()
+{
+    connect_as(1);
+    if (!field<QCheckBox>("chk_persistent")->isChecked())
+        field<QCheckBox>("chk_persistent")->click();
+    _sat->link().drop_answers(1000000);
+    _ops->control.clear();
+    field<QPushButton>("btn_read")->click();
+    auto* status = field<QLabel>("lbl_operation");
+    QTRY_VERIFY2_WITH_TIMEOUT(status->text().contains("no answer after 1 attempt in 0:0"),
+                              qPrintable(log_lines().join('\n')), 15000);
+    QVERIFY2(status->text().startsWith("Reading ... "), qPrintable(status->text()));
+    QVERIFY(status->text().contains("Stop gives up"));
+    answer_question(QMessageBox::Yes);
+    child<QAction>(*_window, "action_stop")->trigger();
+    QVERIFY(wait_for_end(5000));
+    QTRY_VERIFY(!log_lines()
+                     .filter(QRegularExpression("^no answer after 1 attempt in 0:0\\d; trying"))
+                     .isEmpty());
 }
 
 void tst_uhf_widget::port_errors_name_the_port_and_the_reason_data()
@@ -605,6 +633,7 @@ void tst_uhf_widget::port_errors_name_the_port_and_the_reason()
                  qPrintable(log_lines().join('\n')));
     const QString line = log_lines().filter("connection error: ").first();
     QVERIFY2(line.contains("(" + path + reason), qPrintable(line));
+    QCOMPARE(field<QLabel>("lbl_link")->text(), QString("port cannot be opened"));
 }
 
 void tst_uhf_widget::check_boxes_are_remembered()
