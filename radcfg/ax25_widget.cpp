@@ -20,6 +20,12 @@ ax25_widget::ax25_widget(QWidget* parent, uhf_module* module)
     , _ax25_worker(new ax25_worker(nullptr, module))
 {
     ui->setupUi(this);
+    // Every control is connected here by hand: nothing by slot names.
+    connect(ui->btn_start, &QAbstractButton::clicked, this, &ax25_widget::_on_btn_start_clicked);
+    connect(ui->btn_stop, &QAbstractButton::clicked, this, &ax25_widget::_on_btn_stop_clicked);
+    connect(ui->cb_verbose_log, &QCheckBox::stateChanged, this,
+            &ax25_widget::_on_cb_verbose_log_stateChanged);
+    connect(ui->btn_logs, &QAbstractButton::clicked, this, &ax25_widget::_on_btn_logs_clicked);
     _init_log(QStringLiteral("AX25"), ui->lb_log);
     connect(module, &uhf_module::on_ax25_beacon, this, &ax25_widget::_on_ax25_beacon);
     _start_worker(_ax25_worker);
@@ -64,24 +70,24 @@ void ax25_widget::_on_connection_error(const error_descriptor& error)
     cp_widget::_on_connection_error(error);
 }
 
-void ax25_widget::on_btn_start_clicked()
+void ax25_widget::_on_btn_start_clicked()
 {
     ui->btn_start->setEnabled(false);
     emit _ax25_worker->start_ax25_loop();
 }
 
-void ax25_widget::on_btn_stop_clicked()
+void ax25_widget::_on_btn_stop_clicked()
 {
     ui->btn_stop->setEnabled(false);
     _ax25_worker->stop();
 }
 
-void ax25_widget::on_cb_verbose_log_stateChanged(int state)
+void ax25_widget::_on_cb_verbose_log_stateChanged(int state)
 {
     _set_log_verbose(state == Qt::Checked);
 }
 
-void ax25_widget::on_btn_logs_clicked()
+void ax25_widget::_on_btn_logs_clicked()
 {
     open_log_folder();
 }

@@ -37,10 +37,10 @@ protected slots:
 
 private slots:
     void _on_ax25_beacon(const QString& message);
-    void on_btn_start_clicked();
-    void on_btn_stop_clicked();
-    void on_cb_verbose_log_stateChanged(int state);
-    void on_btn_logs_clicked();
+    void _on_btn_start_clicked();
+    void _on_btn_stop_clicked();
+    void _on_cb_verbose_log_stateChanged(int state);
+    void _on_btn_logs_clicked();
 
 private:
     void _set_controls_enabled(bool) override {}

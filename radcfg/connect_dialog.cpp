@@ -52,6 +52,16 @@ connect_dialog::connect_dialog(QWidget* parent)
     , ui(std::make_unique<Ui::connect_dialog>())
 {
     ui->setupUi(this);
+    // Every control is connected here by hand: nothing by slot names.
+    connect(ui->cb_connection, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &connect_dialog::_on_cb_connection_currentIndexChanged);
+    connect(ui->btn_connect, &QAbstractButton::clicked, this,
+            &connect_dialog::_on_btn_connect_clicked);
+    connect(ui->btn_close, &QAbstractButton::clicked, this, &connect_dialog::_on_btn_close_clicked);
+    connect(ui->btn_refresh_comports, &QAbstractButton::clicked, this,
+            &connect_dialog::_on_btn_refresh_comports_clicked);
+    connect(ui->sb_local_frequency, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &connect_dialog::_on_sb_local_frequency_valueChanged);
     ui->lbl_frequency_note->hide();
     loading = true;
     const QStringList types{tr("<< select >>"),       "xHF", "xHF->xHF", "OBC", "xHF->xHF->OBC",
@@ -109,7 +119,7 @@ void connect_dialog::_save_values() const
     s.setValue(key_obc, ui->sb_obc_address->value());
 }
 
-void connect_dialog::on_cb_connection_currentIndexChanged(int)
+void connect_dialog::_on_cb_connection_currentIndexChanged(int)
 {
     _enable_controls();
 }
@@ -136,7 +146,7 @@ void connect_dialog::_enable_controls()
                                 ui->cb_serial_port->currentIndex() >= 0);
 }
 
-void connect_dialog::on_btn_refresh_comports_clicked()
+void connect_dialog::_on_btn_refresh_comports_clicked()
 {
     ui->cb_serial_port->clear();
     for (const QString& port : sorted_ports())
@@ -148,7 +158,7 @@ void connect_dialog::on_btn_refresh_comports_clicked()
 // Frequencies strictly between 403 and 430 MHz are not for this radio: one
 // entering the gap from above goes back to 430, one from below to 403.
 // The note beside the box says why a value moved.
-void connect_dialog::on_sb_local_frequency_valueChanged(double value)
+void connect_dialog::_on_sb_local_frequency_valueChanged(double value)
 {
     if (value <= 403.0 || value >= 430.0) {
         if (!_moving_out_of_gap)
@@ -168,7 +178,7 @@ void connect_dialog::on_sb_local_frequency_valueChanged(double value)
     _moving_out_of_gap = false;
 }
 
-void connect_dialog::on_btn_connect_clicked()
+void connect_dialog::_on_btn_connect_clicked()
 {
     _save_values();
     route_choice_t choice;
@@ -185,7 +195,7 @@ void connect_dialog::on_btn_connect_clicked()
     accept();
 }
 
-void connect_dialog::on_btn_close_clicked()
+void connect_dialog::_on_btn_close_clicked()
 {
     reject();
 }

@@ -38,11 +38,11 @@ signals:
     void connect_request();
 
 private slots:
-    void on_cb_connection_currentIndexChanged(int index);
-    void on_btn_connect_clicked();
-    void on_btn_close_clicked();
-    void on_btn_refresh_comports_clicked();
-    void on_sb_local_frequency_valueChanged(double value);
+    void _on_cb_connection_currentIndexChanged(int index);
+    void _on_btn_connect_clicked();
+    void _on_btn_close_clicked();
+    void _on_btn_refresh_comports_clicked();
+    void _on_sb_local_frequency_valueChanged(double value);
 
 private:
     void _fill_ports();

@@ -20,7 +20,7 @@ public:
     ~crc32_calculator_dialog() override;
 
 private slots:
-    void on_pb_calculate_crc32_clicked();
+    void _on_pb_calculate_crc32_clicked();
 
 private:
     std::unique_ptr<Ui::crc32_calculator_dialog> ui;

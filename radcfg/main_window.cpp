@@ -71,6 +71,18 @@ MainWindow::MainWindow()
 {
     init_radcfg_resources();
     ui->setupUi(this);
+    // Every control is connected here by hand: nothing by slot names.
+    connect(ui->actionnew_connection, &QAction::triggered, this,
+            &MainWindow::_on_actionnew_connection_triggered);
+    connect(ui->action_close_connection, &QAction::triggered, this,
+            &MainWindow::_on_action_close_connection_triggered);
+    connect(ui->action_exit, &QAction::triggered, this, &MainWindow::_on_action_exit_triggered);
+    connect(ui->action_settings, &QAction::triggered, this,
+            &MainWindow::_on_action_settings_triggered);
+    connect(ui->action_About, &QAction::triggered, this, &MainWindow::_on_action_About_triggered);
+    connect(ui->actionCRC32_Calculator, &QAction::triggered, this,
+            &MainWindow::_on_actionCRC32_Calculator_triggered);
+    connect(ui->action_stop, &QAction::triggered, this, &MainWindow::_on_action_stop_triggered);
     layout = new QVBoxLayout(ui->centralWidget);
     lbl_connection = new QLabel(this);
     lbl_connection->setObjectName(QStringLiteral("lbl_connection"));
@@ -111,7 +123,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     // The application ends only through the quit of the exit question.
     event->ignore();
-    on_action_exit_triggered();
+    _on_action_exit_triggered();
 }
 
 void MainWindow::_show_connect_status(const serial_port_settings_t& settings,
@@ -180,7 +192,7 @@ void MainWindow::_on_operation_control(sat_worker::operation_type_e operation,
     progress->setVisible(with_progress);
 }
 
-void MainWindow::on_actionnew_connection_triggered()
+void MainWindow::_on_actionnew_connection_triggered()
 {
     connect_dialog dialog(this);
     dialog.setModal(true);
@@ -344,7 +356,7 @@ bool MainWindow::_confirm_end(const QString& title, const QString& generic, cons
     return true;
 }
 
-void MainWindow::on_action_close_connection_triggered()
+void MainWindow::_on_action_close_connection_triggered()
 {
     if (!_confirm_end(tr("Close"), tr("Close connection?"), tr("Close the connection anyway?"),
                       tr("closing the connection")))
@@ -353,7 +365,7 @@ void MainWindow::on_action_close_connection_triggered()
     ui->action_close_connection->setEnabled(false);
 }
 
-void MainWindow::on_action_exit_triggered()
+void MainWindow::_on_action_exit_triggered()
 {
     if (!_confirm_end(tr("Quit"), tr("Quit application?"), tr("Quit anyway?"), tr("quitting")))
         return;
@@ -361,22 +373,22 @@ void MainWindow::on_action_exit_triggered()
     QApplication::quit();
 }
 
-void MainWindow::on_action_settings_triggered()
+void MainWindow::_on_action_settings_triggered()
 {
     run_dialog<settings_dialog>(this);
 }
 
-void MainWindow::on_action_About_triggered()
+void MainWindow::_on_action_About_triggered()
 {
     run_dialog<about_dialog>(nullptr);
 }
 
-void MainWindow::on_actionCRC32_Calculator_triggered()
+void MainWindow::_on_actionCRC32_Calculator_triggered()
 {
     run_dialog<crc32_calculator_dialog>(this);
 }
 
-void MainWindow::on_action_stop_triggered()
+void MainWindow::_on_action_stop_triggered()
 {
     if (!_ask(this, tr("Stop"), tr("Stop current operation?")))
         return;

@@ -48,14 +48,13 @@ private slots:
     void _on_operation_control(kq::gui::sat_worker::operation_type_e operation,
                                kq::gui::sat_worker::operation_status_e status);
 
-public slots:
-    void on_actionnew_connection_triggered();
-    void on_action_close_connection_triggered();
-    void on_action_exit_triggered();
-    void on_action_settings_triggered();
-    void on_action_About_triggered();
-    void on_actionCRC32_Calculator_triggered();
-    void on_action_stop_triggered();
+    void _on_actionnew_connection_triggered();
+    void _on_action_close_connection_triggered();
+    void _on_action_exit_triggered();
+    void _on_action_settings_triggered();
+    void _on_action_About_triggered();
+    void _on_actionCRC32_Calculator_triggered();
+    void _on_action_stop_triggered();
 
 private:
     void _close_connection();

@@ -38,6 +38,27 @@ obc_widget::obc_widget(QWidget* parent, obc_module* module)
     , _local_model(new QFileSystemModel(this))
 {
     ui->setupUi(this);
+    // Every control is connected here by hand: nothing by slot names.
+    connect(ui->btn_read, &QAbstractButton::clicked, this, &obc_widget::_on_btn_read_clicked);
+    connect(ui->cb_verbose_log, &QCheckBox::stateChanged, this,
+            &obc_widget::_on_cb_verbose_log_stateChanged);
+    connect(ui->fl_local, &QAbstractItemView::pressed, this, &obc_widget::_on_fl_local_pressed);
+    connect(ui->fl_local, &QTreeView::expanded, this, &obc_widget::_on_fl_local_expanded);
+    connect(ui->btn_download, &QAbstractButton::clicked, this,
+            &obc_widget::_on_btn_download_clicked);
+    connect(ui->btn_logs, &QAbstractButton::clicked, this, &obc_widget::_on_btn_logs_clicked);
+    connect(ui->btn_upload, &QAbstractButton::clicked, this, &obc_widget::_on_btn_upload_clicked);
+    connect(ui->btn_erase, &QAbstractButton::clicked, this, &obc_widget::_on_btn_erase_clicked);
+    connect(ui->btn_flash, &QAbstractButton::clicked, this, &obc_widget::_on_btn_flash_clicked);
+    connect(ui->btn_localfs_home, &QAbstractButton::clicked, this,
+            &obc_widget::_on_btn_localfs_home_clicked);
+    connect(ui->btn_dir, &QAbstractButton::clicked, this, &obc_widget::_on_btn_dir_clicked);
+    connect(ui->chk_persistent, &QCheckBox::stateChanged, this,
+            &obc_widget::_on_chk_persistent_stateChanged);
+    connect(ui->cb_boot_mode, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &obc_widget::_on_cb_boot_mode_currentIndexChanged);
+    connect(ui->btn_set_obc_mode, &QAbstractButton::clicked, this,
+            &obc_widget::_on_btn_set_obc_mode_clicked);
     _local_model->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot);
     _local_model->setRootPath(QString());
     ui->fl_local->setModel(_local_model);
@@ -57,7 +78,7 @@ obc_widget::obc_widget(QWidget* parent, obc_module* module)
 
     connect(ui->fl_obc, &QAbstractItemView::pressed, this, &obc_widget::_on_fl_obc_current_changed);
     connect(ui->fl_local->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& index) { on_fl_local_pressed(index); });
+            [this](const QModelIndex& index) { _on_fl_local_pressed(index); });
     connect(ui->fl_obc->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &obc_widget::_on_fl_obc_current_changed);
     connect(module, &kq_module::on_flash_progress, this, &obc_widget::_on_flash_progress);
@@ -266,7 +287,7 @@ void obc_widget::_on_local_file_exists(const QString& src, const QString& dst, u
         emit _obc_worker->download(src, dst, dstsize, false);
 }
 
-void obc_widget::on_btn_read_clicked()
+void obc_widget::_on_btn_read_clicked()
 {
     _controller->clear_hints();
     _controller->clear_changed_parameters();
@@ -276,23 +297,23 @@ void obc_widget::on_btn_read_clicked()
     emit _obc_worker->get_params({obc_worker::boot_mode});
 }
 
-void obc_widget::on_cb_verbose_log_stateChanged(int state)
+void obc_widget::_on_cb_verbose_log_stateChanged(int state)
 {
     _set_log_verbose(state == Qt::Checked);
 }
 
-void obc_widget::on_fl_local_pressed(const QModelIndex&)
+void obc_widget::_on_fl_local_pressed(const QModelIndex&)
 {
     _set_controls_enabled(_controls_enabled());
 }
 
-void obc_widget::on_fl_local_expanded(const QModelIndex& index)
+void obc_widget::_on_fl_local_expanded(const QModelIndex& index)
 {
     ui->fl_local->resizeColumnToContents(0);
     Q_UNUSED(index);
 }
 
-void obc_widget::on_btn_upload_clicked()
+void obc_widget::_on_btn_upload_clicked()
 {
     const QFileInfo local(_local_path());
     if (!local.isFile())
@@ -317,7 +338,7 @@ void obc_widget::on_btn_upload_clicked()
     emit _obc_worker->upload(local.absoluteFilePath(), 0, true, remote);
 }
 
-void obc_widget::on_btn_download_clicked()
+void obc_widget::_on_btn_download_clicked()
 {
     const QString name = _selected_obc_name();
     if (name.isEmpty())
@@ -338,12 +359,12 @@ void obc_widget::on_btn_download_clicked()
     emit _obc_worker->download(name, folder + QDir::separator() + local_name, 0, true);
 }
 
-void obc_widget::on_btn_logs_clicked()
+void obc_widget::_on_btn_logs_clicked()
 {
     open_log_folder();
 }
 
-void obc_widget::on_btn_erase_clicked()
+void obc_widget::_on_btn_erase_clicked()
 {
     const QString name = _selected_obc_name();
     if (name.isEmpty() || _refused_obc_name(name, tr("Erase")))
@@ -355,7 +376,7 @@ void obc_widget::on_btn_erase_clicked()
     emit _obc_worker->erase(name);
 }
 
-void obc_widget::on_btn_flash_clicked()
+void obc_widget::_on_btn_flash_clicked()
 {
     const QString name = _selected_obc_name();
     if (name.isEmpty() || _refused_obc_name(name, tr("Flash")))
@@ -368,7 +389,7 @@ void obc_widget::on_btn_flash_clicked()
     emit _obc_worker->flash(name);
 }
 
-void obc_widget::on_btn_localfs_home_clicked()
+void obc_widget::_on_btn_localfs_home_clicked()
 {
     const QString home = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QModelIndex index = _local_model->index(home);
@@ -381,22 +402,22 @@ void obc_widget::on_btn_localfs_home_clicked()
     ui->fl_local->scrollTo(index);
 }
 
-void obc_widget::on_btn_dir_clicked()
+void obc_widget::_on_btn_dir_clicked()
 {
     emit _obc_worker->dir();
 }
 
-void obc_widget::on_chk_persistent_stateChanged(int state)
+void obc_widget::_on_chk_persistent_stateChanged(int state)
 {
     _obc_worker->set_persistent(state == Qt::Checked);
 }
 
-void obc_widget::on_cb_boot_mode_currentIndexChanged(int)
+void obc_widget::_on_cb_boot_mode_currentIndexChanged(int)
 {
     _set_controls_enabled(_controls_enabled());
 }
 
-void obc_widget::on_btn_set_obc_mode_clicked()
+void obc_widget::_on_btn_set_obc_mode_clicked()
 {
     if (QMessageBox::question(
             this, tr("Set mode"),

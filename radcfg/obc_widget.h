@@ -56,20 +56,20 @@ private slots:
     void _on_local_file_exists(const QString& src, const QString& dst, uint32_t srcsize,
                                uint32_t dstsize);
 
-    void on_btn_read_clicked();
-    void on_cb_verbose_log_stateChanged(int state);
-    void on_fl_local_pressed(const QModelIndex& index);
-    void on_fl_local_expanded(const QModelIndex& index);
-    void on_btn_download_clicked();
-    void on_btn_logs_clicked();
-    void on_btn_upload_clicked();
-    void on_btn_erase_clicked();
-    void on_btn_flash_clicked();
-    void on_btn_localfs_home_clicked();
-    void on_btn_dir_clicked();
-    void on_chk_persistent_stateChanged(int state);
-    void on_cb_boot_mode_currentIndexChanged(int index);
-    void on_btn_set_obc_mode_clicked();
+    void _on_btn_read_clicked();
+    void _on_cb_verbose_log_stateChanged(int state);
+    void _on_fl_local_pressed(const QModelIndex& index);
+    void _on_fl_local_expanded(const QModelIndex& index);
+    void _on_btn_download_clicked();
+    void _on_btn_logs_clicked();
+    void _on_btn_upload_clicked();
+    void _on_btn_erase_clicked();
+    void _on_btn_flash_clicked();
+    void _on_btn_localfs_home_clicked();
+    void _on_btn_dir_clicked();
+    void _on_chk_persistent_stateChanged(int state);
+    void _on_cb_boot_mode_currentIndexChanged(int index);
+    void _on_btn_set_obc_mode_clicked();
 
 private:
     void _set_controls_enabled(bool enabled) override;

@@ -14,6 +14,11 @@ settings_dialog::settings_dialog(QWidget* parent)
     , ui(std::make_unique<Ui::settings_dialog>())
 {
     ui->setupUi(this);
+    // Every control is connected here by hand: nothing by slot names.
+    connect(ui->buttonBox, &QDialogButtonBox::clicked, this,
+            &settings_dialog::_on_buttonBox_clicked);
+    connect(ui->btn_common_browse, &QAbstractButton::clicked, this,
+            &settings_dialog::_on_btn_common_browse_clicked);
     const QSettings s;
     ui->tb_common_logs_location->setText(
         s.value(QStringLiteral("common/log_location"), default_log_location()).toString());
@@ -104,7 +109,7 @@ void settings_dialog::_on_control_changed()
     ui->buttonBox->button(QDialogButtonBox::RestoreDefaults)->setEnabled(true);
 }
 
-void settings_dialog::on_btn_common_browse_clicked()
+void settings_dialog::_on_btn_common_browse_clicked()
 {
     const QString dir = QFileDialog::getExistingDirectory(this, tr("Select log folder"),
                                                           ui->tb_common_logs_location->text(),
@@ -113,7 +118,7 @@ void settings_dialog::on_btn_common_browse_clicked()
         ui->tb_common_logs_location->setText(dir.trimmed());
 }
 
-void settings_dialog::on_buttonBox_clicked(QAbstractButton* button)
+void settings_dialog::_on_buttonBox_clicked(QAbstractButton* button)
 {
     switch (ui->buttonBox->standardButton(button)) {
     case QDialogButtonBox::Cancel:

@@ -24,8 +24,8 @@ public:
     ~settings_dialog() override;
 
 private slots:
-    void on_buttonBox_clicked(QAbstractButton* button);
-    void on_btn_common_browse_clicked();
+    void _on_buttonBox_clicked(QAbstractButton* button);
+    void _on_btn_common_browse_clicked();
     void _on_control_changed();
     void _apply_pipe_rule();
 

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -39,6 +40,25 @@ enum rf_mode_profile : uint32_t { application_labels = 0, bootloader_labels = 1 
 QString ok_or_error(bool ok)
 {
     return ok ? QStringLiteral("OK") : QStringLiteral("ERROR");
+}
+
+// "3725 s (1:02:05)", days in front when there are any.
+QString uptime_text(uint seconds)
+{
+    const uint days = seconds / 86400;
+    const QString clock = QStringLiteral("%1:%2:%3")
+                              .arg(seconds / 3600 % 24)
+                              .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 s (%2)")
+        .arg(seconds)
+        .arg(days > 0 ? QStringLiteral("%1 d %2").arg(days).arg(clock) : clock);
+}
+
+// A status word's ERROR in the red of the log's error lines.
+void show_health(QLabel* label, bool ok)
+{
+    label->setStyleSheet(ok ? QString() : QStringLiteral("color: red; font-weight: bold"));
 }
 
 } // namespace
@@ -89,15 +109,15 @@ uhf_widget::~uhf_widget()
 
 void uhf_widget::_connect_controls()
 {
-    connect(ui->btn_read, &QPushButton::clicked, this, &uhf_widget::on_btn_read_clicked);
-    connect(ui->btn_write, &QPushButton::clicked, this, &uhf_widget::on_btn_write_clicked);
-    connect(ui->btn_discard, &QPushButton::clicked, this, &uhf_widget::on_btn_discard_clicked);
-    connect(ui->btn_reset, &QPushButton::clicked, this, &uhf_widget::on_btn_reset_clicked);
-    connect(ui->btn_flash, &QPushButton::clicked, this, &uhf_widget::on_btn_flash_clicked);
+    connect(ui->btn_read, &QPushButton::clicked, this, &uhf_widget::_on_btn_read_clicked);
+    connect(ui->btn_write, &QPushButton::clicked, this, &uhf_widget::_on_btn_write_clicked);
+    connect(ui->btn_discard, &QPushButton::clicked, this, &uhf_widget::_on_btn_discard_clicked);
+    connect(ui->btn_reset, &QPushButton::clicked, this, &uhf_widget::_on_btn_reset_clicked);
+    connect(ui->btn_flash, &QPushButton::clicked, this, &uhf_widget::_on_btn_flash_clicked);
     connect(ui->btn_open_log_dir, &QPushButton::clicked, this,
-            &uhf_widget::on_btn_open_log_dir_clicked);
-    connect(ui->chk_persistent, &QCheckBox::toggled, this, &uhf_widget::on_chk_persistent_toggled);
-    connect(ui->cb_verbose_log, &QCheckBox::toggled, this, &uhf_widget::on_cb_verbose_log_toggled);
+            &uhf_widget::_on_btn_open_log_dir_clicked);
+    connect(ui->chk_persistent, &QCheckBox::toggled, this, &uhf_widget::_on_chk_persistent_toggled);
+    connect(ui->cb_verbose_log, &QCheckBox::toggled, this, &uhf_widget::_on_cb_verbose_log_toggled);
 }
 
 void uhf_widget::_bind_parameters()
@@ -192,6 +212,8 @@ void uhf_widget::_show_scw(const scw_properties& scw)
     _set_data(uhf_worker::beacon_enabled, scw.get_bcn());
     _set_data(uhf_worker::fram, ok_or_error(scw.get_fram()));
     _set_data(uhf_worker::rfts, ok_or_error(scw.get_rfts()));
+    show_health(ui->lbl_fram, scw.get_fram());
+    show_health(ui->lbl_rfts, scw.get_rfts());
     _set_data(uhf_worker::rssi, int(_uhf->get_rssi()));
 }
 
@@ -219,6 +241,8 @@ void uhf_widget::_on_get_param(uint32_t id, const QVariant& value)
         _show_scw(scw);
     } else if (id == uhf_worker::radio_frequency) {
         _set_data(id, value.toULongLong() / 1000.0 / 1000.0);
+    } else if (id == uhf_worker::uptime) {
+        _set_data(id, uptime_text(value.toUInt()));
     } else {
         _set_data(id, value);
     }
@@ -332,7 +356,7 @@ void uhf_widget::_on_operation_control(sat_worker::operation_type_e op,
         _uart_speed_accepted = false;
 }
 
-void uhf_widget::on_btn_read_clicked()
+void uhf_widget::_on_btn_read_clicked()
 {
     _controller->clear_hints();
     _unanswered = {uhf_worker::version,
@@ -354,7 +378,7 @@ void uhf_widget::on_btn_read_clicked()
     emit _uhf_worker->get_params(_unanswered);
 }
 
-void uhf_widget::on_btn_write_clicked()
+void uhf_widget::_on_btn_write_clicked()
 {
     _apply_audio_beacon_rule(); // a period typed just now is not yet corrected
     _pending_uart_speed = -1;
@@ -370,7 +394,7 @@ void uhf_widget::on_btn_write_clicked()
     emit _uhf_worker->set_params(params);
 }
 
-void uhf_widget::on_btn_discard_clicked()
+void uhf_widget::_on_btn_discard_clicked()
 {
     _audio_beacon_timer.stop();
     _controller->discard_changes(_values);
@@ -378,7 +402,7 @@ void uhf_widget::on_btn_discard_clicked()
     _enable_controls(true);
 }
 
-void uhf_widget::on_btn_reset_clicked()
+void uhf_widget::_on_btn_reset_clicked()
 {
     if (QMessageBox::question(this, tr("Reset"), tr("Reset module?"),
                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
@@ -388,7 +412,7 @@ void uhf_widget::on_btn_reset_clicked()
 
 // The file is read and checked whole before the question: a file that
 // cannot be flashed never comes near the transceiver.
-void uhf_widget::on_btn_flash_clicked()
+void uhf_widget::_on_btn_flash_clicked()
 {
     const QString file_name = QFileDialog::getOpenFileName(
         this, tr("Select firmware file"), QString(), tr("SCRM files(*.SCRM);;All files (*.*)"));
@@ -463,17 +487,17 @@ uhf_widget::_offer_conversion(const QString& file_name, const QByteArray& data, 
     return converted;
 }
 
-void uhf_widget::on_btn_open_log_dir_clicked()
+void uhf_widget::_on_btn_open_log_dir_clicked()
 {
     open_log_folder();
 }
 
-void uhf_widget::on_chk_persistent_toggled(bool on)
+void uhf_widget::_on_chk_persistent_toggled(bool on)
 {
     _uhf_worker->set_persistent(on);
 }
 
-void uhf_widget::on_cb_verbose_log_toggled(bool on)
+void uhf_widget::_on_cb_verbose_log_toggled(bool on)
 {
     _set_log_verbose(on);
 }

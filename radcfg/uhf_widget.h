@@ -59,14 +59,14 @@ private slots:
     void _reset_port_speed_if_needed();
     void _handle_boot_mode_rf_mode_labels(const kq::api::proto::scw_properties& scw);
 
-    void on_btn_read_clicked();
-    void on_btn_write_clicked();
-    void on_btn_discard_clicked();
-    void on_btn_reset_clicked();
-    void on_btn_flash_clicked();
-    void on_btn_open_log_dir_clicked();
-    void on_chk_persistent_toggled(bool on);
-    void on_cb_verbose_log_toggled(bool on);
+    void _on_btn_read_clicked();
+    void _on_btn_write_clicked();
+    void _on_btn_discard_clicked();
+    void _on_btn_reset_clicked();
+    void _on_btn_flash_clicked();
+    void _on_btn_open_log_dir_clicked();
+    void _on_chk_persistent_toggled(bool on);
+    void _on_cb_verbose_log_toggled(bool on);
 
 private:
     void _set_controls_enabled(bool enabled) override;

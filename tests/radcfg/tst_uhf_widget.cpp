@@ -175,6 +175,7 @@ void tst_uhf_widget::read_fills_every_widget()
         t.state().tx_pkts = 34;
         t.state().rx_crc_pkts = 5;
         t.state().audio_beacon_period = 120;
+        t.state().scw &= ~0x0002; // FRAM unhealthy
         return 0;
     });
     connect_as(1);
@@ -184,10 +185,15 @@ void tst_uhf_widget::read_fills_every_widget()
     QCOMPARE(field<QLabel>("lbl_link")->text(), QString("answering"));
     const uhf_transceiver::state_t s = local();
     QCOMPARE(field<QLabel>("lbl_version")->text(), s.version);
-    QVERIFY(!field<QLabel>("lbl_uptime")->text().isEmpty());
+    QVERIFY2(QRegularExpression("^\\d+ s \\((\\d+ d )?\\d+:\\d\\d:\\d\\d\\)$")
+                 .match(field<QLabel>("lbl_uptime")->text())
+                 .hasMatch(),
+             qPrintable(field<QLabel>("lbl_uptime")->text()));
     QCOMPARE(field<QLabel>("lbl_boot")->text(), QString("Application"));
-    QCOMPARE(field<QLabel>("lbl_fram")->text(), QString("OK"));
+    QCOMPARE(field<QLabel>("lbl_fram")->text(), QString("ERROR"));
+    QVERIFY(field<QLabel>("lbl_fram")->styleSheet().contains("color: red"));
     QCOMPARE(field<QLabel>("lbl_rfts")->text(), QString("OK"));
+    QVERIFY(field<QLabel>("lbl_rfts")->styleSheet().isEmpty());
     // The transceiver counts the commands of this read too.
     QVERIFY(field<QLabel>("lbl_rx_pkts")->text().toUInt() >= 12);
     QVERIFY(field<QLabel>("lbl_tx_pkts")->text().toUInt() >= 34);
@@ -322,14 +328,20 @@ void tst_uhf_widget::bootloader_relabels_the_fast_rf_modes()
 {
     _sat->with_local([](uhf_transceiver& t) { return t.state().scw |= 0x10 | (7 << 8); });
     connect_as(1);
-    read_all();
     auto* modes = field<QComboBox>("cb_rf_mode");
+    auto* beacon_text = field<QLineEdit>("tb_text_beacon");
+    const int mode_width = modes->sizeHint().width();
+    const int text_width = beacon_text->width();
+    read_all();
     QCOMPARE(field<QLabel>("lbl_boot")->text(), QString("Bootloader"));
     QCOMPARE(modes->itemText(6), QString("2GFSK-19200-9600 (2GFSK-9600-2400 by default)"));
     QCOMPARE(modes->itemText(7), QString("2GFSK-19200-19200 (2GFSK-9600-2400 by default)"));
     QCOMPARE(modes->itemText(5), QString("2GFSK-19200-4800"));
     QCOMPARE(modes->currentData().toInt(), 7);
     QVERIFY(!field<QPushButton>("btn_write")->isEnabled()); // relabelling is no edit
+    // The long labels widen neither the box nor push the beacon fields.
+    QCOMPARE(modes->sizeHint().width(), mode_width);
+    QTRY_COMPARE(beacon_text->width(), text_width);
 
     _sat->with_local([](uhf_transceiver& t) { return t.state().scw &= ~0x10; });
     read_all();
