@@ -290,6 +290,17 @@ void ui_controller::_show_unknown(uint32_t id, bool on)
     widget->setToolTip(look.tool_tip);
 }
 
+QStringList ui_controller::changed_captions() const
+{
+    QStringList captions;
+    for (const uint32_t id : _changed) {
+        const auto* caption = qobject_cast<const QLabel*>(_hint_widget(id));
+        const QObject* field = _params->value(id).second;
+        captions << (caption ? caption->text() : field ? field->objectName() : QString::number(id));
+    }
+    return captions;
+}
+
 void ui_controller::remove_changed_parameter(uint32_t id)
 {
     _changed.removeOne(id);

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPair>
 #include <QPalette>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 
@@ -80,6 +81,8 @@ public:
 
     bool has_changed_parameters() const { return !_changed.isEmpty(); }
     const QVector<uint32_t>& changed_parameters() const { return _changed; }
+    // The captions of the edited fields, in the order of the first edits.
+    QStringList changed_captions() const;
     void remove_changed_parameter(uint32_t id);
     void clear_changed_parameters() { _changed.clear(); }
     void collect_changed_params(QVector<QPair<uint32_t, QVariant>>& out) const;

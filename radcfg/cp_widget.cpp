@@ -136,6 +136,11 @@ QString cp_widget::_describe(const error_descriptor& error) const
     return kq::gui::error_advice::with_advice(text, error);
 }
 
+QStringList cp_widget::unwritten_edits() const
+{
+    return _controller ? _controller->changed_captions() : QStringList();
+}
+
 void cp_widget::_enable_controls(bool enabled)
 {
     _enabled = enabled;

@@ -38,6 +38,8 @@ public:
     // when none runs.
     QString pipe_countdown_text() const;
     QString link_status_text() const { return _link.text(); }
+    // The captions of values edited and not yet written to the device.
+    QStringList unwritten_edits() const;
     // A line of the window's own in the panel's log (and its file).
     void log_line(kq::gui::log_item::log_level_e level, const QString& message)
     {

@@ -299,6 +299,17 @@ int MainWindow::_percent() const
     return span > 0 ? int(100.0 * (progress->value() - progress->minimum()) / span) : 0;
 }
 
+QString MainWindow::_unwritten_edits() const
+{
+    const auto* p = qobject_cast<const cp_widget*>(panel());
+    const QStringList edits = p ? p->unwritten_edits() : QStringList();
+    if (edits.isEmpty())
+        return {};
+    return tr("%1 edited and not written to the device: %2. Closing now loses the edits.")
+        .arg(edits.size() == 1 ? tr("One value is") : tr("%1 values are").arg(edits.size()),
+             edits.join(QStringLiteral(", ")));
+}
+
 QString MainWindow::_running_work() const
 {
     if (!_running)
@@ -331,7 +342,9 @@ QString MainWindow::_running_work() const
 bool MainWindow::_confirm_end(const QString& title, const QString& generic, const QString& anyway,
                               const QString& by)
 {
-    const QString running = _running_work();
+    QString running = _running_work();
+    if (running.isEmpty())
+        running = _unwritten_edits();
     if (running.isEmpty())
         return _ask(this, title, generic);
     if (QMessageBox::question(this, title, running + QStringLiteral("\n\n") + anyway,

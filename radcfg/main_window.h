@@ -67,6 +67,7 @@ private:
     bool _confirm_end(const QString& title, const QString& generic, const QString& anyway,
                       const QString& by);
     QString _running_work() const;
+    QString _unwritten_edits() const;
     int _percent() const;
 
     std::unique_ptr<Ui::MainWindow> ui;

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -28,6 +29,13 @@ namespace {
 
 const QString key_persistent = QStringLiteral("obc/last_persistent_chk");
 const QString key_verbose = QStringLiteral("obc/last_kqttc_chk");
+const QString key_local_folder = QStringLiteral("obc/last_local_folder");
+
+// The folder a local selection stands for: itself, or the one holding it.
+QString folder_of(const QFileInfo& selected)
+{
+    return selected.isDir() ? selected.absoluteFilePath() : selected.absolutePath();
+}
 
 } // namespace
 
@@ -62,7 +70,10 @@ obc_widget::obc_widget(QWidget* parent, obc_module* module)
     _local_model->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot);
     _local_model->setRootPath(QString());
     ui->fl_local->setModel(_local_model);
-    ui->fl_local->header()->resizeSection(0, 400);
+    // Name takes what the other columns leave, so that Size stays in view.
+    ui->fl_local->header()->setStretchLastSection(false);
+    ui->fl_local->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    ui->fl_local->hideColumn(2); // the file type says little here
     _obc_model.setHorizontalHeaderLabels({tr("Name"), tr("Size")});
     ui->fl_obc->setModel(&_obc_model);
     ui->cb_boot_mode->addItem(tr("Application"), int(obc_mode_appl));
@@ -96,6 +107,8 @@ obc_widget::obc_widget(QWidget* parent, obc_module* module)
                          tr(", CRC-32 %1, verified against the OBC").arg(hex));
             });
     _start_worker(_obc_worker);
+    const QString last = QSettings().value(key_local_folder).toString();
+    _show_local_folder(!last.isEmpty() && QFileInfo(last).isDir() ? last : QDir::homePath());
 
     _restore_check(ui->chk_persistent, key_persistent);
     _restore_check(ui->cb_verbose_log, key_verbose);
@@ -302,9 +315,21 @@ void obc_widget::_on_cb_verbose_log_stateChanged(int state)
     _set_log_verbose(state == Qt::Checked);
 }
 
-void obc_widget::_on_fl_local_pressed(const QModelIndex&)
+void obc_widget::_on_fl_local_pressed(const QModelIndex& index)
 {
+    if (index.isValid())
+        QSettings().setValue(key_local_folder, folder_of(QFileInfo(_local_model->filePath(index))));
     _set_controls_enabled(_controls_enabled());
+}
+
+void obc_widget::_show_local_folder(const QString& path)
+{
+    const QModelIndex index = _local_model->index(path);
+    if (!index.isValid())
+        return;
+    ui->fl_local->setCurrentIndex(index);
+    ui->fl_local->expand(index);
+    ui->fl_local->scrollTo(index, QAbstractItemView::PositionAtTop);
 }
 
 void obc_widget::_on_fl_local_expanded(const QModelIndex& index)
@@ -353,9 +378,7 @@ void obc_widget::_on_btn_download_clicked()
         return;
     }
     const QFileInfo selected(_local_path());
-    const QString folder = selected.isDir()    ? selected.absoluteFilePath()
-                           : selected.exists() ? selected.absolutePath()
-                                               : QDir::homePath();
+    const QString folder = selected.exists() ? folder_of(selected) : QDir::homePath();
     emit _obc_worker->download(name, folder + QDir::separator() + local_name, 0, true);
 }
 
@@ -369,9 +392,9 @@ void obc_widget::_on_btn_erase_clicked()
     const QString name = _selected_obc_name();
     if (name.isEmpty() || _refused_obc_name(name, tr("Erase")))
         return;
-    if (QMessageBox::question(this, tr("Erase"),
-                              tr("You are about do erase %1 from OBC.\nAre you sure?").arg(name),
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    if (QMessageBox::question(
+            this, tr("Erase"), tr("You are about do erase %1 from OBC.\nAre you sure?").arg(name),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     emit _obc_worker->erase(name);
 }
@@ -391,15 +414,9 @@ void obc_widget::_on_btn_flash_clicked()
 
 void obc_widget::_on_btn_localfs_home_clicked()
 {
-    const QString home = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QModelIndex index = _local_model->index(home);
-    if (!index.isValid()) {
-        QMessageBox::warning(this, tr("Home"), tr("Could not go to home location"));
-        return;
-    }
-    ui->fl_local->setCurrentIndex(index);
-    ui->fl_local->expand(index);
-    ui->fl_local->scrollTo(index);
+    // The documents folder, or the home folder where there is none.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    _show_local_folder(QFileInfo(documents).isDir() ? documents : QDir::homePath());
 }
 
 void obc_widget::_on_btn_dir_clicked()

@@ -72,6 +72,8 @@ private slots:
     void _on_btn_set_obc_mode_clicked();
 
 private:
+    // Selects, opens and scrolls to a local folder.
+    void _show_local_folder(const QString& path);
     void _set_controls_enabled(bool enabled) override;
     void _show_listing(const QList<kq::api::proto::file_info_t>& files);
     void _show_clock();

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -29,6 +30,7 @@ namespace {
 
 const QString key_persistent = QStringLiteral("uhf/last_persistent_chk");
 const QString key_verbose = QStringLiteral("uhf/last_kqttc_chk");
+const QString key_firmware_folder = QStringLiteral("uhf/last_firmware_folder");
 
 // The device rejects audio beacon periods from 1 to 29 seconds.
 constexpr int min_audio_beacon_period = 30;
@@ -414,10 +416,13 @@ void uhf_widget::_on_btn_reset_clicked()
 // cannot be flashed never comes near the transceiver.
 void uhf_widget::_on_btn_flash_clicked()
 {
+    QSettings settings;
     const QString file_name = QFileDialog::getOpenFileName(
-        this, tr("Select firmware file"), QString(), tr("SCRM files(*.SCRM);;All files (*.*)"));
+        this, tr("Select firmware file"), settings.value(key_firmware_folder).toString(),
+        tr("SCRM files(*.SCRM);;All files (*.*)"));
     if (file_name.isEmpty())
         return;
+    settings.setValue(key_firmware_folder, QFileInfo(file_name).absolutePath());
     QFile file(file_name);
     if (!file.open(QIODevice::ReadOnly)) {
         QMessageBox::warning(this, tr("Flash"), tr("Could not open: ") + file_name,

@@ -16,12 +16,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -165,6 +167,18 @@ void tst_main_window::close_connection()
     answer_question(QMessageBox::No);
     action(*_window, "action_close_connection")->trigger();
     QVERIFY(_window->current_worker()); // No keeps it
+
+    // Edits not yet written are named in the question, No by default.
+    child<QLineEdit>(*_window, "tb_text_beacon")->setText("CQ");
+    child<QSpinBox>(*_window, "sb_text_beacon_period")->setValue(90);
+    QStringList seen;
+    kq::testing::answer_boxes({"&No"}, &seen);
+    action(*_window, "action_close_connection")->trigger();
+    QCOMPARE(seen, QStringList{"Close|2 values are edited and not written to the device: Text "
+                               "beacon, TB period. Closing now loses the edits.\n\nClose the "
+                               "connection anyway?|&No"});
+    QVERIFY(_window->current_worker());
+    child<QPushButton>(*_window, "btn_discard")->click();
 
     QString asked;
     answer_question(QMessageBox::Yes, &asked);

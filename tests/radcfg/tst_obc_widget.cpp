@@ -55,6 +55,7 @@ private slots:
     void download_resume();
     void download_refuses_a_name_leading_elsewhere();
     void erase_removes_the_file();
+    void local_tree_starts_where_it_was_left();
     void flash_walks_its_steps();
     void boot_mode_read_and_set();
     void automatic_utc_time_writes_only_the_time();
@@ -407,12 +408,36 @@ void tst_obc_widget::erase_removes_the_file()
     put_obc_file("OLD.LOG", "old");
     click_and_wait("btn_dir");
     QVERIFY(select_obc("OLD.LOG"));
-    QString asked;
-    kq::testing::answer_question(QMessageBox::Yes, &asked);
+    QStringList seen;
+    kq::testing::answer_boxes({"&Yes"}, &seen);
     click_and_wait("btn_erase");
-    QCOMPARE(asked, QString("Erase|You are about do erase OLD.LOG from OBC.\nAre you sure?"));
+    QCOMPARE(seen,
+             QStringList{"Erase|You are about do erase OLD.LOG from OBC.\nAre you sure?|&No"});
     QVERIFY(!_sat->with_obc([](obc_computer& o) { return o.files().contains("OLD.LOG"); }));
     QVERIFY(!select_obc("OLD.LOG"));
+}
+
+// The local tree opens at the folder last used, and Home falls back to the
+// home folder when there is no documents folder.
+void tst_obc_widget::local_tree_starts_where_it_was_left()
+{
+    auto* view = child<QTreeView>(*_window, "fl_local");
+    auto* model = qobject_cast<QFileSystemModel*>(view->model());
+    select_local(write_local("A.TXT", "a"));
+    kq::testing::connect_window(*_window, 4, _sat->port_name()); // a new panel
+    view = child<QTreeView>(*_window, "fl_local");
+    model = qobject_cast<QFileSystemModel*>(view->model());
+    QCOMPARE(model->filePath(view->currentIndex()), QDir(_local.path()).absolutePath());
+    QVERIFY(!view->isColumnHidden(1)); // Size
+
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(_other.path()));
+    button("btn_localfs_home")->click();
+    QCOMPARE(model->filePath(view->currentIndex()), QDir(_other.path()).absolutePath());
+    QVERIFY(QDir(_other.path()).mkdir("Documents"));
+    button("btn_localfs_home")->click();
+    qputenv("HOME", home);
+    QCOMPARE(model->filePath(view->currentIndex()), QDir(_other.path()).filePath("Documents"));
 }
 
 void tst_obc_widget::flash_walks_its_steps()

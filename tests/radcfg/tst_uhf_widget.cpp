@@ -426,12 +426,17 @@ void tst_uhf_widget::flash_runs_to_the_end()
     QCOMPARE(bar->value(), bar->maximum());
     QTRY_VERIFY(log_lines().contains("set parameter: flash"));
 
-    // Answered No, nothing is flashed.
-    choose_file(path, [](QFileDialog*) { answer_question(QMessageBox::No); });
+    // Answered No, nothing is flashed; the dialog opened where the file was.
+    QString folder;
+    choose_file(path, [&folder](QFileDialog* d) {
+        folder = d->directory().absolutePath();
+        answer_question(QMessageBox::No);
+    });
     _ops->control.clear();
     field<QPushButton>("btn_flash")->click();
     QTest::qWait(200);
     QVERIFY(_ops->control.isEmpty());
+    QCOMPARE(folder, QDir(dir.path()).absolutePath());
 }
 
 void tst_uhf_widget::refused_flash_shows_a_warning()
