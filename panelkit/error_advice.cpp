@@ -22,8 +22,9 @@ const QMap<QString, const char*>& by_code()
     static const QMap<QString, const char*> table{
         {QStringLiteral("ERR+KQTTC"),
          QT_TRANSLATE_NOOP("error_advice",
-                           "a transceiver answered where the on-board computer was expected: "
-                           "check the connection type and the addresses of the route")},
+                           "the transceiver on the wire answered a command meant for the "
+                           "module behind it: its pipe had closed (a pipe timeout too short?) "
+                           "or the route's addresses do not match the modules")},
         {QStringLiteral("ERR+REMOTE"),
          QT_TRANSLATE_NOOP("error_advice", "the transceiver gives this value only over its wire")},
         {QStringLiteral("ERR+LOCKED"),

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QSettings>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace radcfg {
@@ -247,18 +248,18 @@ void cp_widget::_on_connection_error(const error_descriptor& error)
 
 namespace {
 
+bool printable(const QString& line)
+{
+    return std::all_of(line.cbegin(), line.cend(),
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
+}
+
 // A line with anything but printable ASCII (a binary block, a spoilt byte)
 // is shown as its bytes in hex, as the engine's "[BIN]" lines are.
-QString readable(const QString& line)
+QString as_hex(const QString& line)
 {
-    bool printable = true;
-    bool latin1 = true;
-    for (const QChar c : line) {
-        printable = printable && c.unicode() >= 0x20 && c.unicode() < 0x7F;
-        latin1 = latin1 && c.unicode() <= 0xFF;
-    }
-    if (printable)
-        return line;
+    const bool latin1 =
+        std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
     const QByteArray bytes = latin1 ? line.toLatin1() : line.toUtf8();
     return QStringLiteral("[BIN]") + QString::fromLatin1(bytes.toHex(' '));
 }
@@ -272,7 +273,13 @@ void cp_widget::_on_media_debug(flow_direction_e fd, const QString& message)
         line.chop(1);
     if (line.isEmpty())
         return;
-    line = readable(line);
+    if (!printable(line)) {
+        // The engine follows every frame it sends with its own "[BIN]" line
+        // of the same bytes.
+        if (fd == flow_sent)
+            return;
+        line = as_hex(line);
+    }
     _log(log_item::KQTTC,
          (fd == flow_sent ? QStringLiteral(">>> ") : QStringLiteral("<<< ")) + line);
 }

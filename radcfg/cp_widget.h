@@ -38,6 +38,12 @@ public:
     // when none runs.
     QString pipe_countdown_text() const;
     QString link_status_text() const { return _link.text(); }
+    // The port failing or the module silent: worth the user's attention.
+    bool link_in_trouble() const
+    {
+        return _link.state() == kq::gui::link_status::silent ||
+               _link.state() == kq::gui::link_status::port_failed;
+    }
     // The captions of values edited and not yet written to the device.
     QStringList unwritten_edits() const;
     // A line of the window's own in the panel's log (and its file).

@@ -88,6 +88,8 @@ MainWindow::MainWindow()
     lbl_connection->setObjectName(QStringLiteral("lbl_connection"));
     lbl_link = new QLabel(this);
     lbl_link->setObjectName(QStringLiteral("lbl_link"));
+    lbl_link->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    lbl_link->hide(); // until there is a connection
     lbl_operation = new QLabel(this);
     lbl_operation->setObjectName(QStringLiteral("lbl_operation"));
     progress = new QProgressBar(this);
@@ -258,8 +260,14 @@ void MainWindow::_on_actionnew_connection_triggered()
             lbl_operation->setText(
                 _operation_text.isEmpty() ? note : _operation_text + QStringLiteral(" ") + note);
         });
-        connect(p, &cp_widget::link_status_changed, lbl_link, &QLabel::setText);
-        lbl_link->setText(p->link_status_text());
+        const auto show_link = [this, p] {
+            lbl_link->setText(p->link_status_text());
+            lbl_link->show();
+            lbl_link->setStyleSheet(p->link_in_trouble() ? QStringLiteral("color: red")
+                                                         : QString());
+        };
+        connect(p, &cp_widget::link_status_changed, this, show_link);
+        show_link();
     }
     if (QWidget* shown = panel()) {
         if (type != kq::gui::connection_beacon)
@@ -285,6 +293,8 @@ void MainWindow::_close_connection()
     _connection.reset();
     lbl_connection->setText(tr("Connection: none"));
     lbl_link->clear();
+    lbl_link->setStyleSheet(QString());
+    lbl_link->hide();
     // Nothing of the ended connection's work stays on show.
     _running.reset();
     lbl_operation->clear();

@@ -194,6 +194,7 @@ void tst_obc_widget::upload_list_and_download()
 {
     const QByteArray data = random_bytes(3000);
     select_local(write_local("NAME.TXT", data));
+    child<QCheckBox>(*_window, "cb_verbose_log")->click(); // with the traffic shown
     click_and_wait("btn_upload");
     QCOMPARE(obc_file("NAME.TXT"), data);
     QVERIFY(select_obc("NAME.TXT")); // the listing came with the upload
@@ -207,13 +208,17 @@ void tst_obc_widget::upload_list_and_download()
 
     select_local(_other.path());
     QVERIFY(select_obc("NAME.TXT"));
-    child<QCheckBox>(*_window, "cb_verbose_log")->click(); // with the traffic shown
     click_and_wait("btn_download");
-    // Binary blocks are shown as hex, never as raw bytes.
+    // Binary blocks are shown as hex, never as raw bytes, and once each.
     QTRY_VERIFY(!log_lines().filter(QRegularExpression("  KQTTC <<< \\[BIN\\]")).isEmpty());
+    QVERIFY(!log_lines().filter(QRegularExpression("  KQTTC >>> \\[BIN\\]")).isEmpty());
+    QString previous;
     for (const QString& line : log_lines()) {
         for (const QChar c : line)
             QVERIFY2(c.unicode() >= 0x20 && c.unicode() != 0x7F, qPrintable(line.toUtf8().toHex()));
+        const QString traffic = line.mid(line.indexOf("  KQTTC "));
+        QVERIFY2(!line.contains("  KQTTC >>> ") || traffic != previous, qPrintable(line));
+        previous = traffic;
     }
     QFile back(QDir(_other.path()).filePath("NAME.TXT"));
     QVERIFY(back.open(QIODevice::ReadOnly));

@@ -590,6 +590,7 @@ void tst_uhf_widget::read_of_a_silent_address_ends_at_once()
     QVERIFY(!field<QPushButton>("btn_write")->isEnabled());
     QVERIFY2(field<QLabel>("lbl_link")->text().startsWith("no answer since "),
              qPrintable(field<QLabel>("lbl_link")->text()));
+    QCOMPARE(field<QLabel>("lbl_link")->styleSheet(), QString("color: red"));
 }
 
 // In persistent mode a silent transceiver is tried again and again: the

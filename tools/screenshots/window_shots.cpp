@@ -1,6 +1,7 @@
 // Saves pictures of the configurator's window against the simulated
 // satellite: the beacon receiver after a few beacons, the UHF panel after a
-// read and the OBC panel after a listing.
+// read, the OBC panel after a listing and during an upload at the radio
+// link's pace.
 
 #include "app_settings.h"
 #include "connect_dialog.h"
@@ -16,6 +17,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -114,7 +117,8 @@ int main(int argc, char** argv)
     read->click();
     const bool read_done = wait_until(
         [&] {
-            return read->isEnabled() && !child<QLabel>(window, "lbl_version")->text().isEmpty();
+            return read->isEnabled() &&
+                   child<QLabel>(window, "lbl_version")->text() != QStringLiteral("\u2014");
         },
         20000);
     if (!read_done) {
@@ -138,5 +142,31 @@ int main(int argc, char** argv)
         return 1;
     }
     listing->setCurrentIndex(listing->model()->index(0, 0));
-    return save(window, out + QStringLiteral("/obc-panel.png")) ? 0 : 1;
+    if (!save(window, out + QStringLiteral("/obc-panel.png")))
+        return 1;
+
+    // An upload at the pace of the radio link, caught with its figures.
+    QTemporaryDir local;
+    const QString file = QDir(local.path()).filePath(QStringLiteral("TLM0002.LOG"));
+    QFile data(file);
+    if (!data.open(QIODevice::WriteOnly) || data.write(QByteArray(48 * 1024, 'x')) < 0)
+        return 1;
+    data.close();
+    sat.set_pacing(true);
+    auto* tree = child<QTreeView>(window, "fl_local");
+    auto* files = qobject_cast<QFileSystemModel*>(tree->model());
+    wait_until([&] { return files->index(file).isValid(); }, 5000);
+    tree->setCurrentIndex(files->index(file));
+    tree->scrollTo(files->index(file), QAbstractItemView::PositionAtCenter);
+    child<QPushButton>(window, "btn_upload")->click();
+    auto* status = child<QLabel>(window, "lbl_operation");
+    if (!wait_until([&] { return status->text().contains(QStringLiteral("left")); }, 60000)) {
+        std::fprintf(stderr, "no upload progress: %s\n", qPrintable(status->text()));
+        return 1;
+    }
+    wait_until([] { return false; }, 3000); // a few blocks for a steady rate
+    const bool saved = save(window, out + QStringLiteral("/obc-upload.png"));
+    kq::testing::answer_question(QMessageBox::Yes);
+    child<QAction>(window, "action_close_connection")->trigger();
+    return saved ? 0 : 1;
 }
