@@ -140,9 +140,9 @@ void tst_resource_manager::advice_data()
     QTest::addColumn<int>("media");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("advice"); // the start of it; empty: none
-    QTest::newRow("transceiver where the computer was meant")
+    QTest::newRow("relay answered for the module behind it")
         << 0 << "ERR+KQTTC"
-        << "a transceiver answered where the on-board computer";
+        << "the transceiver on the wire answered a command meant";
     QTest::newRow("accented beacon text") << 0 << "INVALID_TEXT_BEACON_MESSAGE"
                                           << "the beacon text takes printable ASCII";
     QTest::newRow("longer code is its own") << 0 << "INVALID_TEXT_BEACON_MESSAGE_LENGTH"
