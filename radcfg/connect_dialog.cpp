@@ -2,6 +2,8 @@
 
 #include "ui_connect_dialog.h"
 
+#include "panelkit/uhf_params.h"
+
 #include <QSerialPortInfo>
 #include <QSettings>
 
@@ -71,10 +73,9 @@ connect_dialog::connect_dialog(QWidget* parent)
     ui->cb_connection->setCurrentIndex(0);
     for (const QString& port : sorted_ports())
         ui->cb_serial_port->addItem(port, port);
-    ui->cb_uart_speed->addItem(QStringLiteral("9600"), 0);
-    ui->cb_uart_speed->addItem(QStringLiteral("19200"), 2);
-    ui->cb_uart_speed->addItem(QStringLiteral("115200"), 3);
-    ui->cb_uart_speed->setCurrentIndex(2);
+    for (const auto& speed : kq::gui::uart_speeds())
+        ui->cb_uart_speed->addItem(speed.first, speed.second);
+    ui->cb_uart_speed->setCurrentIndex(ui->cb_uart_speed->count() - 1);
     const QStringList& modes = rf_mode_labels();
     for (int i = 0; i < modes.size(); ++i)
         ui->cb_local_rf_mode->addItem(modes.at(i), i);

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -72,10 +73,8 @@ uhf_widget::uhf_widget(QWidget* parent, uhf_module* module)
     , _uhf(module)
 {
     ui->setupUi(this);
-    ui->cb_uart_speed->addItem(QStringLiteral("9600"), 0);
-    ui->cb_uart_speed->addItem(QStringLiteral("19200"), 2);
-    ui->cb_uart_speed->addItem(QStringLiteral("115200"), 3);
-    ui->cb_uart_speed->setCurrentIndex(0);
+    for (const auto& speed : kq::gui::uart_speeds())
+        ui->cb_uart_speed->addItem(speed.first, speed.second);
     const QStringList& modes = kq::gui::rf_mode_labels();
     for (int i = 0; i < modes.size(); ++i)
         ui->cb_rf_mode->addItem(modes.at(i), i);
@@ -162,6 +161,10 @@ void uhf_widget::_bind_parameters()
     for (const binding& b : bindings) {
         _params.insert(b.id, {b.type, b.widget});
         _hints.insert(b.id, b.caption);
+        // A text field takes no more than the device does.
+        const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(b.id);
+        if (auto* edit = qobject_cast<QLineEdit*>(b.widget); edit && p && p->max_length > 0)
+            edit->setMaxLength(p->max_length);
     }
 }
 

@@ -11,42 +11,21 @@ namespace {
 
 bool is_scw_field(uint32_t id)
 {
-    return id == uhf_worker::uart_baud_rate || id == uhf_worker::rf_mode ||
-           id == uhf_worker::beacon_enabled;
+    const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(id);
+    return p && p->in_scw();
 }
 
 } // namespace
 
 QString uhf_worker::parameter_name(uint32_t id)
 {
-    static const QMap<uint32_t, QString> names{{scw, "status control word"},
-                                               {radio_frequency, "radio frequency"},
-                                               {version, "version"},
-                                               {uptime, "uptime"},
-                                               {device_address, "device address"},
-                                               {rx_crc_errors, "RX packets with CRC errors"},
-                                               {rx_packets, "RX packets"},
-                                               {tx_packets, "TX packets"},
-                                               {audio_beacon, "audio beacon"},
-                                               {audio_beacon_period, "audio beacon period"},
-                                               {dst_call_sign, "destination call sign"},
-                                               {src_call_sign, "source call sign"},
-                                               {morse_code, "morse code"},
-                                               {payload_size, "payload size"},
-                                               {text_beacon, "text beacon"},
-                                               {text_beacon_period, "text beacon period"},
-                                               {pipe_timeout, "pipe timeout"},
-                                               {uart_baud_rate, "UART baud rate"},
-                                               {rf_mode, "RF mode"},
-                                               {reset_parameter, "reset"},
-                                               {flash_parameter, "flash"},
-                                               {beacon_enabled, "beacon enabled"},
-                                               {boot, "boot"},
-                                               {fram, "FRAM"},
-                                               {rfts, "RFTS"},
-                                               {boot_mode, "boot mode"},
-                                               {rssi, "RSSI"}};
-    return names.value(id, QStringLiteral("parameter %1").arg(id));
+    if (const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(id))
+        return p->caption;
+    static const QMap<uint32_t, QString> operations{{payload_size, "payload size"},
+                                                    {reset_parameter, "reset"},
+                                                    {flash_parameter, "flash"},
+                                                    {boot_mode, "boot mode"}};
+    return operations.value(id, QStringLiteral("parameter %1").arg(id));
 }
 
 uhf_worker::uhf_worker(QObject* parent, uhf_module* module)
@@ -63,110 +42,19 @@ uhf_module& uhf_worker::_uhf() const
 
 void uhf_worker::_get_param(uint32_t id)
 {
-    uhf_module& u = _uhf();
-    QVariant value;
-    switch (id) {
-    case scw:
-        value = uint(uint16_t(u.get_scw().get_value()));
-        break;
-    case radio_frequency:
-        value = qulonglong(u.get_rf());
-        break;
-    case version:
-        value = u.get_version();
-        break;
-    case uptime:
-        value = uint(u.get_uptime());
-        break;
-    case device_address:
-        value = uint(u.get_dev_addr());
-        break;
-    case rx_crc_errors:
-        value = uint(u.get_rx_crc_pkts());
-        break;
-    case rx_packets:
-        value = uint(u.get_rx_pkts());
-        break;
-    case tx_packets:
-        value = uint(u.get_tx_pkts());
-        break;
-    case audio_beacon:
-        value = u.get_audio_beacon_midi();
-        break;
-    case audio_beacon_period:
-        value = uint(u.get_audio_beacon_period());
-        break;
-    case dst_call_sign:
-        value = u.get_dst_call_sign();
-        break;
-    case src_call_sign:
-        value = u.get_src_call_sign();
-        break;
-    case morse_code:
-        value = u.get_morse_code_call_sign();
-        break;
-    case payload_size:
-        value = uint(u.get_payload_size());
-        break;
-    case text_beacon:
-        value = u.get_text_beacon_message();
-        break;
-    case text_beacon_period:
-        value = uint(u.get_text_beacon_period());
-        break;
-    case pipe_timeout:
-        value = uint(u.get_pipe_timeout());
-        break;
-    case uart_baud_rate:
-        value = int(u.get_scw().get_uart_baud());
-        break;
-    case rf_mode:
-        value = int(u.get_scw().get_rf_mode());
-        break;
-    default:
+    const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(id);
+    if (!p)
         return;
-    }
-    if (!value.isNull())
-        _cache_parameter_and_emit_signal(id, value);
+    uhf_module& u = _uhf();
+    _cache_parameter_and_emit_signal(id, p->read(u, [&u] { return u.get_scw(); }));
 }
 
 void uhf_worker::_set_param(uint32_t id, const QVariant& value)
 {
-    uhf_module& u = _uhf();
-    switch (id) {
-    case radio_frequency:
-        u.set_rf(static_cast<unsigned int>(value.toULongLong()));
-        break;
-    case device_address:
-        u.set_dev_addr(value.toUInt() & 0xFF);
-        break;
-    case audio_beacon:
-        u.set_audio_beacon_midi(value.toString());
-        break;
-    case audio_beacon_period:
-        u.set_audio_beacon_period(static_cast<unsigned short>(value.toUInt()));
-        break;
-    case dst_call_sign:
-        u.set_dst_call_sign(value.toString());
-        break;
-    case src_call_sign:
-        u.set_src_call_sign(value.toString());
-        break;
-    case morse_code:
-        u.set_morse_code_call_sign(value.toString());
-        break;
-    case text_beacon:
-        u.set_text_beacon_message(value.toString());
-        break;
-    case text_beacon_period:
-        u.set_text_beacon_period(static_cast<unsigned short>(value.toUInt()));
-        break;
-    case pipe_timeout:
-        u.set_pipe_timeout(static_cast<unsigned char>(value.toUInt() & 0xFF));
-        break;
-    default:
+    const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(id);
+    if (!p || !p->write)
         return; // the status-word fields go together, the rest is read only
-    }
+    p->write(_uhf(), value);
     emit on_set_param(id, value);
 }
 
@@ -207,12 +95,8 @@ void uhf_worker::_set_scw_params(const param_pairs_t& params)
     uhf_module& u = _uhf();
     scw_properties word = u.get_scw();
     for (const auto& p : params) {
-        if (p.first == uart_baud_rate)
-            word.set_uart_baud(uart_baud_e(p.second.toInt()));
-        else if (p.first == rf_mode)
-            word.set_rf_mode(rf_mode_e(p.second.toInt()));
-        else if (p.first == beacon_enabled)
-            word.set_bcn(p.second.toBool());
+        if (is_scw_field(p.first))
+            kq::gui::find_uhf_param(p.first)->write_scw(word, p.second);
     }
     u.set_scw(word);
     emit on_set_param(rf_mode, int(word.get_rf_mode()));

@@ -1,14 +1,18 @@
 #include "ctl_commands.h"
 
-#include "uhf_params.h"
+#include "panelkit/uhf_params.h"
 
 #include "satcmd/local_file_kind.h"
 
 namespace kq::ctl {
 
+using gui::uhf_param_t;
+using gui::uhf_params;
+
 const command_t* find_command(const QString& name)
 {
-    for (const auto* group : {&uhf_commands(), &obc_commands(), &device_commands()}) {
+    for (const auto* group :
+         {&uhf_commands(), &config_commands(), &obc_commands(), &device_commands()}) {
         for (const command_t& c : *group) {
             if (c.name == name)
                 return &c;
@@ -22,6 +26,7 @@ QString commands_help()
     QString text = QStringLiteral("\nCommands:\n");
     const QVector<QPair<QString, const QVector<command_t>*>> groups{
         {QStringLiteral("UHF transceiver (--type xhf, xhf-xhf)"), &uhf_commands()},
+        {QStringLiteral("UHF configuration files (--type xhf, xhf-xhf)"), &config_commands()},
         {QStringLiteral("On-board computer (--type xhf-xhf-obc, obc)"), &obc_commands()},
         {QStringLiteral("Beacons, FSPS (its own port), X-band (its own port)"),
          &device_commands()}};

@@ -8,6 +8,10 @@
 #include <QString>
 #include <QVector>
 
+namespace kq::api::proto {
+class uhf_module;
+}
+
 namespace kq::ctl {
 
 // One command of the driver. `run` checks its arguments before it connects,
@@ -22,6 +26,7 @@ struct command_t
 };
 
 const QVector<command_t>& uhf_commands();
+const QVector<command_t>& config_commands(); // the transceiver's configuration as files
 const QVector<command_t>& obc_commands();
 const QVector<command_t>& device_commands(); // beacons, FSPS, X-band
 
@@ -36,5 +41,9 @@ void expect_arguments(const ctl_options& options, int minimum, int maximum);
 // FIFO without a writer, a device or a file of /proc never blocks the run.
 // Refusals are exit_local_file errors naming the file and the reason.
 void open_for_reading(QFile& file);
+
+// Saves the transceiver's parameters in its history before they change; a
+// device that cannot be read is flashed all the same, with a notice.
+void record_snapshot(api::proto::uhf_module& u, const QString& reason);
 
 } // namespace kq::ctl

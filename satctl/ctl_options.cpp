@@ -86,6 +86,8 @@ void ctl_options::parse(const QStringList& argv)
         {"convert", "flash: rewrite S2/S8 records as S3/S7 and leave out a checked S5/S6 count."},
         {"allow-no-end", "flash: flash a file that has no end record (S7/S9)."},
         {"full", "xband report: the full report."},
+        {"dry-run", "restore: show what would be written; send nothing."},
+        {"restore", "history: restore snapshot N (1 is the newest).", "N"},
         {"count", "beacons: stop after N beacons (1 or more; without it, until Ctrl+C).", "N"},
         {"seconds", "beacons: stop after N seconds (1 or more; without it, until Ctrl+C).", "N"},
     };
@@ -141,6 +143,9 @@ void ctl_options::parse(const QStringList& argv)
     full = p.isSet(QStringLiteral("full"));
     convert = p.isSet(QStringLiteral("convert"));
     allow_no_end = p.isSet(QStringLiteral("allow-no-end"));
+    dry_run = p.isSet(QStringLiteral("dry-run"));
+    if (p.isSet(QStringLiteral("restore")))
+        restore = whole(QStringLiteral("restore"), p.value(QStringLiteral("restore")), 1, 100000);
     // 0 would read as "none" to one user and "for ever" to another: absent
     // is "until Ctrl+C", and a number is at least 1.
     if (p.isSet(QStringLiteral("count")))

@@ -29,6 +29,8 @@ struct ctl_options
     bool convert = false;
     bool allow_no_end = false;
     bool full = false;
+    bool dry_run = false;
+    int restore = 0; // history: restore the Nth snapshot, 1 the newest (0: only list)
     int count = 0;   // beacons: stop after this many (not given, 0: until interrupted)
     int seconds = 0; // beacons: stop after this long (not given, 0: until interrupted)
     // Timing overrides by settings key ("timeout_s", "repeats_m", ...).

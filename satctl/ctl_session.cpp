@@ -84,6 +84,11 @@ connect_props_t props_for(const ctl_options& o, target_e target)
 
 } // namespace
 
+route_t ctl_session::route_for(const ctl_options& o, target_e target)
+{
+    return props_for(o, target).route;
+}
+
 ctl_session::ctl_session(const ctl_options& o, target_e target)
 {
     if (o.port.isEmpty())

@@ -25,6 +25,8 @@ class ctl_session
 {
 public:
     ctl_session(const ctl_options& options, target_e target);
+    // The route the options describe, without opening anything.
+    static api::proto::route_t route_for(const ctl_options& options, target_e target);
     ~ctl_session();
     ctl_session(const ctl_session&) = delete;
     ctl_session& operator=(const ctl_session&) = delete;

@@ -3,11 +3,11 @@
 #include "ctl_commands.h"
 #include "ctl_session.h"
 #include "progress_bar.h"
-#include "uhf_params.h"
 
 #include "ctl_output.h"
 
 #include "panelkit/resource_manager.h"
+#include "panelkit/uhf_params.h"
 #include "satcmd/kqttc/firmware_file.h"
 #include "satcmd/proto_exception.h"
 #include "satcmd/scw_properties.h"
@@ -23,6 +23,10 @@ namespace kq::ctl {
 
 using namespace api::proto;
 using api::proto::kqttc::firmware_file;
+using gui::find_uhf_param;
+using gui::uhf_param_t;
+using gui::uhf_params;
+using gui::value_text;
 
 namespace {
 
@@ -89,7 +93,7 @@ exit_code_e run_get(const ctl_options& o, const ctl_output& out)
     QStringList unreadable;
     for (const uhf_param_t* p : qAsConst(wanted)) {
         try {
-            const QJsonValue v = p->read(u, read_scw);
+            const QJsonValue v = p->json(p->read(u, read_scw));
             values.insert(p->name, v);
             text << QStringLiteral("%1: %2").arg(p->name, value_text(v));
         } catch (const std::exception&) {
@@ -138,7 +142,11 @@ assignment_t parse_assignment(const QString& assignment)
     if (!p->parse)
         throw ctl_error(exit_usage, QStringLiteral("%1 is read only").arg(name));
     const QString text = assignment.mid(eq + 1);
-    return {p, p->parse(text), text};
+    try {
+        return {p, p->parse(text), text};
+    } catch (const gui::param_value_error& e) {
+        throw ctl_error(exit_usage, QString::fromStdString(e.what()));
+    }
 }
 
 exit_code_e run_set(const ctl_options& o, const ctl_output& out)
@@ -153,6 +161,7 @@ exit_code_e run_set(const ctl_options& o, const ctl_output& out)
 
     ctl_session s(o, target_e::uhf);
     auto& u = s.module<uhf_module>();
+    record_snapshot(u, QStringLiteral("before set"));
     QJsonObject written;
     QStringList text;
     const auto report = [&](const assignment_t& a) {
@@ -217,6 +226,7 @@ exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
     QByteArray image = checked.text();
 
     ctl_session s(o, target_e::uhf);
+    record_snapshot(s.module<uhf_module>(), QStringLiteral("before flash"));
     progress_bar bar(QStringLiteral("flash"), false);
     QObject::connect(
         &s.base(), &kq_module::on_flash_progress,

@@ -315,7 +315,8 @@ QStringList uhf_transceiver::_write(int code, const QString& value)
     case 0x08:
         if (value.size() != 8 || !parse_hex(value, n))
             return err;
-        (code == 0x07 ? _s.text_beacon_period : _s.audio_beacon_period) = uint16_t(n);
+        (code == 0x07 ? _s.text_beacon_period : _s.audio_beacon_period) =
+            uint16_t(n + (_s.misstores_periods ? 1 : 0));
         return ok_line;
     case 0xF5:
     case 0xF6:

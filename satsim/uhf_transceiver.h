@@ -67,6 +67,9 @@ public:
         bool unlocked = false;
         uint8_t rssi = 0xC5;
         uint32_t resets = 0; // writes of the status word with the reset bit
+        // A failing memory: a written beacon period is stored one more and
+        // the write answered OK all the same.
+        bool misstores_periods = false;
     };
 
     explicit uhf_transceiver(uint8_t address, bool on_wire);

@@ -96,6 +96,7 @@ void configure_transceiver(uhf_transceiver& t, const sim_options& o)
         t.state().scw = uint16_t(o.scw);
     if (o.echo)
         t.state().scw |= 0x80;
+    t.state().misstores_periods = o.misstore;
     if (o.high_bytes)
         t.state().version += QString::fromLatin1(" \xb5"
                                                  "C"); // the micro sign as one byte

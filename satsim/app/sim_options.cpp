@@ -127,6 +127,10 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
     const QCommandLineOption high_option(
         {QStringLiteral("high-bytes")},
         QStringLiteral("The transceivers' version text carries a byte above 0x7F."));
+    const QCommandLineOption misstore_option(
+        {QStringLiteral("misstore")},
+        QStringLiteral("The transceivers store a written beacon period one more than written, "
+                       "and answer OK."));
     const QCommandLineOption xband_late_option(
         {QStringLiteral("xband-late")},
         QStringLiteral("Fraction of X-band replies held back by --late-ms; later replies "
@@ -153,29 +157,12 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                        "the same name with -fsps and -xband.")
             .arg(default_link()),
         QStringLiteral("PATH"));
-    p.addOptions({help_option,
-                  local,
-                  remote,
-                  obc,
-                  freq,
-                  scw_option,
-                  period,
-                  text,
-                  store,
-                  pacing_option,
-                  drop_option,
-                  corrupt_option,
-                  late_option,
-                  late_ms_option,
-                  cut_option,
-                  echo_option,
-                  chatter_option,
-                  high_option,
-                  xband_late_option,
-                  spoil_option,
-                  max_file_option,
-                  seed_option,
-                  trace_option,
+    p.addOptions({help_option,    local,           remote,          obc,
+                  freq,           scw_option,      period,          text,
+                  store,          pacing_option,   drop_option,     corrupt_option,
+                  late_option,    late_ms_option,  cut_option,      echo_option,
+                  chatter_option, high_option,     misstore_option, xband_late_option,
+                  spoil_option,   max_file_option, seed_option,     trace_option,
                   link_option});
     help_text = p.helpText();
 
@@ -235,6 +222,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                    QStringLiteral("a fraction from 0 to 1"));
     echo = p.isSet(echo_option);
     high_bytes = p.isSet(high_option);
+    misstore = p.isSet(misstore_option);
     if (!parse_whole(p.value(chatter_option), chatter_ms, 0, 3600000))
         return bad(chatter_option, p.value(chatter_option),
                    QStringLiteral("milliseconds from 0 (none) to 3600000"));

@@ -29,6 +29,7 @@ struct sim_options
     bool echo = false;
     int chatter_ms = 0;
     bool high_bytes = false;
+    bool misstore = false;
     double xband_late = 0.0;
     int spoil_blocks = 0;
     int max_file_size = 16 * 1024 * 1024;

@@ -2,6 +2,7 @@
 #include "panelkit/link_status.h"
 #include "panelkit/module_settings.h"
 #include "panelkit/obc_file_names.h"
+#include "panelkit/uhf_config.h"
 #include "satcmd/error_descriptor.h"
 #include "test_environment.h"
 
@@ -51,6 +52,8 @@ private slots:
     void resume_positions();
     void stored_timing_is_refused_not_cut_data();
     void stored_timing_is_refused_not_cut();
+    void configuration_files_are_checked_data();
+    void configuration_files_are_checked();
     void link_status_data();
     void link_status();
 };
@@ -232,6 +235,60 @@ void tst_front_end_rules::stored_timing_is_refused_not_cut()
         QVERIFY2(error.contains("command/" + key), qPrintable(error));
     else
         QCOMPARE(c.*kq::api::proto::module_config_t::find_setting(key)->field, value.toInt());
+}
+
+void tst_front_end_rules::configuration_files_are_checked_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("refusal"); // empty: taken
+    const QByteArray head = R"("format": "kq-module-parameters", "format_version": 1, )";
+    const auto with = [&head](const QByteArray& rest) { return "{" + head + rest; };
+    QTest::newRow("good") << with(R"("module": "uhf", "parameters": {"freq": 437.05,
+        "beacon": true, "rf-mode": "2GFSK-9600-2400", "address": "0x23"}})")
+                          << "";
+    QTest::newRow("not JSON") << QByteArray("freq=437") << "not a configuration file";
+    QTest::newRow("another format")
+        << QByteArray(R"({"format": "x", "format_version": 1, "module": "uhf", "parameters": {}})")
+        << "\"format\"";
+    QTest::newRow("newer version")
+        << QByteArray(R"({"format": "kq-module-parameters", "format_version": 2,
+            "module": "uhf", "parameters": {}})")
+        << "\"format_version\": 2 is newer than this tool reads (1)";
+    QTest::newRow("another module") << with(R"("module": "xband", "parameters": {}})")
+                                    << "\"module\": the file is for \"xband\", not \"uhf\"";
+    QTest::newRow("unknown key") << with(R"("module": "uhf", "colour": 1, "parameters": {}})")
+                                 << "\"colour\": unknown key";
+    QTest::newRow("unknown parameter") << with(R"("module": "uhf", "parameters": {"power": 3}})")
+                                       << "\"power\": no such parameter";
+    QTest::newRow("read-only parameter")
+        << with(R"("module": "uhf", "parameters": {"version": "X"}})") << "\"version\": read only";
+    QTest::newRow("out of range") << with(R"("module": "uhf", "parameters": {"freq": 500}})")
+                                  << "\"freq\": freq=500: MHz from 400 to 440";
+    QTest::newRow("not a value") << with(
+                                        R"("module": "uhf", "parameters": {"pipe-timeout": [10]}})")
+                                 << "\"pipe-timeout\"";
+    QTest::newRow("no parameters") << with(R"("module": "uhf"})") << "\"parameters\"";
+}
+
+// A file from elsewhere or from a newer tool is refused with the key named;
+// nothing of it would be written.
+void tst_front_end_rules::configuration_files_are_checked()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, refusal);
+    try {
+        const param_snapshot s = param_file::from_json(file, "uhf", uhf_config::check);
+        QVERIFY2(refusal.isEmpty(), "taken");
+        QCOMPARE(s.parameters.size(), 4);
+        // Saved again, the file reads back as it was.
+        const param_snapshot again =
+            param_file::from_json(param_file::to_json(s), "uhf", uhf_config::check);
+        QCOMPARE(again.parameters, s.parameters);
+        QVERIFY(uhf_config::diff(s.parameters, again.parameters).isEmpty());
+    } catch (const param_file_error& e) {
+        QVERIFY2(!refusal.isEmpty() && QString::fromStdString(e.what()).contains(refusal),
+                 e.what());
+    }
 }
 
 void tst_front_end_rules::link_status_data()

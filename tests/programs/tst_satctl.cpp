@@ -102,6 +102,9 @@ private slots:
     void readme_matches_the_programs_data();
     void readme_matches_the_programs();
     void simulator_removes_its_link();
+    void configuration_round_trip_data();
+    void configuration_round_trip();
+    void restore_catches_a_device_that_stores_otherwise();
 
 private:
     program_run ctl(const QStringList& args, const QString& port = QString(),
@@ -914,6 +917,88 @@ void tst_satctl::simulator_removes_its_link()
     const program_run bad = run_program(satsim, {"--drop", "1.5"});
     QCOMPARE(bad.code, 2);
     QVERIFY(bad.err.contains("--drop '1.5'"));
+}
+
+void tst_satctl::configuration_round_trip_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("address"); // of the transceiver configured
+    QTest::newRow("direct") << "xhf"
+                            << "22";
+    QTest::newRow("through the relay") << "xhf-xhf"
+                                       << "23";
+}
+
+// Backup, a change on the device, the difference found, a dry run that
+// sends nothing, a restore that writes exactly the differences and reads
+// them back, and the snapshots taken before each change.
+void tst_satctl::configuration_round_trip()
+{
+    QFETCH(QString, type);
+    QFETCH(QString, address);
+    const QString file = QDir(_work->path()).filePath("unit.json");
+    const QStringList over{"--type", type};
+    const program_run backup = ctl(over + QStringList{"backup", file});
+    QVERIFY2(backup.code == 0, qPrintable(describe(backup)));
+    QVERIFY(ctl(over + QStringList{"set", "freq=437.05", "beacon=on", "dst-call=QQ1AB"}).code == 0);
+
+    const program_run diff = ctl(over + QStringList{"--json", "diff", file});
+    QCOMPARE(diff.code, 7);
+    QStringList names;
+    for (const QJsonValue d : json_of(diff).toObject().value("differences").toArray())
+        names << d.toObject().value("name").toString();
+    QCOMPARE(names, (QStringList{"beacon", "freq", "dst-call"}));
+
+    // The writes to the configured transceiver, as the wire saw them.
+    const auto writes = [&address](const program_run& r) {
+        QStringList codes;
+        for (const QByteArray& line : r.err.split('\n')) {
+            const int at = line.indexOf(">>> KQ+W" + address.toLatin1());
+            if (at >= 0)
+                codes << QString::fromLatin1(line.mid(at + 10, 2));
+        }
+        return codes;
+    };
+    const program_run dry = ctl(over + QStringList{"--verbose", "restore", "--dry-run", file});
+    QVERIFY2(dry.code == 0, qPrintable(describe(dry)));
+    QVERIFY2(dry.out.contains("would write"), dry.out.constData());
+    QCOMPARE(writes(dry), QStringList());
+
+    const program_run restore = ctl(over + QStringList{"--verbose", "restore", file});
+    QVERIFY2(restore.code == 0, qPrintable(describe(restore)));
+    // The frequency, the call sign, then the status word once for the beacon.
+    QCOMPARE(writes(restore), (QStringList{"01", "F5", "00"}));
+    QVERIFY(restore.out.contains("written and read back: 3 values"));
+
+    const program_run same = ctl(over + QStringList{"diff", file});
+    QCOMPARE(same.code, 0);
+    QVERIFY(same.out.endsWith("same\n"));
+
+    const program_run history = ctl(over + QStringList{"--json", "history"});
+    QCOMPARE(history.code, 0);
+    QStringList reasons;
+    for (const QJsonValue s : json_of(history).toObject().value("snapshots").toArray())
+        reasons << s.toObject().value("reason").toString();
+    // Newest first; earlier runs of this test program may have left older ones.
+    QCOMPARE(reasons.mid(0, 2), (QStringList{"before restore", "before set"}));
+    // The state before the set, restored from its snapshot.
+    QVERIFY(ctl(over + QStringList{"set", "morse=..."}).code == 0);
+    QVERIFY(ctl(over + QStringList{"history", "--restore", "1"}).code == 0);
+    QCOMPARE(ctl(over + QStringList{"get", "morse"}).out, QByteArray("morse: -.- --.-\n"));
+}
+
+// A device that answers OK and keeps another value is caught by the
+// read-back, and the run fails.
+void tst_satctl::restore_catches_a_device_that_stores_otherwise()
+{
+    start_sim({"--misstore"});
+    const QString file = QDir(_work->path()).filePath("unit.json");
+    QVERIFY(ctl({"backup", file}).code == 0);
+    QVERIFY(ctl({"set", "text-beacon-period=300"}).code == 0);
+    const program_run r = ctl({"restore", file});
+    QCOMPARE(r.code, 7);
+    QVERIFY2(r.out.contains("text-beacon-period: wrote 60, the device holds 61"),
+             qPrintable(describe(r)));
 }
 
 KQ_TEST_MAIN(tst_satctl)

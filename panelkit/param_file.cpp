@@ -1,0 +1,126 @@
+#include "panelkit/param_file.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QSet>
+
+namespace kq::gui {
+
+const char* const param_file::format_name = "kq-module-parameters";
+
+namespace {
+
+[[noreturn]] void refuse(const QString& why)
+{
+    throw param_file_error(why.toStdString());
+}
+
+QString text_of(const QJsonObject& o, const QString& key)
+{
+    const QJsonValue v = o.value(key);
+    if (!v.isUndefined() && !v.isString())
+        refuse(QStringLiteral("\"%1\": a text is expected").arg(key));
+    return v.toString();
+}
+
+} // namespace
+
+QByteArray param_file::to_json(const param_snapshot& s)
+{
+    QJsonObject o{{"format", QLatin1String(format_name)},
+                  {"format_version", format_version},
+                  {"module", s.module},
+                  {"address", s.address},
+                  {"route", QJsonArray::fromStringList(s.route)},
+                  {"firmware", s.firmware},
+                  {"status", s.status},
+                  {"tool", s.tool},
+                  {"time", s.time.toUTC().toString(Qt::ISODate)},
+                  {"parameters", s.parameters}};
+    if (!s.reason.isEmpty())
+        o.insert(QStringLiteral("reason"), s.reason);
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+param_snapshot param_file::from_json(const QByteArray& data, const QString& module,
+                                     const value_check& check)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        refuse(QStringLiteral("not a configuration file: %1 at byte %2")
+                   .arg(error.errorString())
+                   .arg(error.offset));
+    const QJsonObject o = doc.object();
+    static const QSet<QString> keys{"format", "format_version", "module",    "address",
+                                    "route",  "firmware",       "status",    "tool",
+                                    "time",   "reason",         "parameters"};
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        if (!keys.contains(it.key()))
+            refuse(QStringLiteral("\"%1\": unknown key").arg(it.key()));
+    }
+    if (o.value(QStringLiteral("format")).toString() != QLatin1String(format_name))
+        refuse(QStringLiteral("\"format\": not \"%1\"").arg(QLatin1String(format_name)));
+    const QJsonValue version = o.value(QStringLiteral("format_version"));
+    if (!version.isDouble() || version.toDouble() != double(version.toInt()) || version.toInt() < 1)
+        refuse(QStringLiteral("\"format_version\": a whole number from 1 is expected"));
+    if (version.toInt() > format_version)
+        refuse(QStringLiteral("\"format_version\": %1 is newer than this tool reads (%2)")
+                   .arg(version.toInt())
+                   .arg(format_version));
+
+    param_snapshot s;
+    s.module = text_of(o, QStringLiteral("module"));
+    if (s.module != module)
+        refuse(
+            QStringLiteral("\"module\": the file is for \"%1\", not \"%2\"").arg(s.module, module));
+    s.address = text_of(o, QStringLiteral("address"));
+    s.firmware = text_of(o, QStringLiteral("firmware"));
+    s.tool = text_of(o, QStringLiteral("tool"));
+    s.reason = text_of(o, QStringLiteral("reason"));
+    const QString time = text_of(o, QStringLiteral("time"));
+    s.time = QDateTime::fromString(time, Qt::ISODate);
+    if (!time.isEmpty() && !s.time.isValid())
+        refuse(QStringLiteral("\"time\": not a date and time: %1").arg(time));
+    for (const QJsonValue hop : o.value(QStringLiteral("route")).toArray())
+        s.route << hop.toString();
+    s.status = o.value(QStringLiteral("status")).toObject();
+    const QJsonValue parameters = o.value(QStringLiteral("parameters"));
+    if (!parameters.isObject())
+        refuse(QStringLiteral("\"parameters\": an object of values is expected"));
+    s.parameters = parameters.toObject();
+    for (auto it = s.parameters.begin(); it != s.parameters.end(); ++it) {
+        const QString why = check(it.key(), it.value());
+        if (!why.isEmpty())
+            refuse(QStringLiteral("\"parameters\": \"%1\": %2").arg(it.key(), why));
+    }
+    return s;
+}
+
+void param_file::save(const param_snapshot& snapshot, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(to_json(snapshot)) < 0 || !file.commit())
+        refuse(QStringLiteral("%1: %2").arg(path, file.errorString()));
+}
+
+param_snapshot param_file::load(const QString& path, const QString& module,
+                                const value_check& check)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        refuse(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    // A configuration is small; anything large is not one.
+    constexpr qint64 largest = 1 << 20;
+    if (file.size() > largest)
+        refuse(QStringLiteral("%1: larger than a configuration file can be").arg(path));
+    try {
+        return from_json(file.read(largest), module, check);
+    } catch (const param_file_error& e) {
+        refuse(path + QStringLiteral(": ") + QString::fromStdString(e.what()));
+    }
+}
+
+} // namespace kq::gui

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "panelkit/panelkit_global.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <stdexcept>
+
+namespace kq::gui {
+
+// A configuration file refused, with the key at fault in its message.
+class PANELKIT_EXPORT param_file_error : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A module's parameters as read at one time: what a configuration file, a
+// backup and a history snapshot hold.
+struct PANELKIT_EXPORT param_snapshot
+{
+    QString module;         // "uhf", "xband", "fsps"
+    QString address;        // "0x22"
+    QStringList route;      // the addresses of the hops, "0x22", "0x23"
+    QString firmware;       // the version as read
+    QJsonObject status;     // read-only values as read, for the record
+    QString tool;           // "satctl 1.0.8.18"
+    QDateTime time;         // when it was read, UTC
+    QString reason;         // why a snapshot was taken ("before write")
+    QJsonObject parameters; // the writable values by name, in the driver's units
+};
+
+// The configuration file: JSON, versioned, every key checked on loading.
+//
+//   {"format": "kq-module-parameters", "format_version": 1,
+//    "module": "uhf", "address": "0x22", "route": ["0x22"],
+//    "firmware": "KQ-UHF 2.4.1", "status": {"scw": "0x3003", ...},
+//    "tool": "satctl 1.0.8.18", "time": "2026-12-09T16:00:00Z",
+//    "reason": "backup", "parameters": {"freq": 437, "beacon": true, ...}}
+class PANELKIT_EXPORT param_file
+{
+public:
+    static constexpr int format_version = 1;
+    static const char* const format_name;
+
+    // Empty when the value may be written under that name, else why not.
+    using value_check = std::function<QString(const QString& name, const QJsonValue& value)>;
+
+    static QByteArray to_json(const param_snapshot& snapshot);
+    // Throws param_file_error: not JSON, another format or a newer version,
+    // another module kind, an unknown key, a value the check refuses.
+    static param_snapshot from_json(const QByteArray& data, const QString& module,
+                                    const value_check& check);
+
+    // Written whole or not at all. Throws param_file_error.
+    static void save(const param_snapshot& snapshot, const QString& path);
+    static param_snapshot load(const QString& path, const QString& module,
+                               const value_check& check);
+};
+
+} // namespace kq::gui

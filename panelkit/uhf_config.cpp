@@ -1,0 +1,198 @@
+#include "panelkit/uhf_config.h"
+
+#include "panelkit/uhf_params.h"
+#include "satcmd/proto_exception.h"
+#include "satcmd/scw_properties.h"
+#include "satcmd/uhf_module.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+
+#include <optional>
+
+// The route is a QLinkedList.
+QT_WARNING_DISABLE_DEPRECATED
+
+namespace kq::gui {
+
+using namespace api::proto;
+
+const char* const uhf_config::module_name = "uhf";
+const char* const uhf_config::not_readable_key = "not_readable";
+
+namespace {
+
+// A value as the device would hold it, in the driver's units; undefined
+// when the table does not take it.
+QJsonValue canonical(const uhf_param_t& p, const QJsonValue& v)
+{
+    if (v.isUndefined())
+        return v;
+    try {
+        return p.json(p.from_json(v));
+    } catch (const param_value_error&) {
+        return QJsonValue(QJsonValue::Undefined);
+    }
+}
+
+// The parameter's value as the device reports it, in the driver's units;
+// undefined when the route cannot read it (the far transceiver answers
+// "ERR+REMOTE" for its text beacon). Other failures pass on.
+QJsonValue read_value(const uhf_param_t& p, uhf_module& u, const uhf_param_t::scw_source& scw)
+{
+    try {
+        return p.json(p.read(u, scw));
+    } catch (const proto_exception& e) {
+        if (e.get_type() != proto_exception::command_response_error ||
+            QString::fromUtf8(e.what()) != QLatin1String("ERR+REMOTE"))
+            throw;
+    }
+    return QJsonValue(QJsonValue::Undefined);
+}
+
+// The status word read at most once for a walk over the table.
+struct scw_once
+{
+    uhf_module& u;
+    std::optional<scw_properties> word;
+    scw_properties operator()()
+    {
+        if (!word)
+            word = u.get_scw();
+        return *word;
+    }
+};
+
+QString hop_text(uint32_t address)
+{
+    return QStringLiteral("0x") +
+           QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+QString uhf_config::check(const QString& name, const QJsonValue& value)
+{
+    const uhf_param_t* p = find_uhf_param(name);
+    if (!p)
+        return QStringLiteral("no such parameter of the transceiver");
+    if (!p->writable())
+        return QStringLiteral("read only, not a configuration value");
+    try {
+        p->from_json(value);
+    } catch (const param_value_error& e) {
+        return QString::fromStdString(e.what());
+    }
+    return {};
+}
+
+param_snapshot uhf_config::load(const QString& path)
+{
+    return param_file::load(path, QLatin1String(module_name), check);
+}
+
+param_snapshot uhf_config::backup(uhf_module& u)
+{
+    param_snapshot s;
+    s.module = QLatin1String(module_name);
+    s.time = QDateTime::currentDateTimeUtc();
+    // The program that read it: "satctl 1.0.8.18", "radcfg 1.0.8.18".
+    s.tool = QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QLatin1Char(' ') +
+             QLatin1String(KQ_VERSION);
+    for (const module_connect_props_t& hop : u.get_connect_props().route)
+        s.route << hop_text(hop.dev_addr);
+    s.address = s.route.isEmpty() ? QString() : s.route.last();
+    scw_once scw{u, std::nullopt};
+    const auto source = [&scw] { return scw(); };
+    QJsonArray not_readable;
+    for (const uhf_param_t& p : uhf_params()) {
+        const QJsonValue v = read_value(p, u, source);
+        if (v.isUndefined())
+            not_readable.append(p.name);
+        else if (p.writable())
+            s.parameters.insert(p.name, v);
+        else
+            s.status.insert(p.name, v);
+    }
+    if (!not_readable.isEmpty())
+        s.status.insert(QLatin1String(not_readable_key), not_readable);
+    s.firmware = s.status.value(QStringLiteral("version")).toString();
+    return s;
+}
+
+QVector<param_difference> uhf_config::diff(const QJsonObject& here, const QJsonObject& there)
+{
+    QVector<param_difference> out;
+    for (const uhf_param_t& p : uhf_params()) {
+        if (!p.writable() || (!here.contains(p.name) && !there.contains(p.name)))
+            continue;
+        const QJsonValue a = canonical(p, here.value(p.name));
+        const QJsonValue b = canonical(p, there.value(p.name));
+        if (a != b)
+            out.append({p.name, a, b});
+    }
+    return out;
+}
+
+uhf_config::restore_result uhf_config::restore(uhf_module& u, const QJsonObject& wanted,
+                                               bool dry_run)
+{
+    // The device's values of the parameters the file names, then the plan.
+    scw_once scw{u, std::nullopt};
+    const auto source = [&scw] { return scw(); };
+    QJsonObject device;
+    for (auto it = wanted.begin(); it != wanted.end(); ++it) {
+        const uhf_param_t* p = find_uhf_param(it.key());
+        if (p && p->writable())
+            device.insert(p->name, read_value(*p, u, source));
+    }
+    restore_result r;
+    const bool direct = u.get_connect_props().route.size() <= 1;
+    for (const param_difference& d : diff(device, wanted)) {
+        if (d.name == QLatin1String("address")) {
+            r.skipped.append(d);
+            r.why_skipped << QStringLiteral("the link would lose the transceiver; set it "
+                                            "with \"set address=…\" and reconnect");
+        } else if (d.name == QLatin1String("uart-baud") && direct) {
+            r.skipped.append(d);
+            r.why_skipped << QStringLiteral("the port on this line would no longer match; set "
+                                            "it with \"set uart-baud=…\" and reconnect");
+        } else {
+            r.plan.append(d);
+        }
+    }
+    if (dry_run || r.plan.isEmpty())
+        return r;
+
+    bool any_scw = false;
+    scw_properties word = scw();
+    for (const param_difference& d : qAsConst(r.plan)) {
+        const uhf_param_t* p = find_uhf_param(d.name);
+        const QVariant value = p->from_json(d.there);
+        if (p->in_scw()) {
+            p->write_scw(word, value);
+            any_scw = true;
+        } else {
+            p->write(u, value);
+        }
+    }
+    if (any_scw)
+        u.set_scw(word);
+
+    // "Done" is what the device holds now.
+    scw_once again{u, std::nullopt};
+    const auto fresh = [&again] { return again(); };
+    for (const param_difference& d : qAsConst(r.plan)) {
+        const uhf_param_t* p = find_uhf_param(d.name);
+        const QJsonValue held = read_value(*p, u, fresh);
+        if (held.isUndefined())
+            r.unverified << d.name;
+        else if (canonical(*p, held) != d.there)
+            r.mismatches << QStringLiteral("%1: wrote %2, the device holds %3")
+                                .arg(d.name, value_text(d.there), value_text(held));
+    }
+    return r;
+}
+
+} // namespace kq::gui

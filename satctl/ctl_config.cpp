@@ -1,0 +1,236 @@
+// The transceiver's configuration as files: backup, diff, restore and the
+// history of snapshots taken before every change.
+
+#include "ctl_commands.h"
+#include "ctl_session.h"
+
+#include "panelkit/param_history.h"
+#include "panelkit/uhf_config.h"
+#include "panelkit/uhf_params.h"
+#include "satcmd/uhf_module.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+// The route is a QLinkedList.
+QT_WARNING_DISABLE_DEPRECATED
+
+namespace kq::ctl {
+
+using namespace api::proto;
+using gui::param_difference;
+using gui::param_file_error;
+using gui::param_history;
+using gui::param_snapshot;
+using gui::uhf_config;
+using gui::value_text;
+
+namespace {
+
+param_snapshot load(const QString& path)
+{
+    try {
+        return uhf_config::load(path);
+    } catch (const param_file_error& e) {
+        throw ctl_error(exit_local_file, QString::fromStdString(e.what()));
+    }
+}
+
+void save(const param_snapshot& s, const QString& path)
+{
+    try {
+        gui::param_file::save(s, path);
+    } catch (const param_file_error& e) {
+        throw ctl_error(exit_local_file, QString::fromStdString(e.what()));
+    }
+}
+
+QString shown(const QJsonValue& v)
+{
+    return v.isUndefined() ? QStringLiteral("(none)") : value_text(v);
+}
+
+QJsonArray as_json(const QVector<param_difference>& differences)
+{
+    QJsonArray out;
+    for (const param_difference& d : differences)
+        out.append(QJsonObject{{"name", d.name}, {"here", d.here}, {"there", d.there}});
+    return out;
+}
+
+QStringList as_lines(const QVector<param_difference>& differences)
+{
+    QStringList out;
+    for (const param_difference& d : differences)
+        out << QStringLiteral("%1: %2 -> %3").arg(d.name, shown(d.here), shown(d.there));
+    return out;
+}
+
+// The history of the transceiver at the end of the route.
+param_history history_of(const route_t& route)
+{
+    const uint32_t address = route.isEmpty() ? 0 : route.last().dev_addr;
+    return param_history(QLatin1String(uhf_config::module_name),
+                         QStringLiteral("0x") +
+                             QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper());
+}
+
+exit_code_e run_backup(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 1, 1);
+    const QString path = o.arguments.first();
+    const QFileInfo target(path);
+    if (!target.absoluteDir().exists())
+        throw ctl_error(exit_local_file,
+                        QStringLiteral("%1: the folder does not exist").arg(target.absolutePath()));
+    ctl_session s(o, target_e::uhf);
+    param_snapshot snapshot = uhf_config::backup(s.module<uhf_module>());
+    snapshot.reason = QStringLiteral("backup");
+    save(snapshot, path);
+    out.result(
+        QJsonObject{{"saved", path}, {"parameters", snapshot.parameters.size()}},
+        {QStringLiteral("saved %1 parameters to %2").arg(snapshot.parameters.size()).arg(path)});
+    return exit_ok;
+}
+
+// The device against a file, or one file against another; "same" or the
+// differences, exit 7 when they differ.
+exit_code_e run_diff(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 1, 2);
+    QJsonObject there = load(o.arguments.last()).parameters;
+    QJsonObject here;
+    if (o.arguments.size() == 2) {
+        here = load(o.arguments.first()).parameters;
+    } else {
+        ctl_session s(o, target_e::uhf);
+        const param_snapshot device = uhf_config::backup(s.module<uhf_module>());
+        here = device.parameters;
+        // What the route cannot read is not compared, and the user told so.
+        const QJsonArray unreadable =
+            device.status.value(QLatin1String(uhf_config::not_readable_key)).toArray();
+        for (const QJsonValue name : unreadable) {
+            if (there.contains(name.toString()))
+                ctl_output::notice(QStringLiteral("%1 not compared: not readable over this route")
+                                       .arg(name.toString()));
+            there.remove(name.toString());
+        }
+    }
+    const QVector<param_difference> differences = uhf_config::diff(here, there);
+    const bool same = differences.isEmpty();
+    QStringList lines = as_lines(differences);
+    lines << (same ? QStringLiteral("same") : QStringLiteral("differs"));
+    out.result(QJsonObject{{"same", same}, {"differences", as_json(differences)}}, lines);
+    return same ? exit_ok : exit_mismatch;
+}
+
+exit_code_e restore_from(const param_snapshot& file, const ctl_options& o, const ctl_output& out)
+{
+    ctl_session s(o, target_e::uhf);
+    auto& u = s.module<uhf_module>();
+    if (!o.dry_run)
+        record_snapshot(u, QStringLiteral("before restore"));
+    const uhf_config::restore_result r = uhf_config::restore(u, file.parameters, o.dry_run);
+    QStringList lines = as_lines(r.plan);
+    if (lines.isEmpty())
+        lines << QStringLiteral("nothing to write: the device holds the file's values");
+    else if (o.dry_run)
+        lines.prepend(QStringLiteral("would write (dry run, nothing sent):"));
+    QJsonArray skipped;
+    for (int i = 0; i < r.skipped.size(); ++i) {
+        const param_difference& d = r.skipped.at(i);
+        ctl_output::notice(QStringLiteral("%1 not written (%2 -> %3): %4")
+                               .arg(d.name, shown(d.here), shown(d.there), r.why_skipped.at(i)));
+        skipped.append(QJsonObject{{"name", d.name}, {"why", r.why_skipped.at(i)}});
+    }
+    for (const QString& name : r.unverified)
+        ctl_output::notice(
+            QStringLiteral("%1 written, not read back: not readable over this route").arg(name));
+    lines << r.mismatches;
+    if (!o.dry_run && !r.plan.isEmpty())
+        lines << (r.ok() ? QStringLiteral("written and read back: %1 values").arg(r.plan.size())
+                         : QStringLiteral("read back differs"));
+    out.result(QJsonObject{{"dry_run", o.dry_run},
+                           {"written", o.dry_run ? QJsonArray() : as_json(r.plan)},
+                           {"plan", as_json(r.plan)},
+                           {"skipped", skipped},
+                           {"mismatches", QJsonArray::fromStringList(r.mismatches)},
+                           {"unverified", QJsonArray::fromStringList(r.unverified)}},
+               lines);
+    return r.ok() ? exit_ok : exit_mismatch;
+}
+
+exit_code_e run_restore(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 1, 1);
+    return restore_from(load(o.arguments.first()), o, out);
+}
+
+// The snapshots of the transceiver the route reaches, newest first; with
+// --restore N, the Nth of them written back.
+exit_code_e run_history(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 0, 0);
+    // A listing opens no port: the route's last address names the history.
+    const QStringList entries = history_of(ctl_session::route_for(o, target_e::uhf)).entries();
+    if (o.restore > 0) {
+        if (o.restore > entries.size())
+            throw ctl_error(exit_usage, QStringLiteral("--restore %1: there are %2 snapshots")
+                                            .arg(o.restore)
+                                            .arg(entries.size()));
+        return restore_from(load(entries.at(o.restore - 1)), o, out);
+    }
+    QJsonArray list;
+    QStringList lines;
+    for (int i = 0; i < entries.size(); ++i) {
+        const param_snapshot s = load(entries.at(i));
+        list.append(QJsonObject{{"n", i + 1},
+                                {"time", s.time.toString(Qt::ISODate)},
+                                {"reason", s.reason},
+                                {"file", entries.at(i)}});
+        lines << QStringLiteral("%1  %2  %3")
+                     .arg(i + 1, 3)
+                     .arg(s.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                          s.reason);
+    }
+    if (lines.isEmpty())
+        lines << QStringLiteral("no snapshots yet");
+    out.result(QJsonObject{{"snapshots", list}}, lines);
+    return exit_ok;
+}
+
+} // namespace
+
+void record_snapshot(uhf_module& u, const QString& reason)
+{
+    try {
+        param_snapshot s = uhf_config::backup(u);
+        s.reason = reason;
+        history_of(u.get_connect_props().route).record(s);
+    } catch (const std::exception& e) {
+        // Ctrl+C and a broken port end the run as everywhere else.
+        if (const auto* m = dynamic_cast<const media_exception*>(&e);
+            m && m->get_type() != media_exception::timeout)
+            throw;
+        ctl_output::notice(
+            QStringLiteral("no snapshot %1: %2").arg(reason, QString::fromUtf8(e.what())));
+    }
+}
+
+const QVector<command_t>& config_commands()
+{
+    static const QVector<command_t> table{
+        {"backup", "backup FILE", "Save every parameter to a configuration file.", run_backup},
+        {"diff", "diff FILE [FILE2]",
+         "Compare the device (or FILE) with FILE2; exit 7 when they differ.", run_diff},
+        {"restore", "restore FILE [--dry-run]",
+         "Write the file's values that differ, then read them back.", run_restore},
+        {"history", "history [--restore N]",
+         "List the snapshots taken before every change, or restore one.", run_history},
+    };
+    return table;
+}
+
+} // namespace kq::ctl
