@@ -1,6 +1,8 @@
 #include "panelkit/param_file.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSaveFile>
@@ -26,6 +28,29 @@ QString text_of(const QJsonObject& o, const QString& key)
 }
 
 } // namespace
+
+QVector<param_difference>
+diff_params(const QStringList& writable, const QJsonObject& here, const QJsonObject& there,
+            const std::function<QJsonValue(const QString&, const QJsonValue&)>& canonical)
+{
+    QVector<param_difference> out;
+    for (const QString& name : writable) {
+        if (!there.contains(name))
+            continue; // a file written by hand names only what it sets
+        const QJsonValue a = here.contains(name) ? canonical(name, here.value(name))
+                                                 : QJsonValue(QJsonValue::Undefined);
+        const QJsonValue b = canonical(name, there.value(name));
+        if (a != b)
+            out.append({name, a, b});
+    }
+    return out;
+}
+
+QString param_file::tool_name()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QLatin1Char(' ') +
+           QLatin1String(KQ_VERSION);
+}
 
 QByteArray param_file::to_json(const param_snapshot& s)
 {

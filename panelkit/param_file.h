@@ -5,8 +5,10 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 #include <stdexcept>
@@ -19,6 +21,33 @@ class PANELKIT_EXPORT param_file_error : public std::runtime_error
 public:
     using std::runtime_error::runtime_error;
 };
+
+// One parameter whose values differ: here (the device, or the first file)
+// and there (the file); an undefined value where a side does not have it.
+struct PANELKIT_EXPORT param_difference
+{
+    QString name;
+    QJsonValue here;
+    QJsonValue there;
+};
+
+// What a restore wrote, left alone and found on reading back.
+struct PANELKIT_EXPORT param_restore_result
+{
+    QVector<param_difference> plan;    // device (here) against the file (there)
+    QVector<param_difference> skipped; // differing, left for the user: see why
+    QStringList why_skipped;
+    QStringList mismatches; // written, and read back otherwise
+    QStringList unverified; // written, but not readable over this route
+    bool ok() const { return mismatches.isEmpty(); }
+};
+
+// The writable parameters `there` names whose values differ from `here`;
+// `canonical` gives a value as the device would hold it, undefined for a
+// name it does not take. One comparison for every module kind.
+PANELKIT_EXPORT QVector<param_difference>
+diff_params(const QStringList& writable, const QJsonObject& here, const QJsonObject& there,
+            const std::function<QJsonValue(const QString&, const QJsonValue&)>& canonical);
 
 // A module's parameters as read at one time: what a configuration file, a
 // backup and a history snapshot hold.
@@ -51,6 +80,9 @@ public:
     // Empty when the value may be written under that name, else why not.
     using value_check = std::function<QString(const QString& name, const QJsonValue& value)>;
 
+    // The program that reads a snapshot: "satctl 1.0.8.18".
+    static QString tool_name();
+
     static QByteArray to_json(const param_snapshot& snapshot);
     // Throws param_file_error: not JSON, another format or a newer version,
     // another module kind, an unknown key, a value the check refuses.
@@ -64,3 +96,5 @@ public:
 };
 
 } // namespace kq::gui
+
+Q_DECLARE_METATYPE(kq::gui::param_snapshot)

@@ -191,13 +191,15 @@ bool sat_worker::_try_get_param(uint32_t id, error_descriptor* failure)
     return false;
 }
 
-void sat_worker::_try_set_param(uint32_t id, const QVariant& value)
+bool sat_worker::_try_set_param(uint32_t id, const QVariant& value)
 {
     if (!_running.load())
-        return;
+        return false;
     error_descriptor failure;
-    if (!_guarded([&] { _set_param(id, value); }, failure))
-        emit on_set_param_request_error(id, failure);
+    if (_guarded([&] { _set_param(id, value); }, failure))
+        return true;
+    emit on_set_param_request_error(id, failure);
+    return false;
 }
 
 void sat_worker::_execute_pre_ops()

@@ -96,7 +96,8 @@ protected:
     virtual bool _try_get_param(uint32_t id, api::proto::error_descriptor* failure = nullptr);
     virtual void _get_param(uint32_t id) = 0;
     virtual void _set_module_config();
-    virtual void _try_set_param(uint32_t id, const QVariant& value);
+    // False when the write failed (and was reported).
+    virtual bool _try_set_param(uint32_t id, const QVariant& value);
     virtual void _set_param(uint32_t id, const QVariant& value) = 0;
     virtual bool _try_exec_func(operation_type_e op, const std::function<void()>& fn);
     virtual void _connect_exec_disconnect(operation_type_e op, const std::function<void()>& fn);

@@ -5,8 +5,6 @@
 #include "satcmd/scw_properties.h"
 #include "satcmd/uhf_module.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QJsonArray>
 
 #include <optional>
@@ -97,9 +95,7 @@ param_snapshot uhf_config::backup(uhf_module& u)
     param_snapshot s;
     s.module = QLatin1String(module_name);
     s.time = QDateTime::currentDateTimeUtc();
-    // The program that read it: "satctl 1.0.8.18", "radcfg 1.0.8.18".
-    s.tool = QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QLatin1Char(' ') +
-             QLatin1String(KQ_VERSION);
+    s.tool = param_file::tool_name();
     for (const module_connect_props_t& hop : u.get_connect_props().route)
         s.route << hop_text(hop.dev_addr);
     s.address = s.route.isEmpty() ? QString() : s.route.last();
@@ -123,16 +119,14 @@ param_snapshot uhf_config::backup(uhf_module& u)
 
 QVector<param_difference> uhf_config::diff(const QJsonObject& here, const QJsonObject& there)
 {
-    QVector<param_difference> out;
+    QStringList writable;
     for (const uhf_param_t& p : uhf_params()) {
-        if (!p.writable() || (!here.contains(p.name) && !there.contains(p.name)))
-            continue;
-        const QJsonValue a = canonical(p, here.value(p.name));
-        const QJsonValue b = canonical(p, there.value(p.name));
-        if (a != b)
-            out.append({p.name, a, b});
+        if (p.writable())
+            writable << p.name;
     }
-    return out;
+    return diff_params(writable, here, there, [](const QString& name, const QJsonValue& v) {
+        return canonical(*find_uhf_param(name), v);
+    });
 }
 
 uhf_config::restore_result uhf_config::restore(uhf_module& u, const QJsonObject& wanted,

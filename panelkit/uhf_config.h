@@ -15,15 +15,6 @@ class uhf_module;
 
 namespace kq::gui {
 
-// One parameter whose values differ: here (the device, or the first file)
-// and there (the file); an undefined value where a side does not have it.
-struct PANELKIT_EXPORT param_difference
-{
-    QString name;
-    QJsonValue here;
-    QJsonValue there;
-};
-
 // A transceiver's configuration as code, through the shared parameter
 // table: read it all, compare it, write back only what differs and check
 // what was written by reading it back.
@@ -43,19 +34,12 @@ public:
     // throws.
     static param_snapshot backup(api::proto::uhf_module& u);
 
-    // The writable parameters whose values differ, compared as the device
-    // stores them (a frequency on the synthesiser's grid).
+    // The writable parameters `there` names whose values differ from
+    // `here`, compared as the device stores them (a frequency on the
+    // synthesiser's grid).
     static QVector<param_difference> diff(const QJsonObject& here, const QJsonObject& there);
 
-    struct restore_result
-    {
-        QVector<param_difference> plan;    // device (here) against the file (there)
-        QVector<param_difference> skipped; // differing, left for the user: see why
-        QStringList why_skipped;
-        QStringList mismatches; // written, and read back otherwise
-        QStringList unverified; // written, but not readable over this route
-        bool ok() const { return mismatches.isEmpty(); }
-    };
+    using restore_result = param_restore_result;
     // Writes the file's values that differ from the device's (status-word
     // fields in one write) and reads each written value back. A dry run
     // only reads. The device address, and the UART speed on a direct line,

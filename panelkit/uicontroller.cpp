@@ -256,6 +256,17 @@ void ui_controller::set_data(uint32_t id, const QVariant& value)
         invalid_parameter();
 }
 
+void ui_controller::set_edit(uint32_t id, const QVariant& value)
+{
+    if (!_params->contains(id))
+        return;
+    {
+        const loading_scope quiet(*this); // one edit, whatever the widget signals
+        set_data(id, value);
+    }
+    _mark_edited(id);
+}
+
 void ui_controller::set_unknown(uint32_t id, const QString& why)
 {
     if (!_params->contains(id))
@@ -374,7 +385,11 @@ void ui_controller::_on_data_changed()
 {
     if (_loading)
         return;
-    const uint32_t id = _object_ids.value(sender(), 0);
+    _mark_edited(_object_ids.value(sender(), 0));
+}
+
+void ui_controller::_mark_edited(uint32_t id)
+{
     if (_looks.contains(id))
         _show_unknown(id, false); // the user's value now, though not the device's
     if (!_changed.contains(id))

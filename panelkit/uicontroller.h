@@ -46,6 +46,9 @@ public:
     ui_controller(const param_table_t* params, const hint_table_t* hint_widgets);
 
     void set_data(uint32_t id, const QVariant& value);
+    // A value put in as the user's edit (a loaded configuration): shown,
+    // underlined and collected for writing like a typed one.
+    void set_edit(uint32_t id, const QVariant& value);
 
     // A value the device has not given: its field shows nothing ("—"),
     // greyed, with `why` ("not read", "no answer") as its tooltip, until a
@@ -102,6 +105,7 @@ private:
     void _watch(widget_type_e type, QObject* object);
     // Shows the field as holding no value, or lifts that look.
     void _show_unknown(uint32_t id, bool on);
+    void _mark_edited(uint32_t id);
     QWidget* _hint_widget(uint32_t id) const;
 
     const param_table_t* _params;

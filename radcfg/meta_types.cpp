@@ -1,5 +1,6 @@
 #include "meta_types.h"
 
+#include "panelkit/param_file.h"
 #include "panelkit/sat_worker.h"
 #include "satcmd/error_descriptor.h"
 #include "satcmd/module_types.h"
@@ -32,6 +33,7 @@ void register_meta_types()
     qRegisterMetaType<sat_worker::connection_state_e>("connection_state_e");
     qRegisterMetaType<flow_direction_e>("flow_direction_e");
     qRegisterMetaType<error_descriptor>("error_descriptor");
+    qRegisterMetaType<kq::gui::param_snapshot>("kq::gui::param_snapshot");
     qRegisterMetaType<QVector<uint32_t>>("QVector<uint32_t>");
     qRegisterMetaType<QVector<QPair<uint32_t, QVariant>>>("QVector<QPair<uint32_t, QVariant>>");
 }

@@ -3,7 +3,11 @@
 #include "app_settings.h"
 #include "ui_uhf_widget.h"
 
+#include "compare_dialog.h"
+
 #include "panelkit/connection_route.h"
+#include "panelkit/param_history.h"
+#include "panelkit/uhf_config.h"
 #include "panelkit/widget_profile.h"
 #include "satcmd/kqttc/firmware_file.h"
 #include "satcmd/proto_exception.h"
@@ -13,6 +17,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -32,6 +37,8 @@ namespace {
 const QString key_persistent = QStringLiteral("uhf/last_persistent_chk");
 const QString key_verbose = QStringLiteral("uhf/last_kqttc_chk");
 const QString key_firmware_folder = QStringLiteral("uhf/last_firmware_folder");
+const QString key_config_folder = QStringLiteral("uhf/last_config_folder");
+const QString config_filter = QStringLiteral("Configuration files (*.json);;All files (*)");
 
 // The device rejects audio beacon periods from 1 to 29 seconds.
 constexpr int min_audio_beacon_period = 30;
@@ -119,6 +126,14 @@ void uhf_widget::_connect_controls()
             &uhf_widget::_on_btn_open_log_dir_clicked);
     connect(ui->chk_persistent, &QCheckBox::toggled, this, &uhf_widget::_on_chk_persistent_toggled);
     connect(ui->cb_verbose_log, &QCheckBox::toggled, this, &uhf_widget::_on_cb_verbose_log_toggled);
+    connect(ui->btn_save, &QPushButton::clicked, this, &uhf_widget::_on_btn_save_clicked);
+    connect(ui->btn_load, &QPushButton::clicked, this, &uhf_widget::_on_btn_load_clicked);
+    connect(ui->btn_compare, &QPushButton::clicked, this, &uhf_widget::_on_btn_compare_clicked);
+    connect(ui->btn_history, &QPushButton::clicked, this, &uhf_widget::_on_btn_history_clicked);
+    connect(_uhf_worker, &uhf_worker::snapshot_read, this, &uhf_widget::_on_snapshot_read);
+    connect(_uhf_worker, &uhf_worker::readback_mismatch, this, &uhf_widget::_on_readback_mismatch);
+    connect(_uhf_worker, &uhf_worker::notice, this,
+            [this](const QString& text) { _log(log_item::WARN, text); });
 }
 
 void uhf_widget::_bind_parameters()
@@ -191,6 +206,8 @@ void uhf_widget::_set_controls_enabled(bool enabled)
     ui->btn_flash->setEnabled(enabled);
     ui->btn_reset->setEnabled(enabled);
     ui->chk_persistent->setEnabled(enabled);
+    for (QPushButton* b : {ui->btn_save, ui->btn_load, ui->btn_compare, ui->btn_history})
+        b->setEnabled(enabled);
     const bool edits = enabled && _controller->has_changed_parameters();
     ui->btn_write->setEnabled(edits);
     ui->btn_discard->setEnabled(edits);
@@ -508,6 +525,171 @@ void uhf_widget::_on_chk_persistent_toggled(bool on)
 void uhf_widget::_on_cb_verbose_log_toggled(bool on)
 {
     _set_log_verbose(on);
+}
+
+// Configuration files: Save reads the device, Load and Compare read it to
+// set the file against it.
+
+QString uhf_widget::_config_folder() const
+{
+    return QSettings().value(key_config_folder).toString();
+}
+
+void uhf_widget::_remember_config_folder(const QString& file) const
+{
+    QSettings().setValue(key_config_folder, QFileInfo(file).absolutePath());
+}
+
+void uhf_widget::_on_btn_save_clicked()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save configuration"),
+                                                      _config_folder(), config_filter);
+    if (path.isEmpty())
+        return;
+    _remember_config_folder(path);
+    _snapshot_path = path;
+    _snapshot_use = snapshot_use::save;
+    emit _uhf_worker->read_snapshot();
+}
+
+void uhf_widget::_on_btn_load_clicked()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Load configuration"),
+                                                      _config_folder(), config_filter);
+    if (!path.isEmpty())
+        _use_file(path, snapshot_use::load);
+}
+
+void uhf_widget::_on_btn_compare_clicked()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Compare with configuration"),
+                                                      _config_folder(), config_filter);
+    if (!path.isEmpty())
+        _use_file(path, snapshot_use::compare);
+}
+
+// The snapshots of the transceiver this connection reaches, newest first.
+void uhf_widget::_on_btn_history_clicked()
+{
+    const route_t route = _uhf->get_connect_props().route;
+    const uint32_t address = route.isEmpty() ? 0 : route.last().dev_addr;
+    const QStringList entries =
+        kq::gui::param_history(
+            QLatin1String(kq::gui::uhf_config::module_name),
+            QStringLiteral("0x") +
+                QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper())
+            .entries();
+    QStringList items;
+    for (const QString& entry : entries) {
+        try {
+            const kq::gui::param_snapshot s = kq::gui::uhf_config::load(entry);
+            items << QStringLiteral("%1  %2").arg(
+                s.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), s.reason);
+        } catch (const kq::gui::param_file_error& e) {
+            items << QString::fromStdString(e.what());
+        }
+    }
+    if (items.isEmpty()) {
+        QMessageBox::information(
+            this, tr("History"),
+            tr("No snapshots yet: one is taken before every write and flash."));
+        return;
+    }
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+        this, tr("History"), tr("Snapshot to load as edits (newest first):"), items, 0, false, &ok);
+    if (ok)
+        _use_file(entries.at(items.indexOf(chosen)), snapshot_use::load);
+}
+
+void uhf_widget::_use_file(const QString& path, snapshot_use use)
+{
+    try {
+        _file_snapshot = kq::gui::uhf_config::load(path);
+    } catch (const kq::gui::param_file_error& e) {
+        const QString why = QString::fromStdString(e.what());
+        _log(log_item::ERROR, why);
+        QMessageBox::warning(this, tr("Configuration"), why);
+        return;
+    }
+    _remember_config_folder(path);
+    _snapshot_path = path;
+    _snapshot_use = use;
+    emit _uhf_worker->read_snapshot();
+}
+
+void uhf_widget::_on_snapshot_read(const kq::gui::param_snapshot& device)
+{
+    const snapshot_use use = std::exchange(_snapshot_use, snapshot_use::none);
+    switch (use) {
+    case snapshot_use::save:
+        try {
+            kq::gui::param_snapshot saved = device;
+            saved.reason = QStringLiteral("saved");
+            kq::gui::param_file::save(saved, _snapshot_path);
+            _log(log_item::INFO,
+                 tr("saved %1 parameters to %2").arg(saved.parameters.size()).arg(_snapshot_path));
+        } catch (const kq::gui::param_file_error& e) {
+            _log(log_item::ERROR, QString::fromStdString(e.what()));
+            QMessageBox::warning(this, tr("Save"), QString::fromStdString(e.what()));
+        }
+        return;
+    case snapshot_use::load:
+        _load_as_edits(device);
+        return;
+    case snapshot_use::compare: {
+        compare_dialog dialog(
+            this, _snapshot_path,
+            kq::gui::uhf_config::diff(device.parameters, _file_snapshot.parameters));
+        dialog.exec();
+        return;
+    }
+    case snapshot_use::none:
+        return;
+    }
+}
+
+// The file's values that differ from the device's become edits, so that
+// Write sends exactly those and Discard drops them. The address, and the
+// UART speed on a direct line, are left to the user: the link would lose
+// the transceiver.
+void uhf_widget::_load_as_edits(const kq::gui::param_snapshot& device)
+{
+    const bool direct = _uhf->get_connect_props().route.size() <= 1;
+    QStringList taken;
+    for (const kq::gui::param_difference& d :
+         kq::gui::uhf_config::diff(device.parameters, _file_snapshot.parameters)) {
+        const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(d.name);
+        if (!p || d.there.isUndefined())
+            continue;
+        if (d.name == QLatin1String("address") ||
+            (d.name == QLatin1String("uart-baud") && direct)) {
+            _log(log_item::WARN, tr("%1 differs (%2 in the file) and is not loaded: set it by "
+                                    "hand if the link should change")
+                                     .arg(p->caption, kq::gui::value_text(d.there)));
+            continue;
+        }
+        QVariant value = p->from_json(d.there);
+        if (p->id == uhf_worker::radio_frequency)
+            value = value.toULongLong() / 1000.0 / 1000.0; // the box shows MHz
+        _controller->set_edit(p->id, value);
+        taken << p->caption;
+    }
+    _log(log_item::INFO, taken.isEmpty()
+                             ? tr("%1: the device holds the file's values").arg(_snapshot_path)
+                             : tr("%1: %2 values differ from the device and are now edits: %3")
+                                   .arg(_snapshot_path)
+                                   .arg(taken.size())
+                                   .arg(taken.join(QStringLiteral(", "))));
+    _set_controls_enabled(_controls_enabled());
+}
+
+void uhf_widget::_on_readback_mismatch(uint32_t id, const QString& written, const QString& held)
+{
+    const QString text =
+        tr("%1: wrote %2, the device holds %3").arg(uhf_worker::parameter_name(id), written, held);
+    _log(log_item::ERROR, text);
+    _controller->set_hint_for_error(id, true, text);
 }
 
 } // namespace radcfg

@@ -3,6 +3,7 @@
 #include "cp_widget.h"
 #include "uhf_worker.h"
 
+#include "panelkit/param_file.h"
 #include "panelkit/uicontroller.h"
 #include "panelkit/widget_profile_controller.h"
 #include "satcmd/connect_props.h"
@@ -67,6 +68,12 @@ private slots:
     void _on_btn_open_log_dir_clicked();
     void _on_chk_persistent_toggled(bool on);
     void _on_cb_verbose_log_toggled(bool on);
+    void _on_btn_save_clicked();
+    void _on_btn_load_clicked();
+    void _on_btn_compare_clicked();
+    void _on_btn_history_clicked();
+    void _on_snapshot_read(const kq::gui::param_snapshot& device);
+    void _on_readback_mismatch(uint32_t id, const QString& written, const QString& held);
 
 private:
     void _set_controls_enabled(bool enabled) override;
@@ -81,6 +88,13 @@ private:
     // The fields of a parameter (the status word fills several) now hold
     // no value from the device, for the reason given.
     void _mark_unknown(uint32_t id, const QString& why);
+    // What a snapshot read from the device is for.
+    enum class snapshot_use { none, save, load, compare };
+    // Loads a configuration file and reads the device to load or compare it.
+    void _use_file(const QString& path, snapshot_use use);
+    void _load_as_edits(const kq::gui::param_snapshot& device);
+    QString _config_folder() const;
+    void _remember_config_folder(const QString& file) const;
 
     std::unique_ptr<Ui::uhf_widget> ui;
     uhf_worker* _uhf_worker;
@@ -92,6 +106,9 @@ private:
     QMap<uint32_t, QVariant> _values; // what each widget last showed from the device
     QVector<uint32_t> _unanswered;    // asked for by the running read, not yet given
     QTimer _audio_beacon_timer;
+    snapshot_use _snapshot_use = snapshot_use::none;
+    QString _snapshot_path;                 // the file saved to or loaded from
+    kq::gui::param_snapshot _file_snapshot; // loaded, for Load and Compare
     int _pending_uart_speed = -1;
     bool _uart_speed_accepted = false;
 };

@@ -1,7 +1,11 @@
 #include "uhf_worker.h"
 
+#include "panelkit/param_history.h"
+#include "panelkit/uhf_config.h"
 #include "satcmd/scw_properties.h"
 #include "satcmd/uhf_module.h"
+
+#include <optional>
 
 namespace radcfg {
 
@@ -33,6 +37,7 @@ uhf_worker::uhf_worker(QObject* parent, uhf_module* module)
 {
     connect(this, &uhf_worker::reset, this, &uhf_worker::_reset);
     connect(this, &uhf_worker::flash, this, &uhf_worker::_flash);
+    connect(this, &uhf_worker::read_snapshot, this, &uhf_worker::_read_snapshot);
 }
 
 uhf_module& uhf_worker::_uhf() const
@@ -61,26 +66,89 @@ void uhf_worker::_set_param(uint32_t id, const QVariant& value)
 void uhf_worker::_set_params(const param_pairs_t& params)
 {
     _connect_exec_disconnect(WRITE, [this, params] {
+        _record_snapshot(QStringLiteral("before write"));
+        param_pairs_t written;
         for (const auto& p : params) {
             if (!is_running())
                 return;
-            if (!is_scw_field(p.first))
-                _try_set_param(p.first, p.second);
+            if (!is_scw_field(p.first) && _try_set_param(p.first, p.second))
+                written.append(p);
+        }
+        if (is_running() && _try_set_scw_params(params)) {
+            for (const auto& p : params) {
+                if (is_scw_field(p.first))
+                    written.append(p);
+            }
         }
         if (is_running())
-            _try_set_scw_params(params);
+            _read_back(written);
     });
 }
 
-void uhf_worker::_try_set_scw_params(const param_pairs_t& params)
+// "Done" is what the device holds afterwards: each value written is read
+// again and compared as the device stores it.
+void uhf_worker::_read_back(const param_pairs_t& written)
+{
+    uhf_module& u = _uhf();
+    std::optional<scw_properties> word;
+    const auto scw = [&] {
+        if (!word)
+            word = u.get_scw();
+        return *word;
+    };
+    for (const auto& w : written) {
+        const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(w.first);
+        if (!p)
+            continue;
+        QJsonValue held;
+        error_descriptor failure;
+        if (!_guarded([&] { held = p->json(p->read(u, scw)); }, failure)) {
+            emit notice(QStringLiteral("%1 written, not read back: %2")
+                            .arg(p->caption, failure.get_message()));
+            continue;
+        }
+        const QJsonValue wanted = p->json(w.second);
+        if (held != wanted)
+            emit readback_mismatch(w.first, kq::gui::value_text(wanted), kq::gui::value_text(held));
+    }
+}
+
+void uhf_worker::_record_snapshot(const QString& reason)
+{
+    error_descriptor failure;
+    const bool ok = _guarded(
+        [&] {
+            kq::gui::param_snapshot s = kq::gui::uhf_config::backup(_uhf());
+            s.reason = reason;
+            kq::gui::param_history(s.module, s.address).record(s);
+        },
+        failure);
+    if (!ok)
+        emit notice(QStringLiteral("no snapshot %1: %2").arg(reason, failure.get_message()));
+}
+
+void uhf_worker::_read_snapshot()
+{
+    _connect_exec_disconnect(READ, [this] {
+        error_descriptor failure;
+        kq::gui::param_snapshot s;
+        if (_guarded([&] { s = kq::gui::uhf_config::backup(_uhf()); }, failure))
+            emit snapshot_read(s);
+        else
+            emit on_get_param_request_error(scw, failure);
+    });
+}
+
+bool uhf_worker::_try_set_scw_params(const param_pairs_t& params)
 {
     error_descriptor failure;
     if (_guarded([&] { _set_scw_params(params); }, failure))
-        return;
+        return true;
     for (const auto& p : params) {
         if (is_scw_field(p.first))
             emit on_set_param_request_error(p.first, failure);
     }
+    return false;
 }
 
 // The fields the user changed, composed onto the word read from the device,
@@ -118,6 +186,7 @@ void uhf_worker::_reset()
 void uhf_worker::_flash(const QByteArray& data)
 {
     _connect_exec_disconnect(FLASH, [this, data] {
+        _record_snapshot(QStringLiteral("before flash"));
         QByteArray image = data;
         error_descriptor failure;
         if (_guarded([&] { _uhf().flash(image); }, failure))

@@ -2,6 +2,7 @@
 
 #include "cp_worker.h"
 
+#include "panelkit/param_file.h"
 #include "panelkit/uhf_params.h"
 
 #include <QByteArray>
@@ -29,6 +30,13 @@ public:
 signals:
     void reset();
     void flash(const QByteArray& data);
+    // Reads every parameter for a configuration file or a comparison.
+    void read_snapshot();
+    void snapshot_read(const kq::gui::param_snapshot& snapshot);
+    // A value written that the device reports otherwise afterwards.
+    void readback_mismatch(uint32_t id, const QString& written, const QString& held);
+    // What the user should know beside the results ("no snapshot ...").
+    void notice(const QString& text);
 
 protected slots:
     void _set_params(const kq::gui::sat_worker::param_pairs_t& params) override;
@@ -36,15 +44,19 @@ protected slots:
 private slots:
     void _flash(const QByteArray& data);
     void _reset();
+    void _read_snapshot();
 
 protected:
     void _get_param(uint32_t id) override;
     void _set_param(uint32_t id, const QVariant& value) override;
 
 private:
-    void _try_set_scw_params(const kq::gui::sat_worker::param_pairs_t& params);
+    bool _try_set_scw_params(const kq::gui::sat_worker::param_pairs_t& params);
     void _set_scw_params(const kq::gui::sat_worker::param_pairs_t& params);
     kq::api::proto::uhf_module& _uhf() const;
+    // Keeps the device's parameters in its history before they change.
+    void _record_snapshot(const QString& reason);
+    void _read_back(const kq::gui::sat_worker::param_pairs_t& written);
 };
 
 } // namespace radcfg

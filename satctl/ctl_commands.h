@@ -8,10 +8,6 @@
 #include <QString>
 #include <QVector>
 
-namespace kq::api::proto {
-class uhf_module;
-}
-
 namespace kq::ctl {
 
 // One command of the driver. `run` checks its arguments before it connects,
@@ -42,8 +38,14 @@ void expect_arguments(const ctl_options& options, int minimum, int maximum);
 // Refusals are exit_local_file errors naming the file and the reason.
 void open_for_reading(QFile& file);
 
-// Saves the transceiver's parameters in its history before they change; a
-// device that cannot be read is flashed all the same, with a notice.
-void record_snapshot(api::proto::uhf_module& u, const QString& reason);
+class ctl_session;
+
+// Saves the module's parameters in its history before they change; a
+// device that cannot be read is changed all the same, with a notice.
+void record_snapshot(ctl_session& session, const QString& reason);
+
+// "xband backup|diff|restore|history": the arguments after the word.
+exit_code_e run_xband_config(const QString& what, const ctl_options& options,
+                             const ctl_output& out);
 
 } // namespace kq::ctl

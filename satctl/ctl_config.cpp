@@ -1,5 +1,6 @@
-// The transceiver's configuration as files: backup, diff, restore and the
-// history of snapshots taken before every change.
+// Modules' configurations as files: backup, diff, restore and the history
+// of snapshots taken before every change, for the transceiver and the
+// X-band transmitter alike.
 
 #include "ctl_commands.h"
 #include "ctl_session.h"
@@ -7,12 +8,16 @@
 #include "panelkit/param_history.h"
 #include "panelkit/uhf_config.h"
 #include "panelkit/uhf_params.h"
+#include "panelkit/xband_config.h"
 #include "satcmd/uhf_module.h"
+#include "satcmd/xband_module.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+
+#include <functional>
 
 // The route is a QLinkedList.
 QT_WARNING_DISABLE_DEPRECATED
@@ -23,16 +28,58 @@ using namespace api::proto;
 using gui::param_difference;
 using gui::param_file_error;
 using gui::param_history;
+using gui::param_restore_result;
 using gui::param_snapshot;
-using gui::uhf_config;
 using gui::value_text;
 
 namespace {
 
-param_snapshot load(const QString& path)
+// What the commands need of a module kind.
+struct config_kind
+{
+    const char* module;
+    target_e target;
+    std::function<param_snapshot(ctl_session&)> backup;
+    std::function<param_snapshot(const QString&)> load;
+    std::function<QVector<param_difference>(const QJsonObject&, const QJsonObject&)> diff;
+    std::function<param_restore_result(ctl_session&, const QJsonObject&, bool)> restore;
+};
+
+const config_kind& uhf_kind()
+{
+    static const config_kind kind{
+        gui::uhf_config::module_name,
+        target_e::uhf,
+        [](ctl_session& s) { return gui::uhf_config::backup(s.module<uhf_module>()); },
+        gui::uhf_config::load,
+        gui::uhf_config::diff,
+        [](ctl_session& s, const QJsonObject& wanted, bool dry_run) {
+            return gui::uhf_config::restore(s.module<uhf_module>(), wanted, dry_run);
+        }};
+    return kind;
+}
+
+const config_kind& xband_kind()
+{
+    static const config_kind kind{
+        gui::xband_config::module_name,
+        target_e::xband,
+        [](ctl_session& s) {
+            const route_t route = s.base().get_connect_props().route;
+            return gui::xband_config::backup(s.module<xband_module>(), route.last().dev_addr);
+        },
+        gui::xband_config::load,
+        gui::xband_config::diff,
+        [](ctl_session& s, const QJsonObject& wanted, bool dry_run) {
+            return gui::xband_config::restore(s.module<xband_module>(), wanted, dry_run);
+        }};
+    return kind;
+}
+
+param_snapshot load(const config_kind& kind, const QString& path)
 {
     try {
-        return uhf_config::load(path);
+        return kind.load(path);
     } catch (const param_file_error& e) {
         throw ctl_error(exit_local_file, QString::fromStdString(e.what()));
     }
@@ -68,16 +115,34 @@ QStringList as_lines(const QVector<param_difference>& differences)
     return out;
 }
 
-// The history of the transceiver at the end of the route.
-param_history history_of(const route_t& route)
+// The history of the module at the end of the route.
+param_history history_of(const char* module, const route_t& route)
 {
     const uint32_t address = route.isEmpty() ? 0 : route.last().dev_addr;
-    return param_history(QLatin1String(uhf_config::module_name),
-                         QStringLiteral("0x") +
-                             QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper());
+    const int digits = address > 0xFF ? 4 : 2;
+    return param_history(
+        QLatin1String(module),
+        QStringLiteral("0x") +
+            QStringLiteral("%1").arg(address, digits, 16, QLatin1Char('0')).toUpper());
 }
 
-exit_code_e run_backup(const ctl_options& o, const ctl_output& out)
+void record(const config_kind& kind, ctl_session& s, const QString& reason)
+{
+    try {
+        param_snapshot snapshot = kind.backup(s);
+        snapshot.reason = reason;
+        history_of(kind.module, s.base().get_connect_props().route).record(snapshot);
+    } catch (const std::exception& e) {
+        // Ctrl+C and a broken port end the run as everywhere else.
+        if (const auto* m = dynamic_cast<const media_exception*>(&e);
+            m && m->get_type() != media_exception::timeout)
+            throw;
+        ctl_output::notice(
+            QStringLiteral("no snapshot %1: %2").arg(reason, QString::fromUtf8(e.what())));
+    }
+}
+
+exit_code_e backup(const config_kind& kind, const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 1);
     const QString path = o.arguments.first();
@@ -85,8 +150,8 @@ exit_code_e run_backup(const ctl_options& o, const ctl_output& out)
     if (!target.absoluteDir().exists())
         throw ctl_error(exit_local_file,
                         QStringLiteral("%1: the folder does not exist").arg(target.absolutePath()));
-    ctl_session s(o, target_e::uhf);
-    param_snapshot snapshot = uhf_config::backup(s.module<uhf_module>());
+    ctl_session s(o, kind.target);
+    param_snapshot snapshot = kind.backup(s);
     snapshot.reason = QStringLiteral("backup");
     save(snapshot, path);
     out.result(
@@ -97,20 +162,20 @@ exit_code_e run_backup(const ctl_options& o, const ctl_output& out)
 
 // The device against a file, or one file against another; "same" or the
 // differences, exit 7 when they differ.
-exit_code_e run_diff(const ctl_options& o, const ctl_output& out)
+exit_code_e diff(const config_kind& kind, const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 2);
-    QJsonObject there = load(o.arguments.last()).parameters;
+    QJsonObject there = load(kind, o.arguments.last()).parameters;
     QJsonObject here;
     if (o.arguments.size() == 2) {
-        here = load(o.arguments.first()).parameters;
+        here = load(kind, o.arguments.first()).parameters;
     } else {
-        ctl_session s(o, target_e::uhf);
-        const param_snapshot device = uhf_config::backup(s.module<uhf_module>());
+        ctl_session s(o, kind.target);
+        const param_snapshot device = kind.backup(s);
         here = device.parameters;
         // What the route cannot read is not compared, and the user told so.
         const QJsonArray unreadable =
-            device.status.value(QLatin1String(uhf_config::not_readable_key)).toArray();
+            device.status.value(QLatin1String(gui::uhf_config::not_readable_key)).toArray();
         for (const QJsonValue name : unreadable) {
             if (there.contains(name.toString()))
                 ctl_output::notice(QStringLiteral("%1 not compared: not readable over this route")
@@ -118,7 +183,7 @@ exit_code_e run_diff(const ctl_options& o, const ctl_output& out)
             there.remove(name.toString());
         }
     }
-    const QVector<param_difference> differences = uhf_config::diff(here, there);
+    const QVector<param_difference> differences = kind.diff(here, there);
     const bool same = differences.isEmpty();
     QStringList lines = as_lines(differences);
     lines << (same ? QStringLiteral("same") : QStringLiteral("differs"));
@@ -126,13 +191,13 @@ exit_code_e run_diff(const ctl_options& o, const ctl_output& out)
     return same ? exit_ok : exit_mismatch;
 }
 
-exit_code_e restore_from(const param_snapshot& file, const ctl_options& o, const ctl_output& out)
+exit_code_e restore_from(const config_kind& kind, const param_snapshot& file, const ctl_options& o,
+                         const ctl_output& out)
 {
-    ctl_session s(o, target_e::uhf);
-    auto& u = s.module<uhf_module>();
+    ctl_session s(o, kind.target);
     if (!o.dry_run)
-        record_snapshot(u, QStringLiteral("before restore"));
-    const uhf_config::restore_result r = uhf_config::restore(u, file.parameters, o.dry_run);
+        record(kind, s, QStringLiteral("before restore"));
+    const param_restore_result r = kind.restore(s, file.parameters, o.dry_run);
     QStringList lines = as_lines(r.plan);
     if (lines.isEmpty())
         lines << QStringLiteral("nothing to write: the device holds the file's values");
@@ -162,30 +227,31 @@ exit_code_e restore_from(const param_snapshot& file, const ctl_options& o, const
     return r.ok() ? exit_ok : exit_mismatch;
 }
 
-exit_code_e run_restore(const ctl_options& o, const ctl_output& out)
+exit_code_e restore(const config_kind& kind, const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 1);
-    return restore_from(load(o.arguments.first()), o, out);
+    return restore_from(kind, load(kind, o.arguments.first()), o, out);
 }
 
-// The snapshots of the transceiver the route reaches, newest first; with
+// The snapshots of the module the route reaches, newest first; with
 // --restore N, the Nth of them written back.
-exit_code_e run_history(const ctl_options& o, const ctl_output& out)
+exit_code_e history(const config_kind& kind, const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 0, 0);
     // A listing opens no port: the route's last address names the history.
-    const QStringList entries = history_of(ctl_session::route_for(o, target_e::uhf)).entries();
+    const QStringList entries =
+        history_of(kind.module, ctl_session::route_for(o, kind.target)).entries();
     if (o.restore > 0) {
         if (o.restore > entries.size())
             throw ctl_error(exit_usage, QStringLiteral("--restore %1: there are %2 snapshots")
                                             .arg(o.restore)
                                             .arg(entries.size()));
-        return restore_from(load(entries.at(o.restore - 1)), o, out);
+        return restore_from(kind, load(kind, entries.at(o.restore - 1)), o, out);
     }
     QJsonArray list;
     QStringList lines;
     for (int i = 0; i < entries.size(); ++i) {
-        const param_snapshot s = load(entries.at(i));
+        const param_snapshot s = load(kind, entries.at(i));
         list.append(QJsonObject{{"n", i + 1},
                                 {"time", s.time.toString(Qt::ISODate)},
                                 {"reason", s.reason},
@@ -201,22 +267,41 @@ exit_code_e run_history(const ctl_options& o, const ctl_output& out)
     return exit_ok;
 }
 
+exit_code_e run_backup(const ctl_options& o, const ctl_output& out)
+{
+    return backup(uhf_kind(), o, out);
+}
+exit_code_e run_diff(const ctl_options& o, const ctl_output& out)
+{
+    return diff(uhf_kind(), o, out);
+}
+exit_code_e run_restore(const ctl_options& o, const ctl_output& out)
+{
+    return restore(uhf_kind(), o, out);
+}
+exit_code_e run_history(const ctl_options& o, const ctl_output& out)
+{
+    return history(uhf_kind(), o, out);
+}
+
 } // namespace
 
-void record_snapshot(uhf_module& u, const QString& reason)
+void record_snapshot(ctl_session& s, const QString& reason)
 {
-    try {
-        param_snapshot s = uhf_config::backup(u);
-        s.reason = reason;
-        history_of(u.get_connect_props().route).record(s);
-    } catch (const std::exception& e) {
-        // Ctrl+C and a broken port end the run as everywhere else.
-        if (const auto* m = dynamic_cast<const media_exception*>(&e);
-            m && m->get_type() != media_exception::timeout)
-            throw;
-        ctl_output::notice(
-            QStringLiteral("no snapshot %1: %2").arg(reason, QString::fromUtf8(e.what())));
-    }
+    record(s.base().get_connect_props().route.last().module_type == module_type_xband ? xband_kind()
+                                                                                      : uhf_kind(),
+           s, reason);
+}
+
+exit_code_e run_xband_config(const QString& what, const ctl_options& o, const ctl_output& out)
+{
+    if (what == QLatin1String("backup"))
+        return backup(xband_kind(), o, out);
+    if (what == QLatin1String("diff"))
+        return diff(xband_kind(), o, out);
+    if (what == QLatin1String("restore"))
+        return restore(xband_kind(), o, out);
+    return history(xband_kind(), o, out);
 }
 
 const QVector<command_t>& config_commands()

@@ -4,6 +4,8 @@
 #include "ctl_session.h"
 #include "interrupt_watcher.h"
 
+#include "panelkit/uhf_params.h"
+#include "panelkit/xband_params.h"
 #include "satcmd/fsps_module.h"
 #include "satcmd/strict_number.h"
 #include "satcmd/uhf_module.h"
@@ -84,41 +86,6 @@ exit_code_e run_fsps_att(const ctl_options& o, const ctl_output& out)
     return exit_ok;
 }
 
-// The X-band transmitter's parameters by name: reading all at once, writing
-// one by one.
-struct xband_param_t
-{
-    QString name;
-    int maximum; // whole numbers up to this; the frequency alone takes fractions
-    std::function<QJsonValue(const xband_all_parameters_t&)> read;
-    std::function<void(xband_module&, double)> write;
-};
-
-const QVector<xband_param_t>& xband_params()
-{
-    static const QVector<xband_param_t> table{
-        {"symbol-rate", 255, [](const auto& p) { return QJsonValue(qint64(p.symbol_rate)); },
-         [](xband_module& x, double v) { x.set_symbol_rate(static_cast<unsigned char>(v)); }},
-        {"tx-power", 255, [](const auto& p) { return QJsonValue(qint64(p.tx_power)); },
-         [](xband_module& x, double v) { x.set_tx_power(static_cast<unsigned char>(v)); }},
-        {"freq", 100000, [](const auto& p) { return QJsonValue(double(p.central_frequency)); },
-         [](xband_module& x, double v) { x.set_central_frequency(float(v)); }},
-        {"modcod", 255, [](const auto& p) { return QJsonValue(qint64(p.modcod)); },
-         [](xband_module& x, double v) { x.set_modcod(static_cast<unsigned char>(v)); }},
-        {"roll-off", 255, [](const auto& p) { return QJsonValue(int(p.roll_off)); },
-         [](xband_module& x, double v) { x.set_roll_off(xband_roll_off_e(int(v))); }},
-        {"pilot", 255, [](const auto& p) { return QJsonValue(int(p.pilot_signal)); },
-         [](xband_module& x, double v) {
-             x.set_pilot_signal(xband_pilot_signal_status_e(int(v)));
-         }},
-        {"fec-frame", 255, [](const auto& p) { return QJsonValue(int(p.fec_frame_size)); },
-         [](xband_module& x, double v) { x.set_fec_frame_size(xband_fec_frame_size_e(int(v))); }},
-        {"parameters-word", 0, [](const auto& p) { return QJsonValue(qint64(p.parameters_word)); },
-         nullptr},
-    };
-    return table;
-}
-
 QString json_text(const QJsonValue& v)
 {
     return v.isDouble() ? QString::number(v.toDouble(), 'g', 10) : v.toString();
@@ -129,7 +96,7 @@ exit_code_e xband_get(const ctl_options& o, const ctl_output& out, xband_module&
     const xband_all_parameters_t all = x.get_all_parameters();
     QJsonObject json;
     QStringList text;
-    for (const xband_param_t& p : xband_params()) {
+    for (const gui::xband_param_t& p : gui::xband_params()) {
         json.insert(p.name, p.read(all));
         text << QStringLiteral("%1: %2").arg(p.name, json_text(p.read(all)));
     }
@@ -197,36 +164,39 @@ exit_code_e run_xband(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, -1);
     const QString what = o.arguments.at(0);
-    QVector<QPair<const xband_param_t*, double>> writes;
+    static const QStringList config_words{"backup", "diff", "restore", "history"};
+    if (config_words.contains(what)) {
+        ctl_options rest = o;
+        rest.arguments.removeFirst();
+        return run_xband_config(what, rest, out);
+    }
+    QVector<QPair<const gui::xband_param_t*, double>> writes;
     if (what == QLatin1String("set")) {
         expect_arguments(o, 2, -1);
         for (const QString& a : o.arguments.mid(1)) {
             const QString name = a.section(QLatin1Char('='), 0, 0);
-            const QString value = a.section(QLatin1Char('='), 1);
-            const xband_param_t* p = nullptr;
-            for (const xband_param_t& candidate : xband_params())
-                p = candidate.name == name ? &candidate : p;
-            if (!p || !p->write)
+            const gui::xband_param_t* p = gui::find_xband_param(name);
+            if (!p || !p->writable())
                 throw ctl_error(exit_usage,
                                 QStringLiteral("no writable X-band parameter '%1'").arg(name));
-            double v = 0.0;
-            const bool ok = strict_number::to_real(value, v);
-            const bool whole = name != QLatin1String("freq");
-            if (!ok || v < 0 || v > p->maximum || (whole && v != std::floor(v)))
-                throw ctl_error(exit_usage, QStringLiteral("%1=%2: %3 from 0 to %4")
-                                                .arg(name, value,
-                                                     whole ? QStringLiteral("a whole number")
-                                                           : QStringLiteral("a number"))
-                                                .arg(p->maximum));
-            writes.append({p, v});
+            try {
+                writes.append({p, p->parse(a.section(QLatin1Char('='), 1))});
+            } catch (const gui::param_value_error& e) {
+                throw ctl_error(exit_usage, QString::fromStdString(e.what()));
+            }
         }
     } else if (what != QLatin1String("get") && what != QLatin1String("report") &&
                what != QLatin1String("ls")) {
-        throw ctl_error(exit_usage, QStringLiteral("xband '%1': get, set, report or ls").arg(what));
+        throw ctl_error(exit_usage,
+                        QStringLiteral("xband '%1': get, set, report, ls, backup, diff, restore "
+                                       "or history")
+                            .arg(what));
     }
 
     ctl_session s(o, target_e::xband);
     auto& x = s.module<xband_module>();
+    if (!writes.isEmpty())
+        record_snapshot(s, QStringLiteral("before set"));
     if (what == QLatin1String("report"))
         return xband_report(o, out, x);
     if (what == QLatin1String("ls"))
@@ -245,9 +215,11 @@ const QVector<command_t>& device_commands()
          "Listen for AX.25 beacons and print each with a time stamp (Ctrl+C ends).", run_beacons},
         {"fsps-rf", "fsps-rf VALUE", "Set the FSPS module's RF value.", run_fsps_rf},
         {"fsps-att", "fsps-att VALUE", "Set the FSPS module's attenuation.", run_fsps_att},
-        {"xband", "xband get | set NAME=VALUE... | report [--full] | ls",
+        {"xband",
+         "xband get | set NAME=VALUE... | report [--full] | ls | backup FILE | diff FILE [FILE2] "
+         "| restore FILE | history",
          "The X-band transmitter: parameters (symbol-rate, tx-power, freq, modcod, roll-off, "
-         "pilot, fec-frame), reports, files.",
+         "pilot, fec-frame), reports, files, configuration files as for the transceiver.",
          run_xband},
     };
     return table;

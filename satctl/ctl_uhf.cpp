@@ -161,7 +161,7 @@ exit_code_e run_set(const ctl_options& o, const ctl_output& out)
 
     ctl_session s(o, target_e::uhf);
     auto& u = s.module<uhf_module>();
-    record_snapshot(u, QStringLiteral("before set"));
+    record_snapshot(s, QStringLiteral("before set"));
     QJsonObject written;
     QStringList text;
     const auto report = [&](const assignment_t& a) {
@@ -226,7 +226,7 @@ exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
     QByteArray image = checked.text();
 
     ctl_session s(o, target_e::uhf);
-    record_snapshot(s.module<uhf_module>(), QStringLiteral("before flash"));
+    record_snapshot(s, QStringLiteral("before flash"));
     progress_bar bar(QStringLiteral("flash"), false);
     QObject::connect(
         &s.base(), &kq_module::on_flash_progress,

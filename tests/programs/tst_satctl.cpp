@@ -105,6 +105,7 @@ private slots:
     void configuration_round_trip_data();
     void configuration_round_trip();
     void restore_catches_a_device_that_stores_otherwise();
+    void xband_configuration_round_trip();
 
 private:
     program_run ctl(const QStringList& args, const QString& port = QString(),
@@ -999,6 +1000,34 @@ void tst_satctl::restore_catches_a_device_that_stores_otherwise()
     QCOMPARE(r.code, 7);
     QVERIFY2(r.out.contains("text-beacon-period: wrote 60, the device holds 61"),
              qPrintable(describe(r)));
+}
+
+// The X-band transmitter's configuration the same way, over its own port;
+// its frequency is a float on the device and compares as one.
+void tst_satctl::xband_configuration_round_trip()
+{
+    const QString port = _sim->xband_port();
+    const QString file = QDir(_work->path()).filePath("xband.json");
+    const program_run backup = ctl({"xband", "backup", file}, port);
+    QVERIFY2(backup.code == 0, qPrintable(describe(backup)));
+    QVERIFY(ctl({"xband", "set", "tx-power=12", "freq=8100.3"}, port).code == 0);
+    const program_run diff = ctl({"--json", "xband", "diff", file}, port);
+    QCOMPARE(diff.code, 7);
+    QStringList names;
+    for (const QJsonValue d : json_of(diff).toObject().value("differences").toArray())
+        names << d.toObject().value("name").toString();
+    QCOMPARE(names, (QStringList{"tx-power", "freq"}));
+    const program_run restore = ctl({"xband", "restore", file}, port);
+    QVERIFY2(restore.code == 0 && restore.out.contains("written and read back: 2 values"),
+             qPrintable(describe(restore)));
+    QCOMPARE(ctl({"xband", "diff", file}, port).code, 0);
+    // A file for the transceiver is not one for the transmitter.
+    const QString uhf = QDir(_work->path()).filePath("uhf.json");
+    QVERIFY(ctl({"backup", uhf}).code == 0);
+    const program_run foreign = ctl({"xband", "restore", uhf}, port);
+    QCOMPARE(foreign.code, 6);
+    QVERIFY2(foreign.err.contains("\"module\": the file is for \"uhf\", not \"xband\""),
+             foreign.err.constData());
 }
 
 KQ_TEST_MAIN(tst_satctl)

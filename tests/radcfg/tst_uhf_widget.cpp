@@ -1,3 +1,4 @@
+#include "compare_dialog.h"
 #include "connect_dialog.h"
 #include "firmware_image.h"
 #include "main_window.h"
@@ -10,6 +11,7 @@
 #include "window_driver.h"
 #include "worker_recorder.h"
 
+#include "panelkit/param_history.h"
 #include "satcmd/kqttc/uhf_commands.h"
 
 #include <QAction>
@@ -25,6 +27,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -40,6 +43,7 @@ using kq::testing::when_modal;
 using radcfg::connect_dialog;
 using radcfg::MainWindow;
 using radcfg::uhf_widget;
+using uhf_widget_ids = kq::gui::uhf_ids;
 
 // The UHF panel in the real window, connected through the dialog to the
 // simulator on a pseudo-terminal.
@@ -70,6 +74,7 @@ private slots:
     void port_errors_name_the_port_and_the_reason_data();
     void port_errors_name_the_port_and_the_reason();
     void check_boxes_are_remembered();
+    void configuration_file_as_edits_and_read_back();
 
 private:
     void connect_as(int type);
@@ -671,6 +676,70 @@ void tst_uhf_widget::check_boxes_are_remembered()
     child<QAction>(*_window, "action_close_connection")->trigger();
     QCOMPARE(QSettings().value("uhf/last_persistent_chk").toBool(), false);
     QCOMPARE(QSettings().value("uhf/last_kqttc_chk").toBool(), true);
+}
+
+// Load turns the file's differing values into edits and Write sends only
+// those, after a snapshot; a value the device keeps otherwise is caught by
+// the read-back and marked; Compare then shows just that difference.
+void tst_uhf_widget::configuration_file_as_edits_and_read_back()
+{
+    connect_as(1);
+    read_all();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("unit.json");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"format": "kq-module-parameters", "format_version": 1, "module": "uhf",
+        "parameters": {"freq": 437.05, "text-beacon-period": 300, "beacon": true,
+                       "dst-call": "CQ"}})");
+    file.close();
+
+    choose_file(path);
+    _ops->control.clear();
+    field<QPushButton>("btn_load")->click();
+    QVERIFY(wait_for_end());
+    QTRY_VERIFY(underlined("cap_rf"));
+    QVERIFY(underlined("cap_text_beacon_period"));
+    QVERIFY(underlined("cap_beacon"));
+    QVERIFY(!underlined("cap_dst_call_sign")); // the device holds it already
+    QCOMPARE(field<QSpinBox>("sb_text_beacon_period")->value(), 300);
+
+    _sat->with_local([](uhf_transceiver& t) { return t.state().misstores_periods = true; });
+    _ops->written.clear();
+    write_all();
+    QSet<uint32_t> written;
+    for (const auto& w : _ops->written)
+        written << w.first;
+    // The status word's fields are reported together.
+    QCOMPARE(written,
+             (QSet<uint32_t>{uhf_widget_ids::radio_frequency, uhf_widget_ids::text_beacon_period,
+                             uhf_widget_ids::beacon_enabled, uhf_widget_ids::rf_mode,
+                             uhf_widget_ids::uart_baud_rate}));
+    const uhf_transceiver::state_t s = local();
+    QCOMPARE(s.rf_word, kq::api::proto::kqttc::req_set_rf::freq_to_si4463(437050000));
+    QVERIFY(s.scw & 0x40);
+    QTRY_VERIFY2(log_lines().contains("text beacon period: wrote 300, the device holds 301"),
+                 qPrintable(log_lines().join('\n')));
+    QCOMPARE(field<QLabel>("cap_text_beacon_period")->styleSheet(),
+             QString("background-color: red"));
+    const QStringList snapshots = kq::gui::param_history("uhf", "0x22").entries();
+    QVERIFY(!snapshots.isEmpty());
+    QVERIFY(snapshots.first().endsWith("-before-write.json"));
+
+    QStringList rows;
+    choose_file(path, [&rows](QFileDialog*) {
+        when_modal<radcfg::compare_dialog>([&rows](radcfg::compare_dialog* d) {
+            auto* table = d->findChild<QTableWidget*>("tbl_differences");
+            for (int r = 0; r < table->rowCount(); ++r)
+                rows << table->item(r, 0)->text() + "|" + table->item(r, 1)->text() + "|" +
+                            table->item(r, 2)->text();
+            d->reject();
+        });
+    });
+    _ops->control.clear();
+    field<QPushButton>("btn_compare")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!rows.isEmpty(), 20000);
+    QCOMPARE(rows, QStringList{"text beacon period|301|300"});
 }
 
 KQ_GUI_TEST_MAIN(tst_uhf_widget)

@@ -1,9 +1,10 @@
 // Saves pictures of the configurator's window against the simulated
 // satellite: the beacon receiver after a few beacons, the UHF panel after a
-// read, the OBC panel after a listing and during an upload at the radio
-// link's pace.
+// read and compared with a configuration file, the OBC panel after a listing and during an upload
+// at the radio link's pace.
 
 #include "app_settings.h"
+#include "compare_dialog.h"
 #include "connect_dialog.h"
 #include "main_window.h"
 #include "meta_types.h"
@@ -127,6 +128,29 @@ int main(int argc, char** argv)
     }
     if (!save(window, out + QStringLiteral("/uhf-panel.png")))
         return 1;
+
+    // Compare against a configuration file that sets a few values otherwise.
+    QTemporaryDir configs;
+    const QString unit = QDir(configs.path()).filePath(QStringLiteral("flight-unit-2.json"));
+    QFile config(unit);
+    if (!config.open(QIODevice::WriteOnly))
+        return 1;
+    config.write(R"({"format": "kq-module-parameters", "format_version": 1, "module": "uhf",
+        "parameters": {"freq": 437.05, "beacon": true, "text-beacon-period": 30,
+                       "dst-call": "CQ", "src-call": "KQ2SAT", "pipe-timeout": 10}})");
+    config.close();
+    bool compared = false;
+    kq::testing::choose_file(unit, [&](QFileDialog*) {
+        kq::testing::when_modal<radcfg::compare_dialog>([&](radcfg::compare_dialog* d) {
+            compared = save(*d, out + QStringLiteral("/uhf-compare.png"));
+            d->reject();
+        });
+    });
+    child<QPushButton>(window, "btn_compare")->click();
+    if (!wait_until([&] { return compared; }, 20000)) {
+        std::fprintf(stderr, "no comparison shown\n");
+        return 1;
+    }
 
     kq::testing::answer_question(QMessageBox::Yes);
     child<QAction>(window, "action_close_connection")->trigger();
