@@ -4,7 +4,6 @@
 #include "panelkit/xband_params.h"
 #include "satcmd/xband_module.h"
 
-
 namespace kq::gui {
 
 using namespace api::proto;

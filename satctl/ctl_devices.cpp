@@ -4,6 +4,7 @@
 #include "ctl_session.h"
 #include "interrupt_watcher.h"
 
+#include "panelkit/fsps_params.h"
 #include "panelkit/uhf_params.h"
 #include "panelkit/xband_params.h"
 #include "satcmd/fsps_module.h"
@@ -52,37 +53,22 @@ exit_code_e run_beacons(const ctl_options& o, const ctl_output& out)
     return exit_ok;
 }
 
-unsigned long long whole_number(const ctl_options& o, const QString& what)
-{
-    bool ok = false;
-    const unsigned long long v = o.arguments.at(0).toULongLong(&ok, 0);
-    if (!ok)
-        throw ctl_error(exit_usage,
-                        QStringLiteral("%1 '%2': a whole number").arg(what, o.arguments.at(0)));
-    return v;
-}
-
-exit_code_e run_fsps_rf(const ctl_options& o, const ctl_output& out)
+// One FSPS value from the table, checked before the port is opened.
+exit_code_e run_fsps(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 1);
-    const unsigned long long value = whole_number(o, QStringLiteral("fsps-rf"));
+    const gui::fsps_param_t* p = gui::find_fsps_param(o.command);
+    QVariant value;
+    try {
+        value = p->parse(o.arguments.at(0));
+    } catch (const gui::param_value_error& e) {
+        throw ctl_error(exit_usage, QString::fromStdString(e.what()));
+    }
     ctl_session s(o, target_e::fsps);
-    s.module<fsps_module>().set_rf(value);
-    out.result(QJsonObject{{"fsps_rf", qint64(value)}}, {QStringLiteral("fsps rf: %1").arg(value)});
-    return exit_ok;
-}
-
-exit_code_e run_fsps_att(const ctl_options& o, const ctl_output& out)
-{
-    expect_arguments(o, 1, 1);
-    qint64 value = 0;
-    if (!strict_number::to_int64(o.arguments.at(0), value))
-        throw ctl_error(exit_usage,
-                        QStringLiteral("fsps-att '%1': a whole number").arg(o.arguments.at(0)));
-    ctl_session s(o, target_e::fsps);
-    s.module<fsps_module>().set_attenuation(value);
-    out.result(QJsonObject{{"fsps_att", qint64(value)}},
-               {QStringLiteral("fsps attenuation: %1").arg(value)});
+    p->write(s.module<fsps_module>(), value);
+    const QString key = QStringLiteral("fsps_") + p->name;
+    out.result(QJsonObject{{key, value.toLongLong()}},
+               {QStringLiteral("%1: %2").arg(p->command, value.toString())});
     return exit_ok;
 }
 
@@ -213,8 +199,8 @@ const QVector<command_t>& device_commands()
     static const QVector<command_t> table{
         {"beacons", "beacons [--count N] [--seconds N]",
          "Listen for AX.25 beacons and print each with a time stamp (Ctrl+C ends).", run_beacons},
-        {"fsps-rf", "fsps-rf VALUE", "Set the FSPS module's RF value.", run_fsps_rf},
-        {"fsps-att", "fsps-att VALUE", "Set the FSPS module's attenuation.", run_fsps_att},
+        {"fsps-rf", "fsps-rf VALUE", "Set the FSPS module's RF value.", run_fsps},
+        {"fsps-att", "fsps-att VALUE", "Set the FSPS module's attenuation.", run_fsps},
         {"xband",
          "xband get | set NAME=VALUE... | report [--full] | ls | backup FILE | diff FILE [FILE2] "
          "| restore FILE | history",

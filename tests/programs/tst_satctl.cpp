@@ -256,6 +256,17 @@ void tst_satctl::reset_and_flash()
     QCOMPARE(json_of(flash).toObject().value("bytes").toInt(), image.file.size());
     // Not a terminal: no progress bar on standard error.
     QVERIFY2(!flash.err.contains('%'), flash.err.constData());
+    // The parameters as they were before the flash, kept in the history.
+    const program_run history = ctl({"--json", "history"});
+    QCOMPARE(json_of(history)
+                 .toObject()
+                 .value("snapshots")
+                 .toArray()
+                 .first()
+                 .toObject()
+                 .value("reason")
+                 .toString(),
+             QString("before flash"));
 
     const program_run missing = ctl({"flash", _work->filePath("NONE.SCRM")});
     QCOMPARE(missing.code, 6);
@@ -629,6 +640,10 @@ void tst_satctl::fsps_and_xband()
 {
     QCOMPARE(ctl({"fsps-rf", "437000000"}, _sim->fsps_port()).code, 0);
     QCOMPARE(ctl({"fsps-att", "12"}, _sim->fsps_port()).code, 0);
+    for (const char* bad : {"012", "1e9", "12a"}) {
+        const program_run refused = ctl({"fsps-rf", bad}, _sim->fsps_port());
+        QVERIFY2(refused.code == 2 && refused.err.contains("a whole number"), bad);
+    }
 
     const program_run set =
         ctl({"--json", "xband", "set", "tx-power=12", "modcod=5"}, _sim->xband_port());
