@@ -30,7 +30,11 @@ public:
     // The way to the route's hop with this address: the radio hops of the
     // local relays before it, and the modules passed (the whole route when
     // the address is not on it).
+    // The route is a QLinkedList.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
     static link_timing to_address(const route_t& route, unsigned device_address, int serial_baud);
+    QT_WARNING_POP
     // Bits per second of an RF mode: the first number of its label.
     static int rf_rate(rf_mode_e mode);
 
