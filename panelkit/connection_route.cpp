@@ -63,6 +63,12 @@ route_t build_route(connection_type_e type, const route_choice_t& c)
     case connection_xhf_xhf_obc:
         route.append(hop(role_target, c.obc_address, module_type_obc));
         break;
+    case connection_xband:
+        route.append(hop(role_target, c.xband_address, module_type_xband));
+        break;
+    case connection_fsps:
+        route.append(hop(role_target, c.fsps_address, module_type_fsps));
+        break;
     case connection_none:
         break;
     }

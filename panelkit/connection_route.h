@@ -17,6 +17,8 @@ enum connection_type_e : uint32_t {
     connection_obc = 3,         // "OBC"
     connection_xhf_xhf_obc = 4, // "xHF->xHF->OBC"
     connection_beacon = 5,      // "X25 beacon receiver"
+    connection_xband = 6,       // "X-band", on a port of its own
+    connection_fsps = 7,        // "FSPS", on a port of its own
 };
 
 struct PANELKIT_EXPORT route_choice_t
@@ -24,6 +26,8 @@ struct PANELKIT_EXPORT route_choice_t
     uint32_t local_address = 0x22;
     uint32_t remote_address = 0x23;
     uint32_t obc_address = 0x11;
+    uint32_t xband_address = 0x40;
+    uint32_t fsps_address = 0x31;
     double frequency_mhz = 435.0;
     api::proto::rf_mode_e rf_mode = api::proto::rf_mode_9600_2400;
 };
@@ -36,7 +40,12 @@ PANELKIT_EXPORT uint64_t mhz_to_hz(double mhz);
 
 // The hops from the workstation outwards for a kind of connection: a local
 // relay for the radio kinds, the remote relay for "xHF->xHF->OBC", then the
-// target. Empty for connection_none.
+// target; the X-band transmitter and the FSPS module alone on their ports.
+// Empty for connection_none.
+// The route is a QLinkedList.
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
 PANELKIT_EXPORT api::proto::route_t build_route(connection_type_e type, const route_choice_t& c);
+QT_WARNING_POP
 
 } // namespace kq::gui

@@ -30,7 +30,8 @@ const QVector<fsps_param_t>& fsps_params()
                  refuse(QStringLiteral("fsps-rf"), text);
              return QVariant(qulonglong(v));
          },
-         [](fsps_module& f, const QVariant& v) { f.set_rf(v.toULongLong()); }},
+         [](fsps_module& f, const QVariant& v) { f.set_rf(v.toULongLong()); },
+         [](fsps_module& f) { return f.get_rf(); }},
         {"att", "fsps-att", "a whole number",
          [](const QString& text) {
              qint64 v = 0;
@@ -38,7 +39,8 @@ const QVector<fsps_param_t>& fsps_params()
                  refuse(QStringLiteral("fsps-att"), text);
              return QVariant(v);
          },
-         [](fsps_module& f, const QVariant& v) { f.set_attenuation(v.toLongLong()); }},
+         [](fsps_module& f, const QVariant& v) { f.set_attenuation(v.toLongLong()); },
+         [](fsps_module& f) { return f.get_attenuation(); }},
     };
     return table;
 }

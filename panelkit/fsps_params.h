@@ -14,8 +14,8 @@ class fsps_module;
 
 namespace kq::gui {
 
-// One of the FSPS module's values: the module takes them and gives none
-// back, so they are parsed (checked before anything is sent) and written.
+// One of the FSPS module's values: parsed (checked before anything is
+// sent), written, and read back (the module answers a single digit).
 struct PANELKIT_EXPORT fsps_param_t
 {
     QString name;    // "rf"
@@ -23,6 +23,7 @@ struct PANELKIT_EXPORT fsps_param_t
     QString help;
     std::function<QVariant(const QString&)> parse; // throws param_value_error
     std::function<void(api::proto::fsps_module&, const QVariant&)> write;
+    std::function<unsigned(api::proto::fsps_module&)> read;
 };
 
 PANELKIT_EXPORT const QVector<fsps_param_t>& fsps_params();

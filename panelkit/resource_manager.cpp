@@ -28,8 +28,9 @@ resource_manager::resource_manager()
                          {2, QStringLiteral("disconnected")},
                          {3, QStringLiteral("pipe drain")},
                          {4, QStringLiteral("error occured")}}
-    , _operation_types{{0, tr("READ")},   {1, tr("WRITE")},    {2, tr("RESET")}, {3, tr("FLASH")},
-                       {4, tr("UPLOAD")}, {5, tr("DOWNLOAD")}, {7, tr("ERASE")}, {8, tr("DIR")}}
+    , _operation_types{{0, tr("READ")},    {1, tr("WRITE")},    {2, tr("RESET")}, {3, tr("FLASH")},
+                       {4, tr("UPLOAD")},  {5, tr("DOWNLOAD")}, {7, tr("ERASE")}, {8, tr("DIR")},
+                       {9, tr("MONITOR")}, {10, tr("LISTEN")}}
     , _operation_statuses{{0, tr("begin of %1 operation")},
                           {1, tr("end of %1 operation")},
                           {2, tr("error while performing %1 operation")}}

@@ -75,11 +75,7 @@ bool sat_worker::_connect_module()
         // Through a radio hop the relays' pipes may still be open: wait for
         // them to lapse before the next command goes out.
         _set_connection_state(pipe_drain);
-        {
-            QMutexLocker locker(&_mutex);
-            if (_running.load())
-                _wait_condition.wait(&_mutex, static_cast<unsigned long>(_config.timeout_pipe));
-        }
+        _pause(_config.timeout_pipe);
         _set_connection_state(disconnected);
         return false;
     } catch (...) {
@@ -87,6 +83,14 @@ bool sat_worker::_connect_module()
     }
     _set_connection_state(disconnected);
     return false;
+}
+
+bool sat_worker::_pause(int64_t ms)
+{
+    QMutexLocker locker(&_mutex);
+    if (_running.load() && ms > 0)
+        _wait_condition.wait(&_mutex, static_cast<unsigned long>(ms));
+    return _running.load();
 }
 
 void sat_worker::_disconnect_module()

@@ -51,6 +51,8 @@ public:
         AX25_BEACON = 6,
         ERASE = 7,
         DIR = 8,
+        MONITOR = 9, // values sampled at an interval until stopped
+        LISTEN = 10, // free text lines heard until stopped
     };
     Q_ENUM(operation_type_e)
     enum operation_status_e : int { begin = 0, end = 1, failed = 2 };
@@ -118,6 +120,9 @@ protected:
 
     // When the cache entry for id was stored; tests move it into the past.
     void _age_cache_entry(uint32_t id, const QDateTime& stored);
+
+    // Waits ms, or less when stop() comes; false once stopped.
+    bool _pause(int64_t ms);
 
     // The flag the module's long loops watch; stop() clears it.
     std::atomic<bool>& _running_flag() { return _running; }

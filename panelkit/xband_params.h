@@ -24,8 +24,9 @@ struct PANELKIT_EXPORT xband_param_t
     using all_t = api::proto::xband_all_parameters_t;
 
     QString name;
-    double maximum; // from 0 up to this
-    bool whole;     // whole numbers only (the frequency alone takes fractions)
+    QString caption; // for the panel: "Central frequency (MHz)"
+    double maximum;  // from 0 up to this
+    bool whole;      // whole numbers only (the frequency alone takes fractions)
     std::function<QJsonValue(const all_t&)> read;
     std::function<void(module_t&, double)> write; // null: read only
 

@@ -8,7 +8,7 @@
 namespace kq::api::proto {
 
 // A further radio unit on the text protocol: its RF value and attenuation
-// can be set.
+// can be set, and read back (one decimal digit each).
 class SATCMD_EXPORT fsps_module : public kq_module
 {
     Q_OBJECT
@@ -19,6 +19,9 @@ public:
 
     virtual void set_rf(unsigned long long value) = 0;
     virtual void set_attenuation(long long value) = 0;
+    // Read back; each emits its signal with the value too.
+    virtual unsigned get_rf() = 0;
+    virtual unsigned get_attenuation() = 0;
 
 signals:
     void on_get_rf(const uint64_t& value);

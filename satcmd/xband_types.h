@@ -61,3 +61,4 @@ struct xband_file_entry_t
 Q_DECLARE_METATYPE(kq::api::proto::xband_all_parameters_t)
 Q_DECLARE_METATYPE(kq::api::proto::xband_simple_report_t)
 Q_DECLARE_METATYPE(kq::api::proto::xband_full_report_t)
+Q_DECLARE_METATYPE(kq::api::proto::xband_file_entry_t)

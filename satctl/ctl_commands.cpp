@@ -28,7 +28,7 @@ QString commands_help()
         {QStringLiteral("UHF transceiver (--type xhf, xhf-xhf)"), &uhf_commands()},
         {QStringLiteral("UHF configuration files (--type xhf, xhf-xhf)"), &config_commands()},
         {QStringLiteral("On-board computer (--type xhf-xhf-obc, obc)"), &obc_commands()},
-        {QStringLiteral("Beacons, FSPS (its own port), X-band (its own port)"),
+        {QStringLiteral("Beacons, free text, monitor, FSPS (its own port), X-band (its own port)"),
          &device_commands()}};
     for (const auto& group : groups) {
         text += QStringLiteral("  %1\n").arg(group.first);

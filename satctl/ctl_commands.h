@@ -24,7 +24,10 @@ struct command_t
 const QVector<command_t>& uhf_commands();
 const QVector<command_t>& config_commands(); // the transceiver's configuration as files
 const QVector<command_t>& obc_commands();
-const QVector<command_t>& device_commands(); // beacons, FSPS, X-band
+const QVector<command_t>& device_commands(); // beacons, text, monitor, FSPS, X-band
+
+// "xband ...": the X-band transmitter's commands.
+exit_code_e run_xband(const ctl_options& options, const ctl_output& out);
 
 const command_t* find_command(const QString& name);
 QString commands_help();

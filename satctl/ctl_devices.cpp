@@ -1,24 +1,26 @@
-// Beacons, the FSPS module and the X-band transmitter.
+// Beacons, free text, the monitor and the FSPS module.
 
 #include "ctl_commands.h"
 #include "ctl_session.h"
 #include "interrupt_watcher.h"
 
+#include "panelkit/free_text.h"
 #include "panelkit/fsps_params.h"
+#include "panelkit/monitor_sampler.h"
 #include "panelkit/uhf_params.h"
-#include "panelkit/xband_params.h"
 #include "satcmd/fsps_module.h"
-#include "satcmd/strict_number.h"
 #include "satcmd/uhf_module.h"
-#include "satcmd/xband_module.h"
 #include "serline/media_exception.h"
 
 #include <QDateTime>
-#include <QJsonArray>
+#include <QElapsedTimer>
 #include <QJsonObject>
+#include <QSaveFile>
+#include <QThread>
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 
 namespace kq::ctl {
 
@@ -72,126 +74,144 @@ exit_code_e run_fsps(const ctl_options& o, const ctl_output& out)
     return exit_ok;
 }
 
-QString json_text(const QJsonValue& v)
+exit_code_e run_fsps_get(const ctl_options& o, const ctl_output& out)
 {
-    return v.isDouble() ? QString::number(v.toDouble(), 'g', 10) : v.toString();
-}
-
-exit_code_e xband_get(const ctl_options& o, const ctl_output& out, xband_module& x)
-{
-    const xband_all_parameters_t all = x.get_all_parameters();
+    expect_arguments(o, 1, 1);
+    if (o.arguments.at(0) != QLatin1String("get"))
+        throw ctl_error(exit_usage, QStringLiteral("fsps '%1': get").arg(o.arguments.at(0)));
+    ctl_session s(o, target_e::fsps);
     QJsonObject json;
     QStringList text;
-    for (const gui::xband_param_t& p : gui::xband_params()) {
-        json.insert(p.name, p.read(all));
-        text << QStringLiteral("%1: %2").arg(p.name, json_text(p.read(all)));
+    for (const gui::fsps_param_t& p : gui::fsps_params()) {
+        const unsigned value = p.read(s.module<fsps_module>());
+        json.insert(QStringLiteral("fsps_") + p.name, int(value));
+        text << QStringLiteral("%1: %2").arg(p.command).arg(value);
     }
-    Q_UNUSED(o)
     out.result(json, text);
     return exit_ok;
 }
 
-exit_code_e xband_report(const ctl_options& o, const ctl_output& out, xband_module& x)
+// Lines heard are printed as they come, each with the workstation's time.
+void print_texts(uhf_module& u, const ctl_options& o, const ctl_output& out,
+                 std::atomic<bool>& running)
 {
-    QJsonObject json;
-    if (o.full) {
-        const xband_full_report_t r = x.get_full_report();
-        QJsonArray bytes;
-        for (const uint8_t b : r.report_bytes)
-            bytes.append(int(b));
-        json = {{"byte_0", r.report_byte_0},
-                {"byte_1", r.report_byte_1},
-                {"word_0", r.report_word_0},
-                {"word_1", r.report_word_1},
-                {"bytes", bytes},
-                {"word_2", r.report_word_2},
-                {"word_3", r.report_word_3},
-                {"float_0", double(r.report_float_0)},
-                {"float_1", double(r.report_float_1)},
-                {"float_2", double(r.report_float_2)},
-                {"float_3", double(r.report_float_3)}};
-    } else {
-        const xband_simple_report_t r = x.get_simple_report();
-        json = {{"byte_0", r.report_byte_0},
-                {"byte_1", r.report_byte_1},
-                {"word_0", r.report_word_0},
-                {"word_1", r.report_word_1}};
-    }
-    QStringList text;
-    for (auto it = json.constBegin(); it != json.constEnd(); ++it) {
-        QString value = json_text(it.value());
-        if (it.value().isArray()) {
-            QStringList parts;
-            for (const QJsonValue& b : it.value().toArray())
-                parts << QString::number(b.toInt());
-            value = parts.join(QLatin1Char(' '));
-        }
-        text << QStringLiteral("%1: %2").arg(it.key(), value);
-    }
-    out.result(json, text);
-    return exit_ok;
+    int heard = 0;
+    QObject::connect(&u, &uhf_module::on_receive_arbitrary_text,
+                     [&](uint32_t sequence, const QString& text) {
+                         const QDateTime now = QDateTime::currentDateTime();
+                         out.event(QJsonObject{{"time", now.toString(Qt::ISODateWithMs)},
+                                               {"sequence", qint64(sequence)},
+                                               {"text", text}},
+                                   QStringLiteral("%1  #%2  %3")
+                                       .arg(now.toString(QStringLiteral("HH:mm:ss.zzz")))
+                                       .arg(sequence)
+                                       .arg(text));
+                         if (o.count > 0 && ++heard >= o.count)
+                             running.store(false);
+                     });
 }
 
-exit_code_e xband_ls(const ctl_output& out, xband_module& x)
+void listen_for_texts(ctl_session& s, uhf_module& u, const ctl_options& o,
+                      std::atomic<bool>& running)
 {
-    QVector<xband_file_entry_t> entries;
-    x.dir(entries);
-    QJsonArray json;
-    QStringList text;
-    for (const xband_file_entry_t& e : entries) {
-        json.append(QJsonObject{{"name", e.name}, {"size", qint64(e.size)}});
-        text << QStringLiteral("%1  %2").arg(e.name, -16).arg(e.size);
+    s.watcher().watch_loop(running, o.seconds * 1000);
+    try {
+        u.recv_arbitrary_text_loop(running);
+    } catch (const media_exception& e) {
+        if (running.load() || e.get_type() != media_exception::stopped)
+            throw;
     }
-    out.result(json, text);
+}
+
+exit_code_e run_text(const ctl_options& o, const ctl_output& out)
+{
+    expect_arguments(o, 1, 2);
+    const QString word = o.arguments.at(0);
+    const bool send = word == QLatin1String("send");
+    if (!send && word != QLatin1String("listen"))
+        throw ctl_error(exit_usage, QStringLiteral("text '%1': send or listen").arg(word));
+    expect_arguments(o, send ? 2 : 1, send ? 2 : 1);
+    const QString line = o.arguments.value(1);
+    const QString problem = gui::free_text_problem(line);
+    if (send && !problem.isEmpty())
+        throw ctl_error(exit_usage, problem);
+
+    ctl_options relayed = o;
+    if (!relayed.type)
+        relayed.type = gui::connection_xhf_xhf;
+    ctl_session s(relayed, target_e::uhf);
+    auto& u = s.module<uhf_module>();
+    std::atomic<bool> running{true};
+    print_texts(u, o, out, running);
+    if (send) {
+        const uint32_t sequence = gui::next_text_sequence();
+        u.send_arbitrary_text(sequence, line);
+        out.event(QJsonObject{{"sent", line}, {"sequence", qint64(sequence)}},
+                  QStringLiteral("sent #%1  %2").arg(sequence).arg(line));
+        if (o.seconds == 0)
+            return exit_ok;
+    }
+    listen_for_texts(s, u, o, running);
     return exit_ok;
 }
 
-exit_code_e run_xband(const ctl_options& o, const ctl_output& out)
+exit_code_e run_monitor(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, -1);
-    const QString what = o.arguments.at(0);
-    static const QStringList config_words{"backup", "diff", "restore", "history"};
-    if (config_words.contains(what)) {
-        ctl_options rest = o;
-        rest.arguments.removeFirst();
-        return run_xband_config(what, rest, out);
+    std::unique_ptr<gui::monitor_sampler> sampler;
+    try {
+        sampler = std::make_unique<gui::monitor_sampler>(o.arguments);
+    } catch (const gui::param_value_error& e) {
+        throw ctl_error(exit_usage, QString::fromStdString(e.what()));
     }
-    QVector<QPair<const gui::xband_param_t*, double>> writes;
-    if (what == QLatin1String("set")) {
-        expect_arguments(o, 2, -1);
-        for (const QString& a : o.arguments.mid(1)) {
-            const QString name = a.section(QLatin1Char('='), 0, 0);
-            const gui::xband_param_t* p = gui::find_xband_param(name);
-            if (!p || !p->writable())
-                throw ctl_error(exit_usage,
-                                QStringLiteral("no writable X-band parameter '%1'").arg(name));
-            try {
-                writes.append({p, p->parse(a.section(QLatin1Char('='), 1))});
-            } catch (const gui::param_value_error& e) {
-                throw ctl_error(exit_usage, QString::fromStdString(e.what()));
-            }
+    QSaveFile csv(o.csv);
+    if (!o.csv.isEmpty() && !csv.open(QIODevice::WriteOnly | QIODevice::Text))
+        throw ctl_error(exit_local_file,
+                        QStringLiteral("cannot write %1: %2").arg(o.csv, csv.errorString()));
+    const auto csv_line = [&csv](const QString& line) { csv.write((line + '\n').toUtf8()); };
+    if (!o.csv.isEmpty())
+        csv_line(sampler->csv_header());
+
+    const bool xband = sampler->device() == gui::monitor_sampler::device_e::xband;
+    ctl_session s(o, xband ? target_e::xband : target_e::uhf);
+    std::atomic<bool> running{true};
+    s.watcher().watch_loop(running, o.seconds * 1000);
+    if (!o.json)
+        out.event({}, sampler->csv_header());
+    QElapsedTimer clock;
+    clock.start();
+    for (int n = 0; running.load() && (o.count == 0 || n < o.count); ++n) {
+        const int64_t due = int64_t(n * o.interval_s * 1000);
+        while (running.load() && clock.elapsed() < due)
+            QThread::msleep(std::min<int64_t>(50, due - clock.elapsed()));
+        if (!running.load())
+            break;
+        QString problem;
+        QVector<double> values;
+        try {
+            values = sampler->sample(s.base(), &problem);
+        } catch (const media_exception& e) {
+            if (running.load() || e.get_type() != media_exception::stopped)
+                throw;
+            break;
         }
-    } else if (what != QLatin1String("get") && what != QLatin1String("report") &&
-               what != QLatin1String("ls")) {
-        throw ctl_error(exit_usage,
-                        QStringLiteral("xband '%1': get, set, report, ls, backup, diff, restore "
-                                       "or history")
-                            .arg(what));
+        if (!problem.isEmpty())
+            ctl_output::notice(problem);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const QString row = sampler->csv_row(now, values);
+        QJsonObject json{{"time", now.toString(Qt::ISODateWithMs)}};
+        for (int i = 0; i < values.size(); ++i)
+            json.insert(sampler->chosen().at(i).name,
+                        std::isnan(values.at(i)) ? QJsonValue() : QJsonValue(values.at(i)));
+        out.event(json, row);
+        if (!o.csv.isEmpty())
+            csv_line(row);
     }
-
-    ctl_session s(o, target_e::xband);
-    auto& x = s.module<xband_module>();
-    if (!writes.isEmpty())
-        record_snapshot(s, QStringLiteral("before set"));
-    if (what == QLatin1String("report"))
-        return xband_report(o, out, x);
-    if (what == QLatin1String("ls"))
-        return xband_ls(out, x);
-    for (const auto& w : qAsConst(writes))
-        w.first->write(x, w.second);
-    return xband_get(o, out, x);
+    if (!o.csv.isEmpty() && !csv.commit())
+        throw ctl_error(exit_local_file,
+                        QStringLiteral("cannot write %1: %2").arg(o.csv, csv.errorString()));
+    return exit_ok;
 }
-
 } // namespace
 
 const QVector<command_t>& device_commands()
@@ -199,13 +219,26 @@ const QVector<command_t>& device_commands()
     static const QVector<command_t> table{
         {"beacons", "beacons [--count N] [--seconds N]",
          "Listen for AX.25 beacons and print each with a time stamp (Ctrl+C ends).", run_beacons},
+        {"text", "text send TEXT [--seconds N] | text listen [--count N] [--seconds N]",
+         "Free text through the transceiver (--type xhf-xhf by default): send a line (and "
+         "listen for answers for N seconds), or listen for lines.",
+         run_text},
+        {"monitor", "monitor NAME... [--interval S] [--seconds N] [--count N] [--csv FILE]",
+         "Sample values over time, a row per sample with the time first: the transceiver's "
+         "(rssi, rx-packets, rx-crc-errors, tx-packets, uptime) or the X-band transmitter's "
+         "report fields (board-temp, pa-temp, supply, pa-current, state, ...).",
+         run_monitor},
+        {"fsps", "fsps get", "Read the FSPS module's RF value and attenuation.", run_fsps_get},
         {"fsps-rf", "fsps-rf VALUE", "Set the FSPS module's RF value.", run_fsps},
         {"fsps-att", "fsps-att VALUE", "Set the FSPS module's attenuation.", run_fsps},
         {"xband",
-         "xband get | set NAME=VALUE... | report [--full] | ls | backup FILE | diff FILE [FILE2] "
-         "| restore FILE | history",
+         "xband get | set NAME=VALUE... | report [--full] | ls | put LOCAL [NAME] | get-file "
+         "NAME [LOCAL] | rm NAME | rm-all | mode [tx|load] | send NAME | update FILE | shutdown "
+         "| backup FILE | diff FILE [FILE2] | restore FILE | history",
          "The X-band transmitter: parameters (symbol-rate, tx-power, freq, modcod, roll-off, "
-         "pilot, fec-frame), reports, files, configuration files as for the transceiver.",
+         "pilot, fec-frame), reports, files (uploads read back and verified), modes, sending "
+         "a stored file, firmware update, shutdown; rm, rm-all, update and shutdown need "
+         "--yes.",
          run_xband},
     };
     return table;

@@ -88,8 +88,15 @@ void ctl_options::parse(const QStringList& argv)
         {"full", "xband report: the full report."},
         {"dry-run", "restore: show what would be written; send nothing."},
         {"restore", "history: restore snapshot N (1 is the newest).", "N"},
-        {"count", "beacons: stop after N beacons (1 or more; without it, until Ctrl+C).", "N"},
-        {"seconds", "beacons: stop after N seconds (1 or more; without it, until Ctrl+C).", "N"},
+        {"yes", "xband rm, rm-all, update, shutdown: do it (they are refused without)."},
+        {"count",
+         "beacons, text listen, monitor: stop after N (1 or more; without it, until Ctrl+C).", "N"},
+        {"seconds",
+         "beacons, text, monitor: stop after N seconds (1 or more; without it, until Ctrl+C; "
+         "text send listens for answers that long).",
+         "N"},
+        {"interval", "monitor: seconds between samples (0.2 to 3600, default 1).", "S", "1"},
+        {"csv", "monitor: also write the samples to FILE as CSV.", "FILE"},
     };
     for (const module_config_t::setting_t& s : module_config_t::settings())
         options.append({timing_option(s.key),
@@ -122,8 +129,8 @@ void ctl_options::parse(const QStringList& argv)
     route.local_address = address(QStringLiteral("local-addr"), p.value("local-addr"));
     route.remote_address = address(QStringLiteral("remote-addr"), p.value("remote-addr"));
     route.obc_address = address(QStringLiteral("obc-addr"), p.value("obc-addr"));
-    fsps_address = address(QStringLiteral("fsps-addr"), p.value("fsps-addr"));
-    xband_address = address(QStringLiteral("xband-addr"), p.value("xband-addr"), 0xFFFF);
+    route.fsps_address = address(QStringLiteral("fsps-addr"), p.value("fsps-addr"));
+    route.xband_address = address(QStringLiteral("xband-addr"), p.value("xband-addr"), 0xFFFF);
 
     const bool ok = strict_number::to_real(p.value(QStringLiteral("freq")), route.frequency_mhz);
     if (!ok || route.frequency_mhz < 400.0 || route.frequency_mhz > 440.0 ||
@@ -144,6 +151,12 @@ void ctl_options::parse(const QStringList& argv)
     convert = p.isSet(QStringLiteral("convert"));
     allow_no_end = p.isSet(QStringLiteral("allow-no-end"));
     dry_run = p.isSet(QStringLiteral("dry-run"));
+    yes = p.isSet(QStringLiteral("yes"));
+    csv = p.value(QStringLiteral("csv"));
+    if (!strict_number::to_real(p.value(QStringLiteral("interval")), interval_s) ||
+        interval_s < 0.2 || interval_s > 3600)
+        usage(QStringLiteral("--interval '%1': seconds from 0.2 to 3600")
+                  .arg(p.value(QStringLiteral("interval"))));
     if (p.isSet(QStringLiteral("restore")))
         restore = whole(QStringLiteral("restore"), p.value(QStringLiteral("restore")), 1, 100000);
     // 0 would read as "none" to one user and "for ever" to another: absent

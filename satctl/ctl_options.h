@@ -19,8 +19,6 @@ struct ctl_options
     int baud = 115200;
     std::optional<gui::connection_type_e> type; // by command when not given
     gui::route_choice_t route;
-    uint32_t fsps_address = 0x31;
-    uint32_t xband_address = 0x40;
     bool persistent = false;
     bool json = false;
     bool verbose = false;
@@ -30,9 +28,12 @@ struct ctl_options
     bool allow_no_end = false;
     bool full = false;
     bool dry_run = false;
-    int restore = 0; // history: restore the Nth snapshot, 1 the newest (0: only list)
-    int count = 0;   // beacons: stop after this many (not given, 0: until interrupted)
-    int seconds = 0; // beacons: stop after this long (not given, 0: until interrupted)
+    bool yes = false;        // the destructive X-band commands run only with it
+    double interval_s = 1.0; // monitor: seconds between samples
+    QString csv;             // monitor: also write the series to this file
+    int restore = 0;         // history: restore the Nth snapshot, 1 the newest (0: only list)
+    int count = 0;           // listening: stop after this many (not given, 0: until interrupted)
+    int seconds = 0;         // listening: stop after this long (not given, 0: until interrupted)
     // Timing overrides by settings key ("timeout_s", "repeats_m", ...).
     QMap<QString, int> timing;
 

@@ -61,23 +61,18 @@ gui::connection_type_e connection_type(const ctl_options& o, target_e target)
         return allowed({gui::connection_xhf_xhf_obc, gui::connection_obc});
     case target_e::beacon:
         return allowed({gui::connection_beacon});
-    default:
-        return gui::connection_none;
+    case target_e::fsps:
+        return gui::connection_fsps; // alone on its port, whatever --type says
+    case target_e::xband:
+        return gui::connection_xband;
     }
+    return gui::connection_none;
 }
 
 connect_props_t props_for(const ctl_options& o, target_e target)
 {
     connect_props_t props;
     props.persistent = o.persistent;
-    if (target == target_e::fsps || target == target_e::xband) {
-        module_connect_props_t hop;
-        hop.role = role_target;
-        hop.module_type = target == target_e::fsps ? module_type_fsps : module_type_xband;
-        hop.dev_addr = target == target_e::fsps ? o.fsps_address : o.xband_address;
-        props.route.append(hop);
-        return props;
-    }
     props.route = gui::build_route(connection_type(o, target), o.route);
     return props;
 }

@@ -21,6 +21,11 @@ public:
     uint64_t rf() const { return _rf; }
     int64_t attenuation() const { return _attenuation; }
     QStringList writes() const { return _writes; }
+    void set_values(uint64_t rf, int64_t attenuation)
+    {
+        _rf = rf;
+        _attenuation = attenuation;
+    }
 
 private:
     uint8_t _address;

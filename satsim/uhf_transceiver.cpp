@@ -75,8 +75,11 @@ QStringList uhf_transceiver::handle(const QString& payload)
     static const QRegularExpression free_text(QStringLiteral("^KQ\\+([0-9A-Fa-f]{8})(.*)$"));
     const QRegularExpressionMatch text = free_text.match(payload);
     if (!command.match(payload).hasMatch() && text.hasMatch()) {
+        const uint32_t sequence = text.captured(1).toUInt(nullptr, 16);
         if (_far)
-            _far->hear_text(text.captured(1).toUInt(nullptr, 16), text.captured(2));
+            _far->hear_text(sequence, text.captured(2));
+        if (_text_replies)
+            inject_text(sequence, QStringLiteral("ROGER ") + text.captured(2));
         return {};
     }
     uint64_t address = 0;
@@ -185,7 +188,20 @@ QByteArray uhf_transceiver::unsolicited()
         _beacon_timer.restart();
         out += _beacon_bits;
     }
+    if (_text_ms > 0 && _text_timer.elapsed() >= _text_ms) {
+        _text_timer.restart();
+        ++_texts_sent;
+        inject_text(_texts_sent, QStringLiteral("KQ SAT TEXT %1").arg(_texts_sent));
+        out += std::exchange(_outgoing, QByteArray());
+    }
     return out;
+}
+
+void uhf_transceiver::set_far_station_text(bool replies, int period_ms)
+{
+    _text_replies = replies;
+    _text_ms = period_ms;
+    _text_timer.restart();
 }
 
 void uhf_transceiver::hear_text(uint32_t sequence, const QString& text)

@@ -103,6 +103,10 @@ public:
 
     // Beacons heard over the air, sent every period_ms (0: never).
     void set_beacon(int period_ms, const QString& dst, const QString& src, const QByteArray& info);
+    // The far station's free text as this transceiver hears it: "ROGER "
+    // and each text sent to it, when `replies`; "KQ SAT TEXT n" every
+    // period_ms when above 0.
+    void set_far_station_text(bool replies, int period_ms);
     // Raw bytes or a text line to send to the wire once, as if heard.
     void queue_raw(const QByteArray& bytes);
     void inject_text(uint32_t sequence, const QString& text);
@@ -134,6 +138,10 @@ private:
     int _beacon_ms = 0;
     QByteArray _beacon_bits;
     QElapsedTimer _beacon_timer;
+    bool _text_replies = false;
+    int _text_ms = 0;
+    uint32_t _texts_sent = 0;
+    QElapsedTimer _text_timer;
     QByteArray _outgoing;
     QList<QPair<uint32_t, QString>> _texts;
 };

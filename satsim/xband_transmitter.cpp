@@ -97,6 +97,12 @@ xband_transmitter::parameters_t xband_transmitter::parameters()
     return _params;
 }
 
+void xband_transmitter::set_parameters(const parameters_t& p)
+{
+    const std::lock_guard<std::mutex> locker(_lock);
+    _params = p;
+}
+
 QMap<QString, QByteArray> xband_transmitter::files()
 {
     const std::lock_guard<std::mutex> locker(_lock);
@@ -235,7 +241,6 @@ void xband_transmitter::run()
 
 QByteArray xband_transmitter::_get(uint16_t type)
 {
-    const auto t = double(_uptime.elapsed()) / 1000.0;
     switch (type) {
     case 64:
         return status(ok) + char(_params.symbol_rate);
@@ -257,22 +262,60 @@ QByteArray xband_transmitter::_get(uint16_t type)
                char(_params.pilot_signal) + char(_params.fec_frame_size) +
                le16(_params.parameters_word);
     case 72:
-    case 73: {
-        const auto seconds = uint16_t(t);
-        QByteArray r = QByteArray(1, char(_mode == QLatin1String("TX"))) + char(_params.tx_power) +
-                       le16(seconds) + le16(uint16_t(1000 + int(10 * std::sin(t))));
-        if (type == 72)
-            return status(ok) + r;
-        for (int i = 0; i < 10; ++i)
-            r.append(char(i * 3 + seconds));
-        r += le16(uint16_t(_files.size())) + le16(0x55AA);
-        r += lef(float(21.5 + std::sin(t))) + lef(float(5.02)) + lef(float(-3.5 + 0.1 * t)) +
-             lef(_params.central_frequency);
-        return status(ok) + r;
-    }
+    case 73:
+        return _report(type);
     default:
         return status(unknown);
     }
+}
+
+int xband_transmitter::_state() const
+{
+    static const QStringList modes{"IDLE", "TX", "LOAD", "SEND", "UPDATE", "OFF"};
+    return std::max(0, int(modes.indexOf(_mode)));
+}
+
+int xband_transmitter::_percent(const QString& mode) const
+{
+    if (_mode != mode || _mode_ms <= 0)
+        return 0;
+    return int(std::min<int64_t>(99, _mode_clock.elapsed() * 100 / _mode_ms));
+}
+
+void xband_transmitter::_begin(const QString& mode, int64_t duration_ms)
+{
+    _mode = mode;
+    _mode_ms = duration_ms;
+    _mode_clock.start();
+}
+
+void xband_transmitter::_advance()
+{
+    if ((_mode == QLatin1String("SEND") || _mode == QLatin1String("UPDATE")) &&
+        _mode_clock.elapsed() >= _mode_ms) {
+        if (_mode == QLatin1String("UPDATE"))
+            _uptime.restart();
+        _mode = QStringLiteral("IDLE");
+    }
+}
+
+QByteArray xband_transmitter::_report(uint16_t type)
+{
+    const auto t = double(_uptime.elapsed()) / 1000.0;
+    const auto seconds = uint16_t(t);
+    QByteArray r =
+        QByteArray(1, char(_state())) + char(_params.tx_power) + le16(seconds) +
+        le16(uint16_t((_mode == QLatin1String("TX") ? 1800 : 400) + int(10 * std::sin(t))));
+    if (type == 72)
+        return status(ok) + r;
+    r.append(char(_percent(QStringLiteral("SEND"))));
+    r.append(char(_percent(QStringLiteral("UPDATE"))));
+    for (int i = 2; i < 10; ++i)
+        r.append(char(i * 3 + seconds));
+    r += le16(uint16_t(_files.size())) + le16(0x55AA);
+    r += lef(float(21.5 + std::sin(t))) + lef(float(5.02)) + lef(float(-3.5 + 0.1 * t)) +
+         lef(_params.central_frequency);
+    return status(ok) + r;
 }
 
 QByteArray xband_transmitter::_set(uint16_t type, const QByteArray& value)
@@ -320,6 +363,7 @@ QByteArray xband_transmitter::_set(uint16_t type, const QByteArray& value)
 
 QByteArray xband_transmitter::_result(uint16_t command, uint16_t type, const QByteArray& payload)
 {
+    _advance();
     switch (command) {
     case 256:
         return _get(type);
@@ -389,11 +433,28 @@ QByteArray xband_transmitter::_result(uint16_t command, uint16_t type, const QBy
     case 272:
         _mode = QStringLiteral("TX");
         return status(ok);
-    case 273:
-        _mode = payload.isEmpty() ? QStringLiteral("LOAD") : QStringLiteral("SEND");
+    case 273: {
+        if (payload.isEmpty()) {
+            _mode = QStringLiteral("LOAD");
+            return status(ok);
+        }
+        QDataStream in(payload);
+        QString name;
+        in >> name;
+        if (in.status() != QDataStream::Ok || !_files.contains(name))
+            return status(no_file);
+        _begin(QStringLiteral("SEND"), std::max<int64_t>(2000, _files[name].size() * 1000 / 8192));
         return status(ok);
-    case 274:
-        return _files.contains(name_of(payload)) ? status(ok) : status(no_file);
+    }
+    case 274: {
+        const QString name = name_of(payload);
+        if (!_files.contains(name))
+            return status(no_file);
+        if (_files[name].isEmpty())
+            return status(out_of_range);
+        _begin(QStringLiteral("UPDATE"), 3000);
+        return status(ok);
+    }
     case 275:
         _mode = QStringLiteral("OFF");
         return status(ok);

@@ -25,6 +25,15 @@ class virtual_serial_pair;
 // command) and the result's record. A directory entry is the name, a zero
 // byte and the size as 32 bits little-endian.
 //
+// Its reports: the state (0 idle, 1 transmitting, 2 loading, 3 sending,
+// 4 updating its firmware, 5 off), the transmit power, the uptime and a PA
+// current; in the full one also the progress of a send and of an update in
+// per cent, eight status bytes, the number of stored files, a status word,
+// and the board temperature, supply voltage, PA temperature and frequency.
+// Sending a stored file takes a second per 8 KiB (at least two); an update
+// takes three seconds, is refused for a missing or empty file, and restarts
+// the uptime. Each ends in the idle state.
+//
 // Faults for tests: spoil the CRC, the magic or the length field of the next
 // replies, send replies in pieces or after some garbage, hold replies back
 // so that they come late (later replies do not wait for them: they come out
@@ -49,6 +58,8 @@ public:
     void stop();
 
     parameters_t parameters();
+    // As if changed by another station.
+    void set_parameters(const parameters_t& p);
     QMap<QString, QByteArray> files();
     QByteArray last_request_payload();
     QString mode();
@@ -73,6 +84,12 @@ protected:
 private:
     QByteArray _result(uint16_t command, uint16_t type, const QByteArray& payload);
     QByteArray _get(uint16_t type);
+    QByteArray _report(uint16_t type);
+    // Ends a send or an update that has run its time.
+    void _advance();
+    void _begin(const QString& mode, int64_t duration_ms);
+    int _state() const;
+    int _percent(const QString& mode) const;
     QByteArray _set(uint16_t type, const QByteArray& value);
     void _reply(uint16_t command, uint16_t type, const QByteArray& payload);
     void _write(const QByteArray& frame);
@@ -87,6 +104,8 @@ private:
     QMap<uint32_t, int> _read_pos;
     uint32_t _next_handle = 1;
     QString _mode = QStringLiteral("IDLE");
+    QElapsedTimer _mode_clock;
+    int64_t _mode_ms = 0;
     QByteArray _pending_command_payload;
     uint16_t _pending_command = 0;
     uint16_t _pending_type = 0;

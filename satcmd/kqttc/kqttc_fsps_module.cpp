@@ -44,6 +44,21 @@ void kqttc_fsps_module::set_attenuation(long long value)
     _run<req_set_fsps_attenuation, res_set_fsps_attenuation>(value);
 }
 
+unsigned kqttc_fsps_module::get_rf()
+{
+    const unsigned value = _run<req_fsps_get_rf, res_fsps_get_rf>().get_rf();
+    emit on_get_rf(value);
+    return value;
+}
+
+unsigned kqttc_fsps_module::get_attenuation()
+{
+    const unsigned value =
+        _run<req_get_fsps_attenuation, res_get_fsps_attenuation>().get_attenuation();
+    emit on_get_attenuation(value);
+    return value;
+}
+
 } // namespace kq::api::proto::kqttc
 
 QT_WARNING_POP

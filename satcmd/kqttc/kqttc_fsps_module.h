@@ -22,6 +22,8 @@ public:
     void sat_set_rf(unsigned long long value) override;
     void set_rf(unsigned long long value) override;
     void set_attenuation(long long value) override;
+    unsigned get_rf() override;
+    unsigned get_attenuation() override;
 };
 
 } // namespace kq::api::proto::kqttc

@@ -146,6 +146,7 @@ int main(int argc, char** argv)
         if (o.beacon_period_s > 0)
             t.set_beacon(o.beacon_period_s * 1000, QStringLiteral("CQ"), t.state().src_call_sign,
                          o.beacon_text.toLatin1());
+        t.set_far_station_text(o.text_reply, o.text_period_s * 1000);
         return 0;
     });
     sat.with_remote([&o](uhf_transceiver& t) {

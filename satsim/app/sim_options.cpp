@@ -131,6 +131,14 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
         {QStringLiteral("misstore")},
         QStringLiteral("The transceivers store a written beacon period one more than written, "
                        "and answer OK."));
+    const QCommandLineOption text_reply_option(
+        {QStringLiteral("text-reply")},
+        QStringLiteral("The far station answers each free text line with \"ROGER \" and the "
+                       "text."));
+    const QCommandLineOption text_period_option(
+        {QStringLiteral("text-period")},
+        QStringLiteral("The far station sends a free text line every S seconds (0: never)."),
+        QStringLiteral("S"), QStringLiteral("0"));
     const QCommandLineOption xband_late_option(
         {QStringLiteral("xband-late")},
         QStringLiteral("Fraction of X-band replies held back by --late-ms; later replies "
@@ -157,13 +165,33 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                        "the same name with -fsps and -xband.")
             .arg(default_link()),
         QStringLiteral("PATH"));
-    p.addOptions({help_option,    local,           remote,          obc,
-                  freq,           scw_option,      period,          text,
-                  store,          pacing_option,   drop_option,     corrupt_option,
-                  late_option,    late_ms_option,  cut_option,      echo_option,
-                  chatter_option, high_option,     misstore_option, xband_late_option,
-                  spoil_option,   max_file_option, seed_option,     trace_option,
-                  link_option});
+    p.addOptions({help_option,
+                  local,
+                  remote,
+                  obc,
+                  freq,
+                  scw_option,
+                  period,
+                  text,
+                  store,
+                  pacing_option,
+                  drop_option,
+                  corrupt_option,
+                  late_option,
+                  late_ms_option,
+                  cut_option,
+                  echo_option,
+                  chatter_option,
+                  high_option,
+                  misstore_option,
+                  xband_late_option,
+                  spoil_option,
+                  max_file_option,
+                  seed_option,
+                  trace_option,
+                  link_option,
+                  text_reply_option,
+                  text_period_option});
     help_text = p.helpText();
 
     if (!p.parse(arguments)) {
@@ -223,6 +251,10 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
     echo = p.isSet(echo_option);
     high_bytes = p.isSet(high_option);
     misstore = p.isSet(misstore_option);
+    text_reply = p.isSet(text_reply_option);
+    if (!parse_whole(p.value(text_period_option), text_period_s, 0, 86400))
+        return bad(text_period_option, p.value(text_period_option),
+                   QStringLiteral("seconds from 0 (never) to 86400"));
     if (!parse_whole(p.value(chatter_option), chatter_ms, 0, 3600000))
         return bad(chatter_option, p.value(chatter_option),
                    QStringLiteral("milliseconds from 0 (none) to 3600000"));

@@ -30,6 +30,8 @@ struct sim_options
     int chatter_ms = 0;
     bool high_bytes = false;
     bool misstore = false;
+    bool text_reply = false;
+    int text_period_s = 0;
     double xband_late = 0.0;
     int spoil_blocks = 0;
     int max_file_size = 16 * 1024 * 1024;

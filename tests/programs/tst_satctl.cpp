@@ -106,6 +106,10 @@ private slots:
     void configuration_round_trip();
     void restore_catches_a_device_that_stores_otherwise();
     void xband_configuration_round_trip();
+    void xband_files_modes_and_update();
+    void free_text_both_ways();
+    void monitor_series_data();
+    void monitor_series();
 
 private:
     program_run ctl(const QStringList& args, const QString& port = QString(),
@@ -386,6 +390,24 @@ void tst_satctl::exit_codes_data()
         << QStringList{"--obc-addr", "0x44", "checksum", "APP.BIN"} << 4 << "";
     QTest::newRow("local file refused")
         << QStringList{"put", "/dev/zero", "Z.TXT"} << 6 << "cannot read /dev/zero";
+    for (const char* destructive : {"rm F.BIN", "rm-all", "update " README_FILE, "shutdown"})
+        QTest::newRow(qPrintable(QStringLiteral("xband %1 without --yes").arg(destructive)))
+            << (QStringList{"xband"} + QString(destructive).split(' ')) << 2 << "add --yes";
+    QTest::newRow("X-band name with a path")
+        << QStringList{"xband", "get-file", "../x"} << 2 << "no path, a plain name";
+    QTest::newRow("X-band file too large")
+        << QStringList{"xband", "put", SATSIM_PROGRAM} << 6 << "at most 65535";
+    QTest::newRow("X-band mode") << QStringList{"xband", "mode", "off"} << 2 << "tx or load";
+    QTest::newRow("text too long")
+        << QStringList{"text", "send", QString(117, 'x')} << 2 << "at most 116";
+    QTest::newRow("text with a line end")
+        << QStringList{"text", "send", "a\rb"} << 2 << "control character";
+    QTest::newRow("monitor of nothing known")
+        << QStringList{"monitor", "rssi", "bogus"} << 2 << "'bogus' is not a watched value";
+    QTest::newRow("monitor of two devices")
+        << QStringList{"monitor", "rssi", "board-temp"} << 2 << "one device at a time";
+    QTest::newRow("monitor too fast")
+        << QStringList{"--interval", "0.01", "monitor", "rssi"} << 2 << "--interval";
 }
 
 // Every cause gives its exit code and one line naming what failed; with
@@ -639,7 +661,10 @@ void tst_satctl::beacons_with_time_stamps()
 void tst_satctl::fsps_and_xband()
 {
     QCOMPARE(ctl({"fsps-rf", "437000000"}, _sim->fsps_port()).code, 0);
-    QCOMPARE(ctl({"fsps-att", "12"}, _sim->fsps_port()).code, 0);
+    QCOMPARE(ctl({"fsps-att", "7"}, _sim->fsps_port()).code, 0);
+    const program_run read = ctl({"--json", "fsps", "get"}, _sim->fsps_port());
+    QVERIFY2(read.code == 0, qPrintable(describe(read)));
+    QCOMPARE(json_of(read).toObject(), (QJsonObject{{"fsps_rf", 9}, {"fsps_att", 7}}));
     for (const char* bad : {"012", "1e9", "12a"}) {
         const program_run refused = ctl({"fsps-rf", bad}, _sim->fsps_port());
         QVERIFY2(refused.code == 2 && refused.err.contains("a whole number"), bad);
@@ -653,7 +678,15 @@ void tst_satctl::fsps_and_xband()
     QCOMPARE(v.value("modcod").toInt(), 5);
     const program_run report = ctl({"--json", "xband", "report", "--full"}, _sim->xband_port());
     QVERIFY2(report.code == 0, qPrintable(describe(report)));
-    QCOMPARE(json_of(report).toObject().value("bytes").toArray().size(), 10);
+    const QJsonObject full = json_of(report).toObject();
+    QCOMPARE(full.size(), 20);
+    QCOMPARE(full.value("tx-power").toInt(), 12);
+    QCOMPARE(full.value("supply").toDouble(), double(5.02f));
+    const program_run simple = ctl({"xband", "report"}, _sim->xband_port());
+    QVERIFY2(simple.out.contains("Transmit power: 12 dBm\n") &&
+                 simple.out.contains("State: 0 (idle)"),
+             simple.out.constData());
+    QVERIFY(!simple.out.contains("Board temperature"));
     QCOMPARE(ctl({"xband", "ls"}, _sim->xband_port()).code, 0);
     QCOMPARE(ctl({"xband", "set", "tx-power=300"}, _sim->xband_port()).code, 2);
 
@@ -1043,6 +1076,108 @@ void tst_satctl::xband_configuration_round_trip()
     QCOMPARE(foreign.code, 6);
     QVERIFY2(foreign.err.contains("\"module\": the file is for \"uhf\", not \"xband\""),
              foreign.err.constData());
+}
+
+// Files of the X-band transmitter through the driver: a file goes up read
+// back and verified, comes down byte-identical also when replies come late
+// and answers get lost, is sent and deleted; the firmware update and the
+// shutdown run to their end.
+void tst_satctl::xband_files_modes_and_update()
+{
+    // Replies held past the port's 2 s wait: lost answers, then stale ones.
+    start_sim({"--xband-late", "0.1", "--late-ms", "2500-2600", "--seed", "3"});
+    const QString port = _sim->xband_port();
+    const QByteArray data = random_bytes(6000, 9);
+    const QString local = _work->filePath("image.bin");
+    QVERIFY(write_file(local, data));
+    const program_run put = ctl({"xband", "put", local, "IMG"}, port);
+    QVERIFY2(put.code == 0 && put.out.contains("verified"), qPrintable(describe(put)));
+    const program_run ls = ctl({"--json", "xband", "ls"}, port);
+    QCOMPARE(json_of(ls).toArray(), (QJsonArray{QJsonObject{{"name", "IMG"}, {"size", 6000}}}));
+    const QString back = _work->filePath("back.bin");
+    const program_run get = ctl({"xband", "get-file", "IMG", back}, port);
+    QVERIFY2(get.code == 0, qPrintable(describe(get)));
+    QCOMPARE(read_file(back), data);
+    QCOMPARE(ctl({"xband", "get-file", "NONE", back}, port).code, 5);
+    QCOMPARE(read_file(back), data); // a refused download leaves the file alone
+
+    start_sim();
+    QCOMPARE(ctl({"xband", "put", local, "IMG"}, _sim->xband_port()).code, 0);
+    const program_run send = ctl({"--json", "xband", "send", "IMG"}, _sim->xband_port());
+    QVERIFY2(send.code == 0, qPrintable(describe(send)));
+    QCOMPARE(json_of(send).toObject().value("mode").toString(), QString("idle"));
+    QCOMPARE(ctl({"xband", "mode", "tx"}, _sim->xband_port()).out,
+             QByteArray("mode: transmitting\n"));
+    const program_run update =
+        ctl({"--json", "xband", "update", local, "--yes"}, _sim->xband_port());
+    QVERIFY2(update.code == 0, qPrintable(describe(update)));
+    QVERIFY(json_of(update).toObject().value("uptime").toInt() < 3);
+    QCOMPARE(ctl({"xband", "rm", "IMG", "--yes"}, _sim->xband_port()).code, 0);
+    QCOMPARE(ctl({"xband", "rm-all", "--yes"}, _sim->xband_port()).code, 0);
+    QCOMPARE(json_of(ctl({"--json", "xband", "ls"}, _sim->xband_port())).toArray().size(), 0);
+    QCOMPARE(ctl({"xband", "shutdown", "--yes"}, _sim->xband_port()).code, 0);
+    QCOMPARE(ctl({"xband", "mode"}, _sim->xband_port()).out, QByteArray("mode: off\n"));
+}
+
+// A line sent reaches the far station, whose answer is heard; lines the far
+// station sends on its own are heard by a listener.
+void tst_satctl::free_text_both_ways()
+{
+    start_sim({"--text-reply", "--text-period", "1", "--beacon-period", "0"});
+    const program_run send =
+        ctl({"--json", "text", "send", "hello there", "--seconds", "3", "--count", "1"});
+    QVERIFY2(send.code == 0, qPrintable(describe(send)));
+    const QList<QByteArray> lines = send.out.trimmed().split('\n');
+    QCOMPARE(QJsonDocument::fromJson(lines.first()).object().value("sent").toString(),
+             QString("hello there"));
+    bool answered = false;
+    for (const QByteArray& line : lines)
+        answered |= QJsonDocument::fromJson(line).object().value("text") == "ROGER hello there";
+    QVERIFY2(answered, send.out.constData());
+    const program_run listen = ctl({"text", "listen", "--count", "2", "--seconds", "20"});
+    QVERIFY2(listen.code == 0, qPrintable(describe(listen)));
+    QCOMPARE(listen.out.count("KQ SAT TEXT"), 2);
+}
+
+void tst_satctl::monitor_series_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("xband");
+    QTest::newRow("transceiver") << QStringList{"rssi", "rx-packets", "uptime"} << false;
+    QTest::newRow("RSSI alone") << QStringList{"rssi"} << false;
+    QTest::newRow("X-band") << QStringList{"board-temp", "pa-temp", "supply", "state"} << true;
+}
+
+// The CSV has the time first, a column per value, a row per sample, and
+// every value there.
+void tst_satctl::monitor_series()
+{
+    QFETCH(QStringList, names);
+    QFETCH(bool, xband);
+    const QString csv = _work->filePath("series.csv");
+    const program_run r = ctl(QStringList{"monitor"} + names +
+                                  QStringList{"--interval", "0.3", "--count", "3", "--csv", csv},
+                              xband ? _sim->xband_port() : QString());
+    QVERIFY2(r.code == 0, qPrintable(describe(r)));
+    const QStringList rows = QString::fromUtf8(read_file(csv)).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.first(), (QStringList{"time"} + names).join(','));
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(QString::fromLocal8Bit(r.out).trimmed(), rows.join('\n')); // the same rows printed
+    QDateTime last;
+    for (const QString& row : rows.mid(1)) {
+        const QStringList cells = row.split(',');
+        QCOMPARE(cells.size(), names.size() + 1);
+        const QDateTime time = QDateTime::fromString(cells.first(), Qt::ISODateWithMs);
+        QVERIFY(time.isValid() && time.timeSpec() == Qt::UTC && time > last);
+        last = time;
+        for (const QString& cell : cells.mid(1)) {
+            bool ok = false;
+            cell.toDouble(&ok);
+            QVERIFY2(ok, qPrintable(row));
+        }
+    }
+    if (names.first() == QLatin1String("rssi"))
+        QCOMPARE(rows.at(1).split(',').at(1), QString("197")); // the answer's, not the start's
 }
 
 KQ_TEST_MAIN(tst_satctl)

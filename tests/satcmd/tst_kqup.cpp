@@ -407,6 +407,9 @@ void tst_kqup::modes_and_refusals()
     QCOMPARE(_tx->mode(), QString("TX"));
     xb().load_mode();
     QCOMPARE(_tx->mode(), QString("LOAD"));
+    unsigned handle = 0;
+    xb().create_file("X", 1, handle);
+    xb().write_file(handle, 0, "x");
     xb().send_files(xband_file_status_e(1), "X");
     QCOMPARE(_tx->mode(), QString("SEND"));
     xb().shutdown();
@@ -418,6 +421,8 @@ void tst_kqup::modes_and_refusals()
     };
     QCOMPARE(refusal([&] { xb().delete_file("NOPE"); }), QString("exec_command 1"));
     QCOMPARE(refusal([&] { xb().update_fw("NOPE.BIN"); }), QString("exec_command 1"));
+    QCOMPARE(refusal([&] { xb().send_files(xband_file_status_e(1), "NOPE"); }),
+             QString("exec_command 1"));
     QCOMPARE(refusal([&] { xb().write_file(999, 0, "x"); }), QString("exec_command 2"));
     unsigned a = 0, b = 0;
     QCOMPARE(refusal([&] { xb().open_file("NOPE", a, b); }), QString("exec_command 1"));

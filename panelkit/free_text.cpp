@@ -1,0 +1,35 @@
+#include "panelkit/free_text.h"
+
+#include <QSettings>
+
+namespace kq::gui {
+
+namespace {
+constexpr int max_length = 116;
+}
+
+QString free_text_problem(const QString& text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("an empty line is not sent");
+    if (text.size() > max_length)
+        return QStringLiteral("%1 characters; a line holds at most %2")
+            .arg(text.size())
+            .arg(max_length);
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("a control character (U+%1) cannot be sent")
+                .arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    return {};
+}
+
+uint32_t next_text_sequence()
+{
+    QSettings settings;
+    const uint32_t next = settings.value(QStringLiteral("text/last_sequence"), 0).toUInt() + 1;
+    settings.setValue(QStringLiteral("text/last_sequence"), next);
+    return next;
+}
+
+} // namespace kq::gui
