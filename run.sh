@@ -32,7 +32,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$bin/satsim" --link "$link" >"$work/satsim.log" 2>&1 &
+"$bin/satsim" --link "$link" --text-reply >"$work/satsim.log" 2>&1 &
 sim_pid=$!
 for _ in $(seq 50); do grep -q '^ready' "$work/satsim.log" 2>/dev/null && break; sleep 0.1; done
 grep -q '^ready' "$work/satsim.log" || { cat "$work/satsim.log"; exit 1; }
@@ -41,8 +41,8 @@ sed -n '1,6p' "$work/satsim.log" | sed 's/^/satsim  /'
 if [ "$mode" = gui ]; then
   echo
   echo "Starting the configurator: Module > New connection, type \"xHF\" or \"xHF->xHF->OBC\","
-  echo "serial port $link."
-  "$bin/radcfg" --port "$link"
+  echo "serial port $link; \"X-band\" on $link-xband, \"FSPS\" on $link-fsps."
+  "$bin/radcfg" --port "$link" --port "$link-xband" --port "$link-fsps"
   exit 0
 fi
 
@@ -60,6 +60,13 @@ step checksum SAMPLE.DAT "$work/back.dat"
 cmp "$work/sample.dat" "$work/back.dat" && echo "sample.dat came back byte for byte"
 step mode
 step --json beacons --count 1 --seconds 15
+step text send "hello from the bench" --seconds 2 --count 1
+step monitor rssi rx-packets uptime --interval 0.5 --count 3
+xstep() { echo; echo "\$ satctl --port $link-xband $*"; "$bin/satctl" --port "$link-xband" "$@"; }
+xstep xband put "$work/sample.dat" SAMPLE
+xstep xband ls
+xstep xband report --full
+xstep monitor board-temp pa-temp supply --interval 0.5 --count 3
 echo
 echo "Done. Try it yourself: build/bin/satsim in one terminal, then"
 echo "  build/bin/satctl --port <the link it prints> get"

@@ -41,6 +41,19 @@ const QString key_local = QStringLiteral("last/connect_sb_local_address");
 const QString key_frequency = QStringLiteral("last/connect_sb_local_frequency");
 const QString key_remote = QStringLiteral("last/connect_sb_remote_address");
 const QString key_obc = QStringLiteral("last/connect_sb_obc_address");
+const QString key_xband = QStringLiteral("last/connect_sb_xband_address");
+const QString key_fsps = QStringLiteral("last/connect_sb_fsps_address");
+
+// The X-band transmitter and the FSPS module sit on ports of their own, so
+// their port and speed are remembered apart from the transceivers'.
+QString own_port_suffix(uint type)
+{
+    if (type == connection_xband)
+        return QStringLiteral("_xband");
+    if (type == connection_fsps)
+        return QStringLiteral("_fsps");
+    return {};
+}
 
 } // namespace
 
@@ -66,8 +79,8 @@ connect_dialog::connect_dialog(QWidget* parent)
             &connect_dialog::_on_sb_local_frequency_valueChanged);
     ui->lbl_frequency_note->hide();
     loading = true;
-    const QStringList types{tr("<< select >>"),       "xHF", "xHF->xHF", "OBC", "xHF->xHF->OBC",
-                            tr("X25 beacon receiver")};
+    const QStringList types{tr("<< select >>"),        "xHF",    "xHF->xHF", "OBC", "xHF->xHF->OBC",
+                            tr("X25 beacon receiver"), "X-band", "FSPS"};
     for (int i = 0; i < types.size(); ++i)
         ui->cb_connection->addItem(types.at(i), i);
     ui->cb_connection->setCurrentIndex(0);
@@ -100,28 +113,46 @@ void connect_dialog::_load_saved_values()
     ui->sb_local_address->setValue(s.value(key_local, 34).toInt());
     ui->sb_remote_address->setValue(s.value(key_remote, 35).toInt());
     ui->sb_obc_address->setValue(s.value(key_obc, 17).toInt());
+    ui->sb_xband_address->setValue(s.value(key_xband, 0x40).toInt());
+    ui->sb_fsps_address->setValue(s.value(key_fsps, 0x31).toInt());
     ui->sb_local_frequency->setValue(s.value(key_frequency, 435.0).toDouble());
     last_frequency = ui->sb_local_frequency->value();
     loading = false;
     ui->cb_connection->setCurrentIndex(s.value(key_connection, 0).toInt());
+    _show_port_of_type();
     _enable_controls();
+}
+
+void connect_dialog::_show_port_of_type()
+{
+    const QSettings s;
+    const QString suffix = own_port_suffix(ui->cb_connection->currentData().toUInt());
+    const QString port = s.value(key_port + suffix, QString()).toString();
+    if (!port.isEmpty())
+        ui->cb_serial_port->setCurrentText(port);
+    ui->cb_uart_speed->setCurrentIndex(s.value(key_uart + suffix, s.value(key_uart, 2)).toInt());
 }
 
 void connect_dialog::_save_values() const
 {
     QSettings s;
-    s.setValue(key_port, ui->cb_serial_port->currentText());
+    const QString suffix = own_port_suffix(ui->cb_connection->currentData().toUInt());
+    s.setValue(key_port + suffix, ui->cb_serial_port->currentText());
     s.setValue(key_connection, ui->cb_connection->currentIndex());
-    s.setValue(key_uart, ui->cb_uart_speed->currentIndex());
+    s.setValue(key_uart + suffix, ui->cb_uart_speed->currentIndex());
     s.setValue(key_rf_mode, ui->cb_local_rf_mode->currentIndex());
     s.setValue(key_local, ui->sb_local_address->value());
     s.setValue(key_frequency, ui->sb_local_frequency->value());
     s.setValue(key_remote, ui->sb_remote_address->value());
     s.setValue(key_obc, ui->sb_obc_address->value());
+    s.setValue(key_xband, ui->sb_xband_address->value());
+    s.setValue(key_fsps, ui->sb_fsps_address->value());
 }
 
 void connect_dialog::_on_cb_connection_currentIndexChanged(int)
 {
+    if (!loading)
+        _show_port_of_type();
     _enable_controls();
 }
 
@@ -138,6 +169,11 @@ void connect_dialog::_enable_controls()
     ui->gb_local_xhf->setEnabled(local);
     ui->gb_remote_xhf->setEnabled(remote);
     ui->gb_obc->setEnabled(obc);
+    ui->gb_device->setEnabled(type == connection_xband || type == connection_fsps);
+    ui->lbl_xband_address->setEnabled(type == connection_xband);
+    ui->sb_xband_address->setEnabled(type == connection_xband);
+    ui->lbl_fsps_address->setEnabled(type == connection_fsps);
+    ui->sb_fsps_address->setEnabled(type == connection_fsps);
     for (QWidget* w : {static_cast<QWidget*>(ui->lbl_local_frequency),
                        static_cast<QWidget*>(ui->sb_local_frequency),
                        static_cast<QWidget*>(ui->lbl_local_rf_mode),
@@ -152,7 +188,7 @@ void connect_dialog::_on_btn_refresh_comports_clicked()
     ui->cb_serial_port->clear();
     for (const QString& port : sorted_ports())
         ui->cb_serial_port->addItem(port, port);
-    ui->cb_serial_port->setCurrentText(QSettings().value(key_port, QString()).toString());
+    _show_port_of_type();
     _enable_controls();
 }
 
@@ -186,6 +222,8 @@ void connect_dialog::_on_btn_connect_clicked()
     choice.local_address = uint32_t(ui->sb_local_address->value());
     choice.remote_address = uint32_t(ui->sb_remote_address->value());
     choice.obc_address = uint32_t(ui->sb_obc_address->value());
+    choice.xband_address = uint32_t(ui->sb_xband_address->value());
+    choice.fsps_address = uint32_t(ui->sb_fsps_address->value());
     choice.frequency_mhz = ui->sb_local_frequency->value();
     choice.rf_mode = kq::api::proto::rf_mode_e(ui->cb_local_rf_mode->currentData().toInt());
     connection_type = ui->cb_connection->currentData().toUInt();

@@ -48,6 +48,8 @@ private:
     void _fill_ports();
     void _load_saved_values();
     void _save_values() const;
+    // The port and speed remembered for the chosen type.
+    void _show_port_of_type();
     void _enable_controls();
 
     std::unique_ptr<Ui::connect_dialog> ui;

@@ -6,15 +6,20 @@
 #include "ax25_widget.h"
 #include "connect_dialog.h"
 #include "crc32_calculator_dialog.h"
+#include "fsps_widget.h"
 #include "settings_dialog.h"
 #include "uhf_widget.h"
 #include "ui_main_window.h"
+#include "xband_widget.h"
+#include "xband_worker.h"
 
 #include "panelkit/connection_route.h"
 #include "satcmd/factory.h"
+#include "satcmd/fsps_module.h"
 #include "satcmd/kq_module.h"
 #include "satcmd/obc_module.h"
 #include "satcmd/uhf_module.h"
+#include "satcmd/xband_module.h"
 #include "serline/media.h"
 #include "serline/serial_port.h"
 
@@ -179,7 +184,9 @@ void MainWindow::_on_operation_control(sat_worker::operation_type_e operation,
         {sat_worker::DOWNLOAD, QT_TR_NOOP("Transferring ...")},
         {sat_worker::AX25_BEACON, QT_TR_NOOP("Waiting for AX25 beacon ...")},
         {sat_worker::ERASE, QT_TR_NOOP("Erasing file ...")},
-        {sat_worker::DIR, QT_TR_NOOP("Waiting list ...")}};
+        {sat_worker::DIR, QT_TR_NOOP("Waiting list ...")},
+        {sat_worker::MONITOR, QT_TR_NOOP("Monitoring ...")},
+        {sat_worker::LISTEN, QT_TR_NOOP("Listening for free text ...")}};
     _operation_text = texts.contains(operation) ? tr(texts.value(operation)) : QString();
     lbl_operation->setText(_operation_text);
     const bool with_progress = operation == sat_worker::FLASH || operation == sat_worker::UPLOAD ||
@@ -244,6 +251,24 @@ void MainWindow::_on_actionnew_connection_triggered()
         kq_module* module =
             _take_module(f.create_module(module_type_uhf, factory::proto_kqttc, media_port, props));
         auto* p = new ax25_widget(this, qobject_cast<uhf_module*>(module));
+        _connection->panel.reset(p);
+        worker = p->worker();
+        break;
+    }
+    case kq::gui::connection_xband: {
+        kq_module* module = _take_module(
+            f.create_module(module_type_xband, factory::proto_kqup, media_port, props));
+        auto* p = new xband_widget(this, qobject_cast<xband_module*>(module));
+        connect(p->transmitter_worker(), &xband_worker::transfer_progress, this,
+                &MainWindow::_on_flash_progress);
+        _connection->panel.reset(p);
+        worker = p->worker();
+        break;
+    }
+    case kq::gui::connection_fsps: {
+        kq_module* module = _take_module(
+            f.create_module(module_type_fsps, factory::proto_kqttc, media_port, props));
+        auto* p = new fsps_widget(this, qobject_cast<fsps_module*>(module));
         _connection->panel.reset(p);
         worker = p->worker();
         break;

@@ -5,6 +5,7 @@
 #include "satcmd/error_descriptor.h"
 #include "satcmd/module_types.h"
 #include "satcmd/scw_properties.h"
+#include "satcmd/xband_types.h"
 
 #include <QMetaType>
 #include <QPair>
@@ -36,6 +37,9 @@ void register_meta_types()
     qRegisterMetaType<kq::gui::param_snapshot>("kq::gui::param_snapshot");
     qRegisterMetaType<QVector<uint32_t>>("QVector<uint32_t>");
     qRegisterMetaType<QVector<QPair<uint32_t, QVariant>>>("QVector<QPair<uint32_t, QVariant>>");
+    qRegisterMetaType<xband_full_report_t>();
+    qRegisterMetaType<QVector<xband_file_entry_t>>();
+    qRegisterMetaType<QVector<double>>();
 }
 
 } // namespace radcfg

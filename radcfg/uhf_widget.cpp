@@ -1,5 +1,8 @@
 #include "uhf_widget.h"
 
+#include "monitor_widget.h"
+#include "panelkit/free_text.h"
+
 #include "app_settings.h"
 #include "ui_uhf_widget.h"
 
@@ -23,6 +26,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalBlocker>
+#include <QTime>
+#include <QVBoxLayout>
 
 namespace radcfg {
 
@@ -130,6 +136,15 @@ void uhf_widget::_connect_controls()
     connect(ui->btn_load, &QPushButton::clicked, this, &uhf_widget::_on_btn_load_clicked);
     connect(ui->btn_compare, &QPushButton::clicked, this, &uhf_widget::_on_btn_compare_clicked);
     connect(ui->btn_history, &QPushButton::clicked, this, &uhf_widget::_on_btn_history_clicked);
+    connect(ui->btn_send_text, &QPushButton::clicked, this, &uhf_widget::_on_btn_send_text_clicked);
+    connect(ui->le_text, &QLineEdit::returnPressed, this, &uhf_widget::_on_btn_send_text_clicked);
+    connect(ui->btn_listen_text, &QPushButton::toggled, this,
+            &uhf_widget::_on_btn_listen_text_toggled);
+    connect(ui->btn_monitor, &QPushButton::clicked, this, &uhf_widget::_on_btn_monitor_clicked);
+    connect(_uhf, &uhf_module::on_send_arbitrary_text, this,
+            [this](uint32_t sequence, const QString& text) { _on_text(true, sequence, text); });
+    connect(_uhf, &uhf_module::on_receive_arbitrary_text, this,
+            [this](uint32_t sequence, const QString& text) { _on_text(false, sequence, text); });
     connect(_uhf_worker, &uhf_worker::snapshot_read, this, &uhf_widget::_on_snapshot_read);
     connect(_uhf_worker, &uhf_worker::readback_mismatch, this, &uhf_widget::_on_readback_mismatch);
     connect(_uhf_worker, &uhf_worker::notice, this,
@@ -206,8 +221,14 @@ void uhf_widget::_set_controls_enabled(bool enabled)
     ui->btn_flash->setEnabled(enabled);
     ui->btn_reset->setEnabled(enabled);
     ui->chk_persistent->setEnabled(enabled);
-    for (QPushButton* b : {ui->btn_save, ui->btn_load, ui->btn_compare, ui->btn_history})
+    for (QPushButton* b :
+         {ui->btn_save, ui->btn_load, ui->btn_compare, ui->btn_history, ui->btn_monitor})
         b->setEnabled(enabled);
+    // Listening is an operation of its own: its button ends it, and a line
+    // may be sent meanwhile.
+    const bool listening = ui->btn_listen_text->isChecked();
+    ui->btn_listen_text->setEnabled(enabled || listening);
+    ui->btn_send_text->setEnabled(enabled || listening);
     const bool edits = enabled && _controller->has_changed_parameters();
     ui->btn_write->setEnabled(edits);
     ui->btn_discard->setEnabled(edits);
@@ -371,6 +392,11 @@ void uhf_widget::_on_operation_control(sat_worker::operation_type_e op,
         for (const uint32_t id : qAsConst(_unanswered))
             _mark_unknown(id, tr("no answer"));
         _unanswered.clear();
+    }
+    if (op == sat_worker::READ && status != sat_worker::begin && ui->btn_listen_text->isChecked()) {
+        const QSignalBlocker quiet(ui->btn_listen_text);
+        ui->btn_listen_text->setChecked(false);
+        _set_controls_enabled(_controls_enabled());
     }
     if (op == sat_worker::WRITE && status != sat_worker::begin && _uart_speed_accepted)
         _reset_port_speed_if_needed();
@@ -690,6 +716,63 @@ void uhf_widget::_on_readback_mismatch(uint32_t id, const QString& written, cons
         tr("%1: wrote %2, the device holds %3").arg(uhf_worker::parameter_name(id), written, held);
     _log(log_item::ERROR, text);
     _controller->set_hint_for_error(id, true, text);
+}
+
+void uhf_widget::_on_btn_send_text_clicked()
+{
+    const QString text = ui->le_text->text();
+    const QString problem = kq::gui::free_text_problem(text);
+    if (!problem.isEmpty()) {
+        _log(log_item::WARN, tr("not sent: %1").arg(problem));
+        return;
+    }
+    const bool listening = ui->btn_listen_text->isChecked();
+    if (listening) {
+        ++_listening;
+        _uhf_worker->stop(); // the listening ends; the line goes, then it goes on
+    }
+    _uhf_worker->send_text(kq::gui::next_text_sequence(), text, listening);
+    ui->le_text->clear();
+}
+
+void uhf_widget::_on_btn_listen_text_toggled(bool on)
+{
+    ui->btn_listen_text->setText(on ? tr("Stop listening") : tr("Listen"));
+    if (on) {
+        ++_listening;
+        _uhf_worker->listen_texts();
+    } else {
+        _uhf_worker->stop();
+    }
+}
+
+void uhf_widget::_on_text(bool sent, uint32_t sequence, const QString& text)
+{
+    ui->lw_texts->addItem(QStringLiteral("%1  %2 #%3  %4")
+                              .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
+                                   sent ? QStringLiteral(">>") : QStringLiteral("<<"))
+                              .arg(sequence)
+                              .arg(text));
+    ui->lw_texts->scrollToBottom();
+    _log(log_item::INFO, (sent ? tr("text sent: ") : tr("text heard: ")) + text);
+}
+
+void uhf_widget::_on_btn_monitor_clicked()
+{
+    if (!_monitor_dialog) {
+        _monitor_dialog = new QDialog(this);
+        _monitor_dialog->setWindowTitle(tr("Monitor of the transceiver"));
+        auto* monitor = new monitor_widget(_monitor_dialog, kq::gui::monitor_sampler::device_e::uhf,
+                                           _uhf_worker);
+        connect(monitor, &monitor_widget::message, this,
+                [this](const QString& text) { _log(log_item::WARN, text); });
+        connect(_monitor_dialog, &QDialog::finished, monitor, &monitor_widget::pause);
+        auto* layout = new QVBoxLayout(_monitor_dialog);
+        layout->addWidget(monitor);
+        _monitor_dialog->resize(900, 450);
+    }
+    _monitor_dialog->show();
+    _monitor_dialog->raise();
 }
 
 } // namespace radcfg

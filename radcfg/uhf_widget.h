@@ -11,6 +11,7 @@
 #include "satcmd/scw_properties.h"
 #include "serline/serial_port_settings.h"
 
+#include <QDialog>
 #include <QMap>
 #include <QTimer>
 #include <QVariant>
@@ -72,10 +73,16 @@ private slots:
     void _on_btn_load_clicked();
     void _on_btn_compare_clicked();
     void _on_btn_history_clicked();
+    void _on_btn_send_text_clicked();
+    void _on_btn_listen_text_toggled(bool on);
+    void _on_btn_monitor_clicked();
+    void _on_text(bool sent, uint32_t sequence, const QString& text);
     void _on_snapshot_read(const kq::gui::param_snapshot& device);
     void _on_readback_mismatch(uint32_t id, const QString& written, const QString& held);
 
 private:
+    QDialog* _monitor_dialog = nullptr; // made on first use, a child of the panel
+    int _listening = 0;                 // listening operations asked for and not ended
     void _set_controls_enabled(bool enabled) override;
     void _connect_controls();
     void _bind_parameters();

@@ -40,6 +40,20 @@ uhf_worker::uhf_worker(QObject* parent, uhf_module* module)
     connect(this, &uhf_worker::read_snapshot, this, &uhf_worker::_read_snapshot);
 }
 
+void uhf_worker::send_text(uint32_t sequence, const QString& text, bool listen)
+{
+    post(listen ? LISTEN : WRITE, [this, sequence, text, listen] {
+        _uhf().send_arbitrary_text(sequence, text);
+        if (listen) // the answer comes after the line: nothing is missed
+            _uhf().recv_arbitrary_text_loop(_running_flag());
+    });
+}
+
+void uhf_worker::listen_texts()
+{
+    post(LISTEN, [this] { _uhf().recv_arbitrary_text_loop(_running_flag()); });
+}
+
 uhf_module& uhf_worker::_uhf() const
 {
     return static_cast<uhf_module&>(*_module);
@@ -66,7 +80,8 @@ void uhf_worker::_set_param(uint32_t id, const QVariant& value)
 void uhf_worker::_set_params(const param_pairs_t& params)
 {
     _connect_exec_disconnect(WRITE, [this, params] {
-        _record_snapshot(QStringLiteral("before write"));
+        _record_snapshot(QStringLiteral("before write"),
+                         [this] { return kq::gui::uhf_config::backup(_uhf()); });
         param_pairs_t written;
         for (const auto& p : params) {
             if (!is_running())
@@ -111,20 +126,6 @@ void uhf_worker::_read_back(const param_pairs_t& written)
         if (held != wanted)
             emit readback_mismatch(w.first, kq::gui::value_text(wanted), kq::gui::value_text(held));
     }
-}
-
-void uhf_worker::_record_snapshot(const QString& reason)
-{
-    error_descriptor failure;
-    const bool ok = _guarded(
-        [&] {
-            kq::gui::param_snapshot s = kq::gui::uhf_config::backup(_uhf());
-            s.reason = reason;
-            kq::gui::param_history(s.module, s.address).record(s);
-        },
-        failure);
-    if (!ok)
-        emit notice(QStringLiteral("no snapshot %1: %2").arg(reason, failure.get_message()));
 }
 
 void uhf_worker::_read_snapshot()
@@ -186,7 +187,8 @@ void uhf_worker::_reset()
 void uhf_worker::_flash(const QByteArray& data)
 {
     _connect_exec_disconnect(FLASH, [this, data] {
-        _record_snapshot(QStringLiteral("before flash"));
+        _record_snapshot(QStringLiteral("before flash"),
+                         [this] { return kq::gui::uhf_config::backup(_uhf()); });
         QByteArray image = data;
         error_descriptor failure;
         if (_guarded([&] { _uhf().flash(image); }, failure))

@@ -27,6 +27,12 @@ public:
 
     uhf_worker(QObject* parent, kq::api::proto::uhf_module* module);
 
+    // Free text: one line sent, and with `listen` lines heard after it until
+    // stop(); queued to the worker's thread. The module's signals report
+    // both.
+    void send_text(uint32_t sequence, const QString& text, bool listen);
+    void listen_texts();
+
 signals:
     void reset();
     void flash(const QByteArray& data);
@@ -35,8 +41,6 @@ signals:
     void snapshot_read(const kq::gui::param_snapshot& snapshot);
     // A value written that the device reports otherwise afterwards.
     void readback_mismatch(uint32_t id, const QString& written, const QString& held);
-    // What the user should know beside the results ("no snapshot ...").
-    void notice(const QString& text);
 
 protected slots:
     void _set_params(const kq::gui::sat_worker::param_pairs_t& params) override;
@@ -54,8 +58,6 @@ private:
     bool _try_set_scw_params(const kq::gui::sat_worker::param_pairs_t& params);
     void _set_scw_params(const kq::gui::sat_worker::param_pairs_t& params);
     kq::api::proto::uhf_module& _uhf() const;
-    // Keeps the device's parameters in its history before they change.
-    void _record_snapshot(const QString& reason);
     void _read_back(const kq::gui::sat_worker::param_pairs_t& written);
 };
 

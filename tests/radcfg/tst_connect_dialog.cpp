@@ -50,6 +50,7 @@ private slots:
     void frequency_gap_data();
     void frequency_gap();
     void ports_sorted_by_name();
+    void own_ports_remembered_apart();
 };
 
 void tst_connect_dialog::init()
@@ -62,7 +63,7 @@ void tst_connect_dialog::first_start_state()
 {
     connect_dialog d(nullptr);
     QCOMPARE(child<QComboBox>(d, "cb_connection")->currentText(), QString("<< select >>"));
-    QCOMPARE(child<QComboBox>(d, "cb_connection")->count(), 6);
+    QCOMPARE(child<QComboBox>(d, "cb_connection")->count(), 8);
     QCOMPARE(child<QComboBox>(d, "cb_uart_speed")->currentText(), QString("115200"));
     QCOMPARE(child<QComboBox>(d, "cb_uart_speed")->currentData().toInt(), 3);
     QCOMPARE(child<QComboBox>(d, "cb_local_rf_mode")->currentText(), QString("2GFSK-9600-2400"));
@@ -86,6 +87,8 @@ void tst_connect_dialog::routes_data()
     // The receiver's target carries the remote address although its group is off.
     QTest::newRow("X25 beacon receiver")
         << 5 << QStringList{"1:22:2:437050000", "3:23:2:420000000"};
+    QTest::newRow("X-band") << 6 << QStringList{"3:40:4:420000000"};
+    QTest::newRow("FSPS") << 7 << QStringList{"3:31:3:420000000"};
 }
 
 void tst_connect_dialog::routes()
@@ -213,6 +216,38 @@ void tst_connect_dialog::ports_sorted_by_name()
         names << ports->itemText(i);
     QVERIFY(names.indexOf("/dev/pts/9") < names.indexOf("COM10"));
     QVERIFY(names.indexOf("COM10") < names.indexOf("COM2"));
+}
+
+// The X-band transmitter's port and speed are its own: choosing its type
+// shows them, and the transceivers' stay as they were.
+void tst_connect_dialog::own_ports_remembered_apart()
+{
+    connect_dialog::set_extra_ports({"/dev/pts/test1", "/dev/pts/test2"});
+    {
+        connect_dialog d(nullptr);
+        child<QComboBox>(d, "cb_connection")->setCurrentIndex(1);
+        child<QComboBox>(d, "cb_serial_port")->setCurrentText("/dev/pts/test1");
+        child<QPushButton>(d, "btn_connect")->click();
+    }
+    {
+        connect_dialog d(nullptr);
+        child<QComboBox>(d, "cb_connection")->setCurrentIndex(6);
+        child<QComboBox>(d, "cb_serial_port")->setCurrentText("/dev/pts/test2");
+        child<QComboBox>(d, "cb_uart_speed")->setCurrentIndex(0);
+        child<kq::gui::HexSpinBox>(d, "sb_xband_address")->setHexValue(0x41);
+        child<QPushButton>(d, "btn_connect")->click();
+        QCOMPARE(hops(d.get_connect_props()->route), QStringList{"3:41:4:420000000"});
+    }
+    connect_dialog again(nullptr);
+    auto* type = child<QComboBox>(again, "cb_connection");
+    auto* port = child<QComboBox>(again, "cb_serial_port");
+    QCOMPARE(type->currentIndex(), 6);
+    QCOMPARE(port->currentText(), QString("/dev/pts/test2"));
+    QCOMPARE(child<QComboBox>(again, "cb_uart_speed")->currentText(), QString("9600"));
+    type->setCurrentIndex(1);
+    QCOMPARE(port->currentText(), QString("/dev/pts/test1"));
+    QCOMPARE(child<QComboBox>(again, "cb_uart_speed")->currentText(), QString("115200"));
+    QVERIFY(!child<kq::gui::HexSpinBox>(again, "sb_xband_address")->isEnabled());
 }
 
 KQ_GUI_TEST_MAIN(tst_connect_dialog)

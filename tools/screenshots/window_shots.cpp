@@ -1,7 +1,7 @@
 // Saves pictures of the configurator's window against the simulated
 // satellite: the beacon receiver after a few beacons, the UHF panel after a
 // read and compared with a configuration file, the OBC panel after a listing and during an upload
-// at the radio link's pace.
+// at the radio link's pace, the X-band panel and its monitor.
 
 #include "app_settings.h"
 #include "compare_dialog.h"
@@ -9,14 +9,19 @@
 #include "main_window.h"
 #include "meta_types.h"
 #include "modal_helper.h"
+#include "monitor_widget.h"
 #include "satellite.h"
 #include "test_environment.h"
+#include "virtual_serial_pair.h"
 #include "widget_access.h"
 #include "window_driver.h"
+#include "xband_transmitter.h"
+#include "xband_widget.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileSystemModel>
@@ -24,6 +29,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -55,6 +62,54 @@ bool save(QWidget& window, const QString& file)
     }
     std::printf("%s\n", qPrintable(file));
     return true;
+}
+
+// The X-band panel after a read, and its monitor after a minute of samples.
+bool xband_shots(radcfg::MainWindow& window, const QString& out)
+{
+    kq::satsim::virtual_serial_pair pair;
+    kq::satsim::xband_transmitter transmitter(pair);
+    transmitter.start();
+    radcfg::connect_dialog::set_extra_ports({pair.port_name()});
+    kq::testing::connect_window(window, 6, pair.port_name());
+    auto* panel = window.findChild<radcfg::xband_widget*>();
+    if (!panel) {
+        std::fprintf(stderr, "no X-band panel\n");
+        return false;
+    }
+    QPushButton* read = nullptr;
+    for (QPushButton* b : panel->findChildren<QPushButton*>()) {
+        if (b->text() == QStringLiteral("&Read"))
+            read = b;
+    }
+    read->click();
+    if (!wait_until([&] { return read->isEnabled() && window.current_worker(); }, 10000) ||
+        !save(window, out + QStringLiteral("/xband-panel.png")))
+        return false;
+    panel->findChild<QTabWidget*>()->setCurrentWidget(panel->monitor());
+    for (QListWidget* list : panel->monitor()->findChildren<QListWidget*>()) {
+        for (int i = 0; i < list->count(); ++i) {
+            const QString name = list->item(i)->data(Qt::UserRole).toString();
+            list->item(i)->setCheckState(name == QLatin1String("board-temp") ||
+                                                 name == QLatin1String("pa-temp") ||
+                                                 name == QLatin1String("supply")
+                                             ? Qt::Checked
+                                             : Qt::Unchecked);
+        }
+    }
+    for (QDoubleSpinBox* interval : panel->monitor()->findChildren<QDoubleSpinBox*>())
+        interval->setValue(0.5);
+    for (QSpinBox* span : panel->monitor()->findChildren<QSpinBox*>())
+        span->setValue(60);
+    panel->monitor()->start();
+    wait_until([&] { return panel->monitor()->sample_count() >= 60; }, 60000);
+    const bool saved = save(window, out + QStringLiteral("/xband-monitor.png"));
+    panel->monitor()->pause();
+    wait_until([&] { return !panel->monitor()->running(); }, 5000);
+    kq::testing::answer_question(QMessageBox::Yes);
+    kq::testing::child<QAction>(window, "action_close_connection")->trigger();
+    transmitter.stop();
+    return saved;
 }
 
 } // namespace
@@ -189,8 +244,9 @@ int main(int argc, char** argv)
         return 1;
     }
     wait_until([] { return false; }, 3000); // a few blocks for a steady rate
-    const bool saved = save(window, out + QStringLiteral("/obc-upload.png"));
+    if (!save(window, out + QStringLiteral("/obc-upload.png")))
+        return 1;
     kq::testing::answer_question(QMessageBox::Yes);
     child<QAction>(window, "action_close_connection")->trigger();
-    return saved ? 0 : 1;
+    return xband_shots(window, out) ? 0 : 1;
 }
