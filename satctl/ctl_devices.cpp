@@ -92,23 +92,24 @@ exit_code_e run_fsps_get(const ctl_options& o, const ctl_output& out)
 }
 
 // Lines heard are printed as they come, each with the workstation's time.
+// The connection outlives this function: it keeps its own count.
 void print_texts(uhf_module& u, const ctl_options& o, const ctl_output& out,
                  std::atomic<bool>& running)
 {
-    int heard = 0;
-    QObject::connect(&u, &uhf_module::on_receive_arbitrary_text,
-                     [&](uint32_t sequence, const QString& text) {
-                         const QDateTime now = QDateTime::currentDateTime();
-                         out.event(QJsonObject{{"time", now.toString(Qt::ISODateWithMs)},
-                                               {"sequence", qint64(sequence)},
-                                               {"text", text}},
-                                   QStringLiteral("%1  #%2  %3")
-                                       .arg(now.toString(QStringLiteral("HH:mm:ss.zzz")))
-                                       .arg(sequence)
-                                       .arg(text));
-                         if (o.count > 0 && ++heard >= o.count)
-                             running.store(false);
-                     });
+    QObject::connect(
+        &u, &uhf_module::on_receive_arbitrary_text,
+        [&o, &out, &running, heard = 0](uint32_t sequence, const QString& text) mutable {
+            const QDateTime now = QDateTime::currentDateTime();
+            out.event(QJsonObject{{"time", now.toString(Qt::ISODateWithMs)},
+                                  {"sequence", qint64(sequence)},
+                                  {"text", text}},
+                      QStringLiteral("%1  #%2  %3")
+                          .arg(now.toString(QStringLiteral("HH:mm:ss.zzz")))
+                          .arg(sequence)
+                          .arg(text));
+            if (o.count > 0 && ++heard >= o.count)
+                running.store(false);
+        });
 }
 
 void listen_for_texts(ctl_session& s, uhf_module& u, const ctl_options& o,
