@@ -4,7 +4,8 @@
 #   ./test.sh --asan    AddressSanitizer + UndefinedBehaviorSanitizer build only
 #   ./test.sh --tsan    ThreadSanitizer build of the thread tests only
 #   ./test.sh --fuzz    every fuzz target for 20 s (fuzz/run.sh)
-#   ./test.sh --all     plain, AddressSanitizer, ThreadSanitizer, then fuzzing
+#   ./test.sh --format  only the format check of the C++ sources (tools/check-format.sh)
+#   ./test.sh --all     the format check, plain, AddressSanitizer, ThreadSanitizer, then fuzzing
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,8 +16,9 @@ case "${1:-}" in
   --asan) mode=asan ;;
   --tsan) mode=tsan ;;
   --fuzz) mode=fuzz ;;
+  --format) mode=format ;;
   --all) mode=all ;;
-  -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
+  -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
   *) echo "test.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
 esac
 
@@ -53,5 +55,6 @@ case "$mode" in
   asan) suite build-asan address ;;
   tsan) thread_suite ;;
   fuzz) fuzz/run.sh 20 ;;
-  all) suite build ""; suite build-asan address; thread_suite; fuzz/run.sh 20 ;;
+  format) tools/check-format.sh ;;
+  all) tools/check-format.sh; suite build ""; suite build-asan address; thread_suite; fuzz/run.sh 20 ;;
 esac

@@ -6,6 +6,7 @@ packages=(
   g++ make cmake pkg-config
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5charts5-dev
   zlib1g-dev
+  clang-format git
 )
 [ "${KQ_WITH_FUZZ:-0}" = 1 ] && packages+=(clang libclang-rt-dev)
 

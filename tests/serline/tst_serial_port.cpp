@@ -12,8 +12,8 @@
 #include <thread>
 
 using namespace kq::api::proto;
-using kq::testing::capture;
 using kq::satsim::virtual_serial_pair;
+using kq::testing::capture;
 using media_type = media_exception::exception_type_e;
 
 Q_DECLARE_METATYPE(std::function<void(serial_port&)>)

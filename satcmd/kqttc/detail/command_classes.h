@@ -16,8 +16,7 @@
         }                                                                                          \
     };
 
-#define KQ_OK_RESPONSE(name, code, refusal)                                                        \
-    KQ_PREFIX_RESPONSE(name, code, refusal, "OK")
+#define KQ_OK_RESPONSE(name, code, refusal) KQ_PREFIX_RESPONSE(name, code, refusal, "OK")
 
 // A write answer accepted when it begins with prefix.
 #define KQ_PREFIX_RESPONSE(name, code, refusal, prefix)                                            \
