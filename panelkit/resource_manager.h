@@ -5,7 +5,6 @@
 #include "satcmd/error_descriptor.h"
 
 #include <QCoreApplication>
-#include <QMap>
 #include <QString>
 
 namespace kq::gui {
@@ -36,13 +35,8 @@ public:
     static QString fallback_text();
 
 private:
-    QString _get_string(const QMap<uint32_t, QString>& table, uint32_t key) const;
+    QString _operation_name(sat_worker::operation_type_e type) const;
 
-    QMap<uint32_t, QString> _media_errors;
-    QMap<uint32_t, QString> _proto_errors;
-    QMap<uint32_t, QString> _connection_states;
-    QMap<uint32_t, QString> _operation_types;
-    QMap<uint32_t, QString> _operation_statuses;
     QString _fallback;
     int _verbose_level = 10;
 };

@@ -247,9 +247,9 @@ void sat_worker::_set_connection_state(connection_state_e state)
     emit on_connection_state(state);
 }
 
-void sat_worker::_emit_on_connection_error(const error_descriptor& error)
+void sat_worker::_emit_on_connection_error(const error_descriptor& failure)
 {
-    emit on_connection_error(error);
+    emit on_connection_error(failure);
 }
 
 void sat_worker::_emit_on_operation_control(operation_type_e op, operation_status_e status)
@@ -257,9 +257,9 @@ void sat_worker::_emit_on_operation_control(operation_type_e op, operation_statu
     emit on_operation_control(op, status);
 }
 
-void sat_worker::_emit_on_operation_error(operation_type_e op, const error_descriptor& error)
+void sat_worker::_emit_on_operation_error(operation_type_e op, const error_descriptor& failure)
 {
-    emit on_operation_error(op, error);
+    emit on_operation_error(op, failure);
 }
 
 } // namespace kq::gui

@@ -108,10 +108,10 @@ protected:
     virtual void _execute_post_ops();
     virtual bool _emit_param_value_from_cache(uint32_t id);
     virtual void _set_connection_state(connection_state_e state);
-    virtual void _emit_on_connection_error(const api::proto::error_descriptor& error);
+    virtual void _emit_on_connection_error(const api::proto::error_descriptor& failure);
     virtual void _emit_on_operation_control(operation_type_e op, operation_status_e status);
     virtual void _emit_on_operation_error(operation_type_e op,
-                                          const api::proto::error_descriptor& error);
+                                          const api::proto::error_descriptor& failure);
 
     // Runs f; false with the failure's descriptor when it threw. Exceptions
     // that are not std::exceptions pass through.

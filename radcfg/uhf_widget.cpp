@@ -489,13 +489,13 @@ void uhf_widget::_on_btn_flash_clicked()
 // The records to flash, converted when the user chose so; nothing when the
 // file is refused or the user did not go on.
 std::optional<QByteArray> uhf_widget::_checked_firmware(const QString& file_name,
-                                                        const QByteArray& data)
+                                                        const QByteArray& image)
 {
     std::optional<firmware_file> checked;
     try {
-        checked.emplace(data);
+        checked.emplace(image);
     } catch (const proto_exception& e) {
-        checked = _offer_conversion(file_name, data, QString::fromUtf8(e.what()));
+        checked = _offer_conversion(file_name, image, QString::fromUtf8(e.what()));
     }
     if (!checked)
         return std::nullopt;
@@ -514,12 +514,12 @@ std::optional<QByteArray> uhf_widget::_checked_firmware(const QString& file_name
 // A refused file is explained; when converting its records would mend it,
 // "Convert and flash" is offered and the changes logged.
 std::optional<firmware_file>
-uhf_widget::_offer_conversion(const QString& file_name, const QByteArray& data, const QString& why)
+uhf_widget::_offer_conversion(const QString& file_name, const QByteArray& image, const QString& why)
 {
     _log(log_item::ERROR, file_name + QStringLiteral(": ") + why);
     std::optional<firmware_file> converted;
     try {
-        converted.emplace(data, true);
+        converted.emplace(image, true);
     } catch (const proto_exception&) {
         QMessageBox::warning(this, tr("Flash"),
                              tr("%1 cannot be flashed:\n\n%2").arg(file_name, why));

@@ -88,9 +88,9 @@ private:
     void _bind_parameters();
     void _register_rf_mode_profiles();
     void _show_scw(const kq::api::proto::scw_properties& scw);
-    std::optional<QByteArray> _checked_firmware(const QString& file_name, const QByteArray& data);
+    std::optional<QByteArray> _checked_firmware(const QString& file_name, const QByteArray& image);
     std::optional<kq::api::proto::kqttc::firmware_file>
-    _offer_conversion(const QString& file_name, const QByteArray& data, const QString& why);
+    _offer_conversion(const QString& file_name, const QByteArray& image, const QString& why);
     void _apply_audio_beacon_rule();
     // The fields of a parameter (the status word fills several) now hold
     // no value from the device, for the reason given.

@@ -59,22 +59,22 @@ uhf_module& uhf_worker::_uhf() const
     return static_cast<uhf_module&>(*_module);
 }
 
-void uhf_worker::_get_param(uint32_t id)
+void uhf_worker::_get_param(uint32_t param)
 {
-    const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(id);
+    const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(param);
     if (!p)
         return;
     uhf_module& u = _uhf();
-    _cache_parameter_and_emit_signal(id, p->read(u, [&u] { return u.get_scw(); }));
+    _cache_parameter_and_emit_signal(param, p->read(u, [&u] { return u.get_scw(); }));
 }
 
-void uhf_worker::_set_param(uint32_t id, const QVariant& value)
+void uhf_worker::_set_param(uint32_t param, const QVariant& value)
 {
-    const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(id);
+    const kq::gui::uhf_param_t* p = kq::gui::find_uhf_param(param);
     if (!p || !p->write)
         return; // the status-word fields go together, the rest is read only
     p->write(_uhf(), value);
-    emit on_set_param(id, value);
+    emit on_set_param(param, value);
 }
 
 void uhf_worker::_set_params(const param_pairs_t& params)
@@ -106,7 +106,7 @@ void uhf_worker::_read_back(const param_pairs_t& written)
 {
     uhf_module& u = _uhf();
     std::optional<scw_properties> word;
-    const auto scw = [&] {
+    const auto word_once = [&] {
         if (!word)
             word = u.get_scw();
         return *word;
@@ -117,7 +117,7 @@ void uhf_worker::_read_back(const param_pairs_t& written)
             continue;
         QJsonValue held;
         error_descriptor failure;
-        if (!_guarded([&] { held = p->json(p->read(u, scw)); }, failure)) {
+        if (!_guarded([&] { held = p->json(p->read(u, word_once)); }, failure)) {
             emit notice(QStringLiteral("%1 written, not read back: %2")
                             .arg(p->caption, failure.get_message()));
             continue;

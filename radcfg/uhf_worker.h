@@ -51,8 +51,8 @@ private slots:
     void _read_snapshot();
 
 protected:
-    void _get_param(uint32_t id) override;
-    void _set_param(uint32_t id, const QVariant& value) override;
+    void _get_param(uint32_t param) override;
+    void _set_param(uint32_t param, const QVariant& value) override;
 
 private:
     bool _try_set_scw_params(const kq::gui::sat_worker::param_pairs_t& params);

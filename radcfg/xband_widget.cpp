@@ -272,7 +272,7 @@ bool xband_widget::_ask(const QString& title, const QString& question)
 
 // A local file the transmitter can take: readable, of a size it can hold,
 // under a name it accepts. False, with the reason shown, when not.
-bool xband_widget::_read_local(const QString& path, QByteArray& data)
+bool xband_widget::_read_local(const QString& path, QByteArray& bytes)
 {
     QFile file(path);
     const QString name = QFileInfo(path).fileName();
@@ -284,8 +284,8 @@ bool xband_widget::_read_local(const QString& path, QByteArray& data)
     if (problem.isEmpty() && !file.open(QIODevice::ReadOnly))
         problem = file.errorString();
     if (problem.isEmpty())
-        data = file.readAll();
-    if (problem.isEmpty() && data.size() != file.size())
+        bytes = file.readAll();
+    if (problem.isEmpty() && bytes.size() != file.size())
         problem = file.errorString();
     if (problem.isEmpty())
         return true;
@@ -297,13 +297,13 @@ bool xband_widget::_read_local(const QString& path, QByteArray& data)
 void xband_widget::upload_file(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
-    QByteArray data;
-    if (!_read_local(path, data))
+    QByteArray bytes;
+    if (!_read_local(path, bytes))
         return;
     if (!_files->findItems(name, Qt::MatchExactly).isEmpty() &&
         !_ask(tr("Upload"), tr("Replace %1 on the transmitter?").arg(name)))
         return;
-    _xband_worker->upload(data, name);
+    _xband_worker->upload(bytes, name);
 }
 
 void xband_widget::download_file(const QString& path)
@@ -328,12 +328,12 @@ void xband_widget::delete_all_files()
 
 void xband_widget::update_firmware(const QString& path)
 {
-    QByteArray data;
-    if (!_read_local(path, data))
+    QByteArray bytes;
+    if (!_read_local(path, bytes))
         return;
     if (_ask(tr("Update firmware"),
              tr("Replace the transmitter's firmware with %1?").arg(QFileInfo(path).fileName())))
-        _xband_worker->update_firmware(data, QFileInfo(path).fileName());
+        _xband_worker->update_firmware(bytes, QFileInfo(path).fileName());
 }
 
 void xband_widget::shut_down()

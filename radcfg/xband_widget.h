@@ -58,7 +58,7 @@ private:
     void _show_files(const QVector<kq::api::proto::xband_file_entry_t>& files);
     QString _chosen_file() const;
     bool _ask(const QString& title, const QString& question);
-    bool _read_local(const QString& path, QByteArray& data);
+    bool _read_local(const QString& path, QByteArray& bytes);
 
     xband_worker* _xband_worker;
     QTabWidget* _tabs;

@@ -22,12 +22,12 @@ QByteArray firmware_image::record(char type, uint32_t address, int address_bytes
 
 QByteArray firmware_image::s2_file(int count, bool s6, uint32_t base_address) const
 {
-    QByteArray file = record('0', 0, 2, "KQ-UHF") + '\n';
+    QByteArray text = record('0', 0, 2, "KQ-UHF") + '\n';
     for (int at = 0; at < data.size(); at += 16)
-        file += record('2', base_address + uint32_t(at), 3, data.mid(at, 16)) + '\n';
+        text += record('2', base_address + uint32_t(at), 3, data.mid(at, 16)) + '\n';
     const int records = count < 0 ? (data.size() + 15) / 16 : count;
-    file += record(s6 ? '6' : '5', uint32_t(records), s6 ? 3 : 2, {}) + '\n';
-    return file + record('8', base_address, 3, {}) + '\n';
+    text += record(s6 ? '6' : '5', uint32_t(records), s6 ? 3 : 2, {}) + '\n';
+    return text + record('8', base_address, 3, {}) + '\n';
 }
 
 firmware_image firmware_image::generate(int data_size, int bytes_per_line, uint32_t seed,
