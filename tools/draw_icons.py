@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the configurator's tool-bar icons (simple glyphs, 48x48 PNG) into
-radcfg/icons/. Run it again after changing a shape; the PNGs are committed."""
+"""Draws the configurator's tool-bar icons (simple glyphs) into radcfg/icons/,
+each at 48x48 and at twice that ("NAME@2x.png", which Qt picks on a high-DPI
+screen). Run it again after changing a shape; the PNGs are committed."""
 import math
 import os
 import struct
@@ -11,26 +12,27 @@ SUB = 4  # supersampling per axis
 
 
 def png(path, pixels):
+    size = len(pixels)
     raw = b"".join(b"\0" + bytes(row) for row in pixels)
     def chunk(tag, data):
         return struct.pack(">I", len(data)) + tag + data + struct.pack(">I", zlib.crc32(tag + data))
     with open(path, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n")
-        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)))
+        f.write(chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)))
         f.write(chunk(b"IDAT", zlib.compress(raw, 9)))
         f.write(chunk(b"IEND", b""))
 
 
-def render(inside, colour):
+def render(inside, colour, size=SIZE):
     rows = []
-    for y in range(SIZE):
+    for y in range(size):
         row = []
-        for x in range(SIZE):
+        for x in range(size):
             hits = 0
             for sy in range(SUB):
                 for sx in range(SUB):
-                    u = (x + (sx + 0.5) / SUB) / SIZE * 2 - 1
-                    v = (y + (sy + 0.5) / SUB) / SIZE * 2 - 1
+                    u = (x + (sx + 0.5) / SUB) / size * 2 - 1
+                    v = (y + (sy + 0.5) / SUB) / size * 2 - 1
                     hits += 1 if inside(u, v) else 0
             row += list(colour) + [round(255 * hits / (SUB * SUB))]
         rows.append(row)
@@ -68,8 +70,13 @@ SHAPES = {
 SATELLITE = lambda u, v: (abs(u) <= 0.22 and abs(v) <= 0.22) or (0.3 <= abs(u) <= 0.92 and abs(v) <= 0.16) \
     or seg(u, v, 0, -0.22, 0, -0.55, 0.05) or math.hypot(u, v + 0.62) <= 0.1
 
+def both(path, shape, colour):
+    png(path + ".png", render(shape, colour))
+    png(path + "@2x.png", render(shape, colour, 2 * SIZE))
+
+
 if __name__ == "__main__":
     here = os.path.join(os.path.dirname(__file__), "..", "radcfg", "icons")
     for name, shape in SHAPES.items():
-        png(os.path.join(here, "fa", name + ".svg.png"), render(shape, (0x33, 0x4A, 0x5E)))
-    png(os.path.join(here, "radcfg.png"), render(SATELLITE, (0x1F, 0x6F, 0xB2)))
+        both(os.path.join(here, "fa", name + ".svg"), shape, (0x33, 0x4A, 0x5E))
+    both(os.path.join(here, "radcfg"), SATELLITE, (0x1F, 0x6F, 0xB2))

@@ -8,3 +8,9 @@ tools/install-deps.sh
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target window_shots -j"$(nproc)" >/dev/null
 QT_QPA_PLATFORM=offscreen build/bin/window_shots "$out"
+# The same window at twice the scale, as on a high-DPI screen.
+scaled=$(mktemp -d)
+trap 'rm -rf "$scaled"' EXIT
+QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=2 build/bin/window_shots "$scaled" >/dev/null
+cp "$scaled/uhf-panel.png" "$out/uhf-panel-scale2.png"
+echo "$out/uhf-panel-scale2.png"
