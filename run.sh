@@ -5,24 +5,28 @@
 #                    (without a display: the command-line tour below)
 #   ./run.sh --cli   a tour with the command-line driver: read the transceiver,
 #                    list the on-board computer, upload, download and verify
+# Built with Qt 5 in build/; KQ_QT_MAJOR=6 ./run.sh builds with Qt 6 in build-qt6/.
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=gui
 case "${1:-}" in
   "") ;;
   --cli) mode=cli ;;
-  -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
+  -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
   *) echo "run.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
 esac
 if [ "$mode" = gui ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run.sh: no display here; running the command-line tour instead (./run.sh --cli)"
   mode=cli
 fi
-tools/install-deps.sh
-cmake -S . -B build >/dev/null
-cmake --build build -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+qt=${KQ_QT_MAJOR:-5}
+build=build
+[ "$qt" = 6 ] && build=build-qt6
+KQ_QT_MAJOR=$qt tools/install-deps.sh
+cmake -S . -B "$build" -DKQ_QT_MAJOR="$qt" >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
-bin=build/bin
+bin=$build/bin
 work=$(mktemp -d)
 link=$work/uhf
 sim_pid=
@@ -68,5 +72,5 @@ xstep xband ls
 xstep xband report --full
 xstep monitor board-temp pa-temp supply --interval 0.5 --count 3
 echo
-echo "Done. Try it yourself: build/bin/satsim in one terminal, then"
-echo "  build/bin/satctl --port <the link it prints> get"
+echo "Done. Try it yourself: $bin/satsim in one terminal, then"
+echo "  $bin/satctl --port <the link it prints> get"

@@ -23,7 +23,7 @@ namespace {
 const QVector<fsps_param_t>& fsps_params()
 {
     static const QVector<fsps_param_t> table{
-        {"rf", "fsps-rf", "a whole number",
+        {QStringLiteral("rf"), QStringLiteral("fsps-rf"), QStringLiteral("a whole number"),
          [](const QString& text) {
              qint64 v = 0;
              if (!strict_number::to_int64(text, v) || v < 0)
@@ -32,7 +32,7 @@ const QVector<fsps_param_t>& fsps_params()
          },
          [](fsps_module& f, const QVariant& v) { f.set_rf(v.toULongLong()); },
          [](fsps_module& f) { return f.get_rf(); }},
-        {"att", "fsps-att", "a whole number",
+        {QStringLiteral("att"), QStringLiteral("fsps-att"), QStringLiteral("a whole number"),
          [](const QString& text) {
              qint64 v = 0;
              if (!strict_number::to_int64(text, v))

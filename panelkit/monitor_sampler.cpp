@@ -21,7 +21,9 @@ namespace {
 
 constexpr double none = std::numeric_limits<double>::quiet_NaN();
 
-const QStringList uhf_names{"rssi", "rx-packets", "rx-crc-errors", "tx-packets", "uptime"};
+const QStringList uhf_names{QStringLiteral("rssi"), QStringLiteral("rx-packets"),
+                            QStringLiteral("rx-crc-errors"), QStringLiteral("tx-packets"),
+                            QStringLiteral("uptime")};
 
 QVector<monitor_sampler::series_t> make_series()
 {

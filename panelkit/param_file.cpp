@@ -54,16 +54,16 @@ QString param_file::tool_name()
 
 QByteArray param_file::to_json(const param_snapshot& s)
 {
-    QJsonObject o{{"format", QLatin1String(format_name)},
-                  {"format_version", format_version},
-                  {"module", s.module},
-                  {"address", s.address},
-                  {"route", QJsonArray::fromStringList(s.route)},
-                  {"firmware", s.firmware},
-                  {"status", s.status},
-                  {"tool", s.tool},
-                  {"time", s.time.toUTC().toString(Qt::ISODate)},
-                  {"parameters", s.parameters}};
+    QJsonObject o{{QStringLiteral("format"), QLatin1String(format_name)},
+                  {QStringLiteral("format_version"), format_version},
+                  {QStringLiteral("module"), s.module},
+                  {QStringLiteral("address"), s.address},
+                  {QStringLiteral("route"), QJsonArray::fromStringList(s.route)},
+                  {QStringLiteral("firmware"), s.firmware},
+                  {QStringLiteral("status"), s.status},
+                  {QStringLiteral("tool"), s.tool},
+                  {QStringLiteral("time"), s.time.toUTC().toString(Qt::ISODate)},
+                  {QStringLiteral("parameters"), s.parameters}};
     if (!s.reason.isEmpty())
         o.insert(QStringLiteral("reason"), s.reason);
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
@@ -79,9 +79,11 @@ param_snapshot param_file::from_json(const QByteArray& data, const QString& modu
                    .arg(error.errorString())
                    .arg(error.offset));
     const QJsonObject o = doc.object();
-    static const QSet<QString> keys{"format", "format_version", "module",    "address",
-                                    "route",  "firmware",       "status",    "tool",
-                                    "time",   "reason",         "parameters"};
+    static const QSet<QString> keys{
+        QStringLiteral("format"),  QStringLiteral("format_version"), QStringLiteral("module"),
+        QStringLiteral("address"), QStringLiteral("route"),          QStringLiteral("firmware"),
+        QStringLiteral("status"),  QStringLiteral("tool"),           QStringLiteral("time"),
+        QStringLiteral("reason"),  QStringLiteral("parameters")};
     for (auto it = o.begin(); it != o.end(); ++it) {
         if (!keys.contains(it.key()))
             refuse(QStringLiteral("\"%1\": unknown key").arg(it.key()));

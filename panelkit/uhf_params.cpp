@@ -144,29 +144,35 @@ QJsonValue as_address(const QVariant& v)
     return QJsonValue(hex(v.toUInt(), 2));
 }
 
-uhf_param_t ro(uint32_t id, const QString& name, const QString& caption,
+// The names, captions and help of the table are ASCII.
+QString ascii(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+uhf_param_t ro(uint32_t id, const char* name, const char* caption,
                std::function<QVariant(m, s)> read,
                std::function<QJsonValue(const QVariant&)> json = as_is)
 {
-    return {
-        id,      name,    caption, QStringLiteral("read only"), 0, std::move(read), std::move(json),
-        nullptr, nullptr, nullptr};
+    return {id,      ascii(name),     ascii(caption),  QStringLiteral("read only"),
+            0,       std::move(read), std::move(json), nullptr,
+            nullptr, nullptr};
 }
 
 // A text parameter with a command of its own, checked by its request.
 template<typename Request>
-uhf_param_t text(uint32_t id, const QString& name, const QString& caption, const QString& help,
+uhf_param_t text(uint32_t id, const char* name, const char* caption, const char* help,
                  int max_length, QString (uhf_module::*get)(),
                  void (uhf_module::*set)(const QString&))
 {
     return {id,
-            name,
-            caption,
-            help,
+            ascii(name),
+            ascii(caption),
+            ascii(help),
             max_length,
             [get](m u, s) { return QVariant((u.*get)()); },
             as_is,
-            text_checked_by<Request>(name),
+            text_checked_by<Request>(ascii(name)),
             [set](m u, const QVariant& v) { (u.*set)(v.toString()); },
             nullptr};
 }
@@ -194,17 +200,20 @@ const QVector<uhf_param_t>& uhf_params()
             ids::scw, "scw", "status control word",
             [](m, s scw) { return QVariant(uint(uint16_t(scw().get_value()))); },
             [](const QVariant& v) { return QJsonValue(hex(v.toUInt(), 4)); }),
-        {ids::uart_baud_rate, "uart-baud", "UART baud rate", "9600, 19200 or 115200", 0,
+        {ids::uart_baud_rate, QStringLiteral("uart-baud"), QStringLiteral("UART baud rate"),
+         QStringLiteral("9600, 19200 or 115200"), 0,
          [](m, s scw) { return QVariant(int(scw().get_uart_baud())); },
          [](const QVariant& v) { return QJsonValue(uart_text(v.toInt())); }, parse_uart, nullptr,
          [](scw_properties& w, const QVariant& v) { w.set_uart_baud(uart_baud_e(v.toInt())); }},
-        {ids::rf_mode, "rf-mode", "RF mode", "0-7 or a label such as 2GFSK-9600-2400", 0,
+        {ids::rf_mode, QStringLiteral("rf-mode"), QStringLiteral("RF mode"),
+         QStringLiteral("0-7 or a label such as 2GFSK-9600-2400"), 0,
          [](m, s scw) { return QVariant(int(scw().get_rf_mode())); },
          [](const QVariant& v) { return QJsonValue(rf_mode_labels().value(v.toInt())); },
          parse_rf_mode, nullptr,
          [](scw_properties& w, const QVariant& v) { w.set_rf_mode(rf_mode_e(v.toInt())); }},
-        {ids::beacon_enabled, "beacon", "beacon enabled", "on or off", 0,
-         [](m, s scw) { return QVariant(scw().get_bcn()); }, as_is, parse_switch, nullptr,
+        {ids::beacon_enabled, QStringLiteral("beacon"), QStringLiteral("beacon enabled"),
+         QStringLiteral("on or off"), 0, [](m, s scw) { return QVariant(scw().get_bcn()); }, as_is,
+         parse_switch, nullptr,
          [](scw_properties& w, const QVariant& v) { w.set_bcn(v.toBool()); }},
         ro(ids::boot, "boot", "boot",
            [](m, s scw) {
@@ -225,24 +234,27 @@ const QVector<uhf_param_t>& uhf_params()
         ro(
             ids::tx_packets, "tx-packets", "TX packets",
             [](m u, s) { return QVariant(uint(u.get_tx_pkts())); }, as_count),
-        {ids::device_address, "address", "device address", "0x01 to 0xFF", 0,
-         [](m u, s) { return QVariant(uint(u.get_dev_addr())); }, as_address,
-         number(QStringLiteral("address"), 1, 255, true),
+        {ids::device_address, QStringLiteral("address"), QStringLiteral("device address"),
+         QStringLiteral("0x01 to 0xFF"), 0, [](m u, s) { return QVariant(uint(u.get_dev_addr())); },
+         as_address, number(QStringLiteral("address"), 1, 255, true),
          [](m u, const QVariant& v) { u.set_dev_addr(v.toUInt() & 0xFF); }, nullptr},
-        {ids::pipe_timeout, "pipe-timeout", "pipe timeout", "seconds, 5 to 60", 0,
+        {ids::pipe_timeout, QStringLiteral("pipe-timeout"), QStringLiteral("pipe timeout"),
+         QStringLiteral("seconds, 5 to 60"), 0,
          [](m u, s) { return QVariant(uint(u.get_pipe_timeout())); }, as_count,
          number(QStringLiteral("pipe-timeout"), 5, 60),
          [](m u, const QVariant& v) { u.set_pipe_timeout(static_cast<unsigned char>(v.toUInt())); },
          nullptr},
-        {ids::radio_frequency, "freq", "radio frequency", "MHz, 400 to 440", 0,
+        {ids::radio_frequency, QStringLiteral("freq"), QStringLiteral("radio frequency"),
+         QStringLiteral("MHz, 400 to 440"), 0,
          [](m u, s) { return QVariant(qulonglong(u.get_rf())); }, as_mhz, parse_frequency,
          [](m u, const QVariant& v) { u.set_rf(static_cast<unsigned int>(v.toULongLong())); },
          nullptr},
         text<req_set_text_beacon_message>(
             ids::text_beacon, "text-beacon", "text beacon", "text, at most 128 characters", 128,
             &uhf_module::get_text_beacon_message, &uhf_module::set_text_beacon_message),
-        {ids::text_beacon_period, "text-beacon-period", "text beacon period", "seconds, 1 to 65535",
-         0, [](m u, s) { return QVariant(uint(u.get_text_beacon_period())); }, as_count,
+        {ids::text_beacon_period, QStringLiteral("text-beacon-period"),
+         QStringLiteral("text beacon period"), QStringLiteral("seconds, 1 to 65535"), 0,
+         [](m u, s) { return QVariant(uint(u.get_text_beacon_period())); }, as_count,
          number(QStringLiteral("text-beacon-period"), 1, 65535),
          [](m u, const QVariant& v) {
              u.set_text_beacon_period(static_cast<unsigned short>(v.toUInt()));
@@ -251,9 +263,9 @@ const QVector<uhf_param_t>& uhf_params()
         text<req_set_audio_beacon_midi>(
             ids::audio_beacon, "audio-beacon", "audio beacon", "notes such as 60C62D64E", 128,
             &uhf_module::get_audio_beacon_midi, &uhf_module::set_audio_beacon_midi),
-        {ids::audio_beacon_period, "audio-beacon-period", "audio beacon period",
-         "seconds: 0 (off) or 30 to 65535", 0,
-         [](m u, s) { return QVariant(uint(u.get_audio_beacon_period())); }, as_count,
+        {ids::audio_beacon_period, QStringLiteral("audio-beacon-period"),
+         QStringLiteral("audio beacon period"), QStringLiteral("seconds: 0 (off) or 30 to 65535"),
+         0, [](m u, s) { return QVariant(uint(u.get_audio_beacon_period())); }, as_count,
          parse_audio_period,
          [](m u, const QVariant& v) {
              u.set_audio_beacon_period(static_cast<unsigned short>(v.toUInt()));

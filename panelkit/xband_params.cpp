@@ -41,29 +41,30 @@ QJsonValue xband_param_t::stored(double value) const
 const QVector<xband_param_t>& xband_params()
 {
     static const QVector<xband_param_t> table{
-        {"symbol-rate", "Symbol rate (code)", 255, true,
+        {QStringLiteral("symbol-rate"), QStringLiteral("Symbol rate (code)"), 255, true,
          [](const auto& p) { return QJsonValue(qint64(p.symbol_rate)); },
          [](xband_module& x, double v) { x.set_symbol_rate(static_cast<unsigned char>(v)); }},
-        {"tx-power", "Transmit power (code)", 255, true,
+        {QStringLiteral("tx-power"), QStringLiteral("Transmit power (code)"), 255, true,
          [](const auto& p) { return QJsonValue(qint64(p.tx_power)); },
          [](xband_module& x, double v) { x.set_tx_power(static_cast<unsigned char>(v)); }},
-        {"freq", "Central frequency (MHz)", 100000, false,
+        {QStringLiteral("freq"), QStringLiteral("Central frequency (MHz)"), 100000, false,
          [](const auto& p) { return QJsonValue(double(p.central_frequency)); },
          [](xband_module& x, double v) { x.set_central_frequency(float(v)); }},
-        {"modcod", "MODCOD", 255, true, [](const auto& p) { return QJsonValue(qint64(p.modcod)); },
+        {QStringLiteral("modcod"), QStringLiteral("MODCOD"), 255, true,
+         [](const auto& p) { return QJsonValue(qint64(p.modcod)); },
          [](xband_module& x, double v) { x.set_modcod(static_cast<unsigned char>(v)); }},
-        {"roll-off", "Roll-off (code)", 255, true,
+        {QStringLiteral("roll-off"), QStringLiteral("Roll-off (code)"), 255, true,
          [](const auto& p) { return QJsonValue(int(p.roll_off)); },
          [](xband_module& x, double v) { x.set_roll_off(xband_roll_off_e(int(v))); }},
-        {"pilot", "Pilot signal (code)", 255, true,
+        {QStringLiteral("pilot"), QStringLiteral("Pilot signal (code)"), 255, true,
          [](const auto& p) { return QJsonValue(int(p.pilot_signal)); },
          [](xband_module& x, double v) {
              x.set_pilot_signal(xband_pilot_signal_status_e(int(v)));
          }},
-        {"fec-frame", "FEC frame size (code)", 255, true,
+        {QStringLiteral("fec-frame"), QStringLiteral("FEC frame size (code)"), 255, true,
          [](const auto& p) { return QJsonValue(int(p.fec_frame_size)); },
          [](xband_module& x, double v) { x.set_fec_frame_size(xband_fec_frame_size_e(int(v))); }},
-        {"parameters-word", "Parameters word", 0, true,
+        {QStringLiteral("parameters-word"), QStringLiteral("Parameters word"), 0, true,
          [](const auto& p) { return QJsonValue(qint64(p.parameters_word)); }, nullptr},
     };
     return table;

@@ -105,7 +105,8 @@ void xband_transfer::upload(const QByteArray& data, const QString& name)
     _progress(QStringLiteral("writing"), 0, total);
     for (int at = 0; at < data.size(); at += piece) {
         repeated([&] { _xband.write_file(handle, unsigned(at), data.mid(at, piece)); });
-        _progress(QStringLiteral("writing"), uint64_t(std::min(at + piece, data.size())), total);
+        _progress(QStringLiteral("writing"), uint64_t(std::min(at + piece, int(data.size()))),
+                  total);
     }
     const QByteArray back = _read(name, QStringLiteral("verifying"));
     if (back.size() != data.size())

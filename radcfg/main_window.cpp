@@ -129,6 +129,10 @@ bool MainWindow::_ask(QWidget* parent, const QString& title, const QString& text
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     // The application ends only through the quit of the exit question.
+    if (_quit_confirmed) {
+        event->accept();
+        return;
+    }
     event->ignore();
     _on_action_exit_triggered();
 }
@@ -418,6 +422,7 @@ void MainWindow::_on_action_exit_triggered()
     if (!_confirm_end(tr("Quit"), tr("Quit application?"), tr("Quit anyway?"), tr("quitting")))
         return;
     _close_connection();
+    _quit_confirmed = true;
     QApplication::quit();
 }
 

@@ -92,6 +92,9 @@ private:
     // The flash or transfer running, and the file or step it reported last.
     std::optional<kq::gui::sat_worker::operation_type_e> _running;
     QString _running_item;
+    // The user has answered the exit question: Qt 6 closes every window on
+    // the way out, and the window must not ask again.
+    bool _quit_confirmed = false;
     QString _operation_text;        // "Reading ...", before any note on waiting
     kq::gui::transfer_meter _meter; // of the running flash or transfer
 };

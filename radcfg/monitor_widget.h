@@ -14,16 +14,27 @@ class QListWidget;
 class QPushButton;
 class QSpinBox;
 
+// Qt 5 keeps the charts in a namespace of their own; Qt 6 in Qt's.
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 QT_CHARTS_BEGIN_NAMESPACE
+#else
+QT_BEGIN_NAMESPACE
+#endif
 class QChart;
 class QChartView;
 class QLineSeries;
 class QValueAxis;
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 QT_CHARTS_END_NAMESPACE
+#else
+QT_END_NAMESPACE
+#endif
 
 namespace radcfg {
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 QT_CHARTS_USE_NAMESPACE
+#endif
 
 class cp_worker;
 

@@ -3,6 +3,7 @@
 #include "virtual_serial_pair.h"
 
 #include <QDataStream>
+#include <QIODevice>
 #include <QScopeGuard>
 #include <QtEndian>
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws the configurator's tool-bar icons (simple glyphs) into radcfg/icons/,
 each at 48x48 and at twice that ("NAME@2x.png", which Qt picks on a high-DPI
-screen). Run it again after changing a shape; the PNGs are committed."""
+screen), and the application's icon also at the other sizes of the hicolor
+theme ("app/radcfg-SIZE.png") for the desktop and the package. Run it again
+after changing a shape; the PNGs are committed."""
 import math
 import os
 import struct
@@ -9,6 +11,8 @@ import zlib
 
 SIZE = 48
 SUB = 4  # supersampling per axis
+# The hicolor sizes beyond the 48 and 96 that the two scales give.
+APP_SIZES = (16, 22, 24, 32, 64, 128, 256)
 
 
 def png(path, pixels):
@@ -80,3 +84,6 @@ if __name__ == "__main__":
     for name, shape in SHAPES.items():
         both(os.path.join(here, "fa", name + ".svg"), shape, (0x33, 0x4A, 0x5E))
     both(os.path.join(here, "radcfg"), SATELLITE, (0x1F, 0x6F, 0xB2))
+    os.makedirs(os.path.join(here, "app"), exist_ok=True)
+    for size in APP_SIZES:
+        png(os.path.join(here, "app", "radcfg-%d.png" % size), render(SATELLITE, (0x1F, 0x6F, 0xB2), size))

@@ -132,9 +132,10 @@ firmware_file::firmware_file(const QByteArray& data, bool convert)
         try {
             _take(all.at(i), i + 1, convert);
         } catch (const proto_exception& e) {
-            throw proto_exception(e.get_type(), e.get_code(), e.get_exec_context(),
-                                  QStringLiteral("line %1: %2").arg(i + 1).arg(e.what()),
-                                  e.get_retry_behaviour());
+            throw proto_exception(
+                e.get_type(), e.get_code(), e.get_exec_context(),
+                QStringLiteral("line %1: %2").arg(i + 1).arg(QString::fromUtf8(e.what())),
+                e.get_retry_behaviour());
         }
     }
     if (_count >= 0 && _count != _data_records % (1 << (8 * _count_bytes)))

@@ -102,7 +102,9 @@ void kqttc_response::check_late_answer(const QString&)
 
 const QStringList& kqttc_response::rws_strict_kqttc_strings()
 {
-    static const QStringList prefixes{"OK+", "OK", "KQ+", "ERR+", "ERR", "+KQTTC"};
+    static const QStringList prefixes{QStringLiteral("OK+"), QStringLiteral("OK"),
+                                      QStringLiteral("KQ+"), QStringLiteral("ERR+"),
+                                      QStringLiteral("ERR"), QStringLiteral("+KQTTC")};
     return prefixes;
 }
 

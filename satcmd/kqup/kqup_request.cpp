@@ -82,7 +82,7 @@ int kqup_request::take_frame(QByteArray& buffer, kqup_packet_data_t& packet)
     const int start = buffer.indexOf(magic);
     if (start < 0) {
         // Garbage; its last bytes may be the start of a magic still coming.
-        buffer.remove(0, std::max(0, buffer.size() - (magic.size() - 1)));
+        buffer.remove(0, std::max(0, int(buffer.size()) - (int(magic.size()) - 1)));
         return header_size;
     }
     buffer.remove(0, start);
