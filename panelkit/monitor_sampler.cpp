@@ -144,11 +144,29 @@ QString monitor_sampler::csv_header() const
     return cells.join(QLatin1Char(','));
 }
 
+// The transmitter's readings are single-precision: such a value is written
+// with the fewest digits that read back as the same float ("5.02", not
+// "5.019999981"); whole numbers and others as before.
+QString monitor_sampler::csv_cell(double v)
+{
+    if (std::isnan(v))
+        return QString();
+    const float f = float(v);
+    if (double(f) == v && v != std::trunc(v)) {
+        for (int digits = 1; digits <= 9; ++digits) {
+            const QString text = QString::number(v, 'g', digits);
+            if (float(text.toDouble()) == f)
+                return text;
+        }
+    }
+    return QString::number(v, 'g', 10);
+}
+
 QString monitor_sampler::csv_row(const QDateTime& time, const QVector<double>& values) const
 {
     QStringList cells{time.toUTC().toString(Qt::ISODateWithMs)};
     for (const double v : values)
-        cells << (std::isnan(v) ? QString() : QString::number(v, 'g', 10));
+        cells << csv_cell(v);
     return cells.join(QLatin1Char(','));
 }
 

@@ -46,6 +46,8 @@ public:
 
     QString csv_header() const;
     QString csv_row(const QDateTime& time, const QVector<double>& values) const;
+    // One value of a row; empty for a value without an answer.
+    static QString csv_cell(double v);
 
 private:
     QVector<series_t> _chosen;

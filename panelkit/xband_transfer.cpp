@@ -22,8 +22,9 @@ constexpr unsigned short read_command = 264;
                           proto_exception::no_retry);
 }
 
-// Whether asking again may help: a lost or spoilt answer, not a refusal,
-// a stop or a broken port.
+// Whether asking again may help: a lost or spoilt answer (a frame with a
+// spoilt length or magic is the reader's general error), not a refusal, a
+// stop or a broken port.
 bool worth_repeating(const std::exception_ptr& e)
 {
     try {
@@ -33,6 +34,7 @@ bool worth_repeating(const std::exception_ptr& e)
     } catch (const proto_exception& p) {
         return p.get_type() == proto_exception::invalid_result ||
                p.get_type() == proto_exception::crc_error ||
+               p.get_type() == proto_exception::general_error ||
                p.get_type() == proto_exception::no_answer;
     } catch (...) {
         return false;

@@ -223,9 +223,8 @@ void monitor_widget::_update_axes()
         _times.isEmpty() ? QDateTime() : _times.last().addSecs(-_window->value());
     double low = std::numeric_limits<double>::max();
     double high = std::numeric_limits<double>::lowest();
-    for (int row = 0; row < _times.size(); ++row) {
-        if (_times.at(row) < first)
-            continue;
+    // Rows are in time order: only the newest, back to the window's start.
+    for (int row = _times.size() - 1; row >= 0 && _times.at(row) >= first; --row) {
         for (const double v : _values.at(row)) {
             if (std::isnan(v))
                 continue;

@@ -3,6 +3,8 @@
 #include "monitor_widget.h"
 #include "xband_worker.h"
 
+#include "panelkit/local_file.h"
+#include "panelkit/local_file_error.h"
 #include "panelkit/xband_params.h"
 #include "panelkit/xband_report.h"
 #include "panelkit/xband_transfer.h"
@@ -274,23 +276,19 @@ bool xband_widget::_ask(const QString& title, const QString& question)
 // under a name it accepts. False, with the reason shown, when not.
 bool xband_widget::_read_local(const QString& path, QByteArray& bytes)
 {
-    QFile file(path);
-    const QString name = QFileInfo(path).fileName();
-    QString problem = kq::gui::xband_transfer::name_problem(name);
-    if (problem.isEmpty() && file.size() > kq::gui::xband_transfer::max_size)
-        problem = tr("%1 bytes; the transmitter takes at most %2")
-                      .arg(file.size())
-                      .arg(kq::gui::xband_transfer::max_size);
-    if (problem.isEmpty() && !file.open(QIODevice::ReadOnly))
-        problem = file.errorString();
-    if (problem.isEmpty())
-        bytes = file.readAll();
-    if (problem.isEmpty() && bytes.size() != file.size())
-        problem = file.errorString();
-    if (problem.isEmpty())
-        return true;
-    _log(log_item::ERROR, tr("cannot upload %1: %2").arg(path, problem));
-    QMessageBox::warning(this, tr("Upload"), tr("Cannot upload %1: %2").arg(path, problem));
+    const QString bad_name = kq::gui::xband_transfer::name_problem(QFileInfo(path).fileName());
+    QString problem =
+        bad_name.isEmpty() ? QString() : tr("cannot upload %1: %2").arg(path, bad_name);
+    if (problem.isEmpty()) {
+        try {
+            bytes = kq::gui::local_file::read_whole(path, kq::gui::xband_transfer::max_size);
+            return true;
+        } catch (const kq::gui::local_file_error& e) {
+            problem = QString::fromStdString(e.what());
+        }
+    }
+    _log(log_item::ERROR, problem);
+    QMessageBox::warning(this, tr("Upload"), problem);
     return false;
 }
 

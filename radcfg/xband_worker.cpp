@@ -1,13 +1,12 @@
 #include "xband_worker.h"
 
+#include "panelkit/local_file.h"
 #include "panelkit/uhf_params.h"
 #include "panelkit/xband_config.h"
 #include "panelkit/xband_params.h"
 #include "panelkit/xband_report.h"
 #include "panelkit/xband_transfer.h"
 #include "satcmd/xband_module.h"
-
-#include <QSaveFile>
 
 namespace radcfg {
 
@@ -120,11 +119,17 @@ void xband_worker::list_files()
     post(DIR, [this] { _list(); });
 }
 
+kq::gui::xband_transfer xband_worker::_transfer()
+{
+    return kq::gui::xband_transfer(
+        _xband(), [this](const QString& step, uint64_t done, uint64_t total) {
+            emit transfer_progress(step, uint32_t(done), uint32_t(total));
+        });
+}
+
 void xband_worker::_upload(const QByteArray& data, const QString& name)
 {
-    kq::gui::xband_transfer(_xband(), [this](const QString& step, uint64_t done, uint64_t total) {
-        emit transfer_progress(step, uint32_t(done), uint32_t(total));
-    }).upload(data, name);
+    _transfer().upload(data, name);
 }
 
 void xband_worker::upload(const QByteArray& data, const QString& name)
@@ -140,15 +145,8 @@ void xband_worker::upload(const QByteArray& data, const QString& name)
 void xband_worker::download(const QString& name, const QString& path)
 {
     post(DOWNLOAD, [this, name, path] {
-        const QByteArray data =
-            kq::gui::xband_transfer(_xband(), [this](const QString& step, uint64_t done,
-                                                     uint64_t total) {
-                emit transfer_progress(step, uint32_t(done), uint32_t(total));
-            }).download(name);
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-            throw std::runtime_error(
-                tr("cannot write %1: %2").arg(path, file.errorString()).toStdString());
+        const QByteArray data = _transfer().download(name);
+        kq::gui::local_file::write_whole(path, data);
         emit notice(tr("%1 saved as %2 (%3 bytes)").arg(name, path).arg(data.size()));
     });
 }

@@ -10,6 +10,9 @@
 namespace kq::api::proto {
 class xband_module;
 }
+namespace kq::gui {
+class xband_transfer;
+}
 
 namespace radcfg {
 
@@ -55,6 +58,8 @@ private:
     kq::api::proto::xband_module& _xband() const;
     void _emit_parameters(const kq::api::proto::xband_all_parameters_t& all,
                           const QVector<uint32_t>& ids);
+    // A transfer that reports its progress as transfer_progress.
+    kq::gui::xband_transfer _transfer();
     void _upload(const QByteArray& data, const QString& name);
     void _list();
 };

@@ -4,6 +4,7 @@
 #include "ctl_session.h"
 #include "progress_bar.h"
 
+#include "panelkit/local_file.h"
 #include "panelkit/obc_file_names.h"
 #include "panelkit/obc_transfer.h"
 #include "satcmd/obc_module.h"
@@ -137,11 +138,7 @@ exit_code_e run_get_file(const ctl_options& o, const ctl_output& out)
     const QString path = download_path(o);
     // The file is written only after the transfer: its folder is checked
     // before the port is opened.
-    const QFileInfo folder(QFileInfo(path).absolutePath());
-    if (!folder.isDir() || !folder.isWritable())
-        throw ctl_error(exit_local_file,
-                        QStringLiteral("cannot write %1: the folder %2 is missing or not writable")
-                            .arg(path, folder.filePath()));
+    gui::local_file::check_folder_of(path);
 
     ctl_session s(o, target_e::obc);
     gui::obc_transfer transfer(s.module<obc_module>(), &ctl_output::notice);

@@ -5,6 +5,7 @@
 #include "ctl_session.h"
 #include "progress_bar.h"
 
+#include "panelkit/local_file.h"
 #include "panelkit/uhf_params.h"
 #include "panelkit/xband_params.h"
 #include "panelkit/xband_report.h"
@@ -15,7 +16,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QThread>
 
 #include <functional>
@@ -23,6 +23,7 @@
 namespace kq::ctl {
 
 using namespace api::proto;
+using gui::local_file;
 using gui::xband_report_field_t;
 using gui::xband_transfer;
 
@@ -133,27 +134,20 @@ exit_code_e run_ls(const ctl_options&, const ctl_output& out, xband_module& x)
 
 QByteArray read_local(const QString& path)
 {
-    QFile local(path);
-    open_for_reading(local);
-    if (local.size() > xband_transfer::max_size)
-        throw ctl_error(exit_local_file,
-                        QStringLiteral("%1: %2 bytes; the transmitter takes at most %3")
-                            .arg(path)
-                            .arg(local.size())
-                            .arg(xband_transfer::max_size));
-    const QByteArray data = local.readAll();
-    if (data.size() != local.size())
-        throw ctl_error(exit_local_file,
-                        QStringLiteral("cannot read %1: %2").arg(path, local.errorString()));
-    return data;
+    return local_file::read_whole(path, xband_transfer::max_size);
+}
+
+// A transfer that draws its progress on the bar.
+xband_transfer transfer_on(xband_module& x, progress_bar& bar)
+{
+    return xband_transfer(
+        x, [&bar](const QString&, uint64_t done, uint64_t total) { bar.update(done, total); });
 }
 
 void upload(xband_module& x, const QByteArray& data, const QString& name)
 {
     progress_bar bar(QStringLiteral("put ") + name);
-    xband_transfer(x, [&bar](const QString&, uint64_t done, uint64_t total) {
-        bar.update(done, total);
-    }).upload(data, name);
+    transfer_on(x, bar).upload(data, name);
 }
 
 exit_code_e run_put(const ctl_options& o, const ctl_output& out, xband_module& x)
@@ -184,14 +178,9 @@ exit_code_e run_get_file(const ctl_options& o, const ctl_output& out, xband_modu
     QByteArray data;
     {
         progress_bar bar(QStringLiteral("get ") + name);
-        data = xband_transfer(x, [&bar](const QString&, uint64_t done, uint64_t total) {
-                   bar.update(done, total);
-               }).download(name);
+        data = transfer_on(x, bar).download(name);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        throw ctl_error(exit_local_file,
-                        QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    local_file::write_whole(path, data);
     out.result(QJsonObject{{"get", name}, {"file", path}, {"bytes", data.size()}},
                {QStringLiteral("saved %1 as %2 (%3 bytes)").arg(name, path).arg(data.size())});
     return exit_ok;
@@ -321,13 +310,7 @@ void check_arguments(const QString& word, const ctl_options& o)
         checked_name(o.arguments.at(1));
         // The file is written only after the transfer: its folder is
         // checked before the port is opened.
-        const QString path = download_path(o);
-        const QFileInfo folder(QFileInfo(path).absolutePath());
-        if (!folder.isDir() || !folder.isWritable())
-            throw ctl_error(exit_local_file,
-                            QStringLiteral("cannot write %1: the folder %2 is missing or not "
-                                           "writable")
-                                .arg(path, folder.filePath()));
+        local_file::check_folder_of(download_path(o));
     }
     if (word == QLatin1String("mode") && o.arguments.size() == 2) {
         const QString m = o.arguments.at(1).toLower();

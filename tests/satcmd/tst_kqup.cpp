@@ -7,6 +7,7 @@
 #include "serline/serial_port.h"
 #include "test_environment.h"
 #include "virtual_serial_pair.h"
+#include "xband_session.h"
 #include "xband_transmitter.h"
 
 #include <QThread>
@@ -20,6 +21,7 @@ using namespace kq::api::proto::kqup;
 using kq::satsim::virtual_serial_pair;
 using kq::satsim::xband_transmitter;
 using kq::testing::capture;
+using kq::testing::xband_session;
 
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
@@ -120,34 +122,18 @@ private slots:
     void short_records_read_as_zeros();
 
 private:
-    std::unique_ptr<virtual_serial_pair> _pair;
-    std::unique_ptr<xband_transmitter> _tx;
-    std::unique_ptr<media> _port;
-    std::unique_ptr<kq_module> _module;
-    xband_module& xb() { return dynamic_cast<xband_module&>(*_module); }
+    std::unique_ptr<xband_session> _s;
+    xband_module& xb() { return _s->module(); }
 };
 
 void tst_kqup::init()
 {
-    _pair = std::make_unique<virtual_serial_pair>();
-    _tx = std::make_unique<xband_transmitter>(*_pair);
-    _tx->start();
-    factory f;
-    media::settings_t s;
-    s.port_name = _pair->port_name();
-    s.timeout = 1000;
-    _port.reset(f.create_media(factory::media_serial_port, s));
-    _module.reset(
-        f.create_module(module_type_xband, factory::proto_kqup, _port.get(), xband_route()));
-    _module->connect();
+    _s = std::make_unique<xband_session>();
 }
 
 void tst_kqup::cleanup()
 {
-    _module.reset();
-    _port.reset();
-    _tx.reset();
-    _pair.reset();
+    _s.reset();
 }
 
 void tst_kqup::frames_byte_for_byte()
@@ -222,7 +208,7 @@ void tst_kqup::parse_cases()
 
 void tst_kqup::split_reply_is_assembled()
 {
-    _tx->split_replies(true);
+    _s->tx().split_replies(true);
     QCOMPARE(xb().get_tx_power(), uint8_t(20));
 }
 
@@ -340,8 +326,8 @@ void tst_kqup::records_round_trip()
     p.fec_frame_size = xband_fec_frame_size_e(0);
     p.parameters_word = 0xA55A;
     xb().set_all_parameters(p);
-    QCOMPARE(_tx->last_request_payload().size(), 14);
-    QCOMPARE(_tx->last_request_payload().mid(2, 2), QByteArray(2, '\0'));
+    QCOMPARE(_s->tx().last_request_payload().size(), 14);
+    QCOMPARE(_s->tx().last_request_payload().mid(2, 2), QByteArray(2, '\0'));
     const xband_all_parameters_t back = xb().get_all_parameters(); // bytes 2-3 come back as BEEF
     QCOMPARE(back.symbol_rate, 5u);
     QCOMPARE(back.tx_power, 9u);
@@ -372,7 +358,7 @@ void tst_kqup::files_round_trip()
         data[i] = char(i * 7);
     for (int at = 0; at < data.size(); at += 500)
         xb().write_file(h1, unsigned(at), data.mid(at, 500));
-    QCOMPARE(_tx->files().value("LOG.BIN"), data);
+    QCOMPARE(_s->tx().files().value("LOG.BIN"), data);
 
     QVector<xband_file_entry_t> entries;
     xb().dir(entries);
@@ -404,16 +390,16 @@ void tst_kqup::files_round_trip()
 void tst_kqup::modes_and_refusals()
 {
     xb().tx_mode();
-    QCOMPARE(_tx->mode(), QString("TX"));
+    QCOMPARE(_s->tx().mode(), QString("TX"));
     xb().load_mode();
-    QCOMPARE(_tx->mode(), QString("LOAD"));
+    QCOMPARE(_s->tx().mode(), QString("LOAD"));
     unsigned handle = 0;
     xb().create_file("X", 1, handle);
     xb().write_file(handle, 0, "x");
     xb().send_files(xband_file_status_e(1), "X");
-    QCOMPARE(_tx->mode(), QString("SEND"));
+    QCOMPARE(_s->tx().mode(), QString("SEND"));
     xb().shutdown();
-    QCOMPARE(_tx->mode(), QString("OFF"));
+    QCOMPARE(_s->tx().mode(), QString("OFF"));
 
     const auto refusal = [&](auto f) {
         const auto e = capture<proto_exception>(f);
@@ -436,19 +422,19 @@ void tst_kqup::faults_of_the_transmitter()
             xb().get_modcod();
         } catch (const proto_exception& e) {
             QTest::qWait(100);
-            _port->clear();
+            _s->port().clear();
             return QString::fromUtf8(e.what());
         } catch (const media_exception& e) {
             return QString("media %1").arg(int(e.get_type()));
         }
         return QString("none");
     };
-    QCOMPARE(kind([&] { _tx->corrupt_crc(1); }), QString("E_SRC"));
+    QCOMPARE(kind([&] { _s->tx().corrupt_crc(1); }), QString("E_SRC"));
     // A spoilt magic is garbage: the reader looks past it for a frame.
-    QCOMPARE(kind([&] { _tx->corrupt_magic(1); }), QString("media 1"));
-    QCOMPARE(kind([&] { _tx->oversize(1); }), QString("E_SIZE"));
-    QCOMPARE(kind([&] { _tx->stay_silent(1); }), QString("media 1"));
-    QCOMPARE(kind([&] { _tx->garbage_before_replies(2); }), QString("none"));
+    QCOMPARE(kind([&] { _s->tx().corrupt_magic(1); }), QString("media 1"));
+    QCOMPARE(kind([&] { _s->tx().oversize(1); }), QString("E_SIZE"));
+    QCOMPARE(kind([&] { _s->tx().stay_silent(1); }), QString("media 1"));
+    QCOMPARE(kind([&] { _s->tx().garbage_before_replies(2); }), QString("none"));
     QCOMPARE(xb().get_modcod(), uint8_t(11));
 }
 
@@ -469,7 +455,7 @@ void tst_kqup::late_and_out_of_order_replies()
     QFETCH(int, replies);
     if (replies == 2)
         QCOMPARE(xb().get_tx_power(), uint8_t(20)); // its request phase goes on time
-    _tx->hold_replies(1, held_ms);
+    _s->tx().hold_replies(1, held_ms);
     QVERIFY(capture<media_exception>([&] { xb().get_symbol_rate(); }));
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(xb().get_modcod(), uint8_t(11));

@@ -1,0 +1,123 @@
+#include "file_contents.h"
+#include "panelkit/local_file.h"
+#include "panelkit/local_file_error.h"
+#include "panelkit/xband_transfer.h"
+#include "random_bytes.h"
+#include "satcmd/xband_module.h"
+#include "test_environment.h"
+#include "xband_session.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace kq::api::proto;
+using kq::gui::local_file;
+using kq::gui::local_file_error;
+using kq::gui::xband_transfer;
+using kq::testing::xband_session;
+
+// Files moved to and from the transmitter while its replies are spoilt,
+// preceded by garbage, lost or late: the bytes arrive whole, never a wrong
+// file reported done. (Replies in pieces are assembled by the frame reader's
+// own test: the simulator's pieces are too slow for a 1 KiB read.) And the
+// workstation's side of those files.
+class tst_xband_transfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void round_trip_under_faults_data();
+    void round_trip_under_faults();
+    void local_files();
+
+private:
+    void _spoil(const QString& fault);
+
+    std::unique_ptr<xband_session> _s;
+};
+
+void tst_xband_transfer::init()
+{
+    _s = std::make_unique<xband_session>();
+}
+
+void tst_xband_transfer::cleanup()
+{
+    _s.reset();
+}
+
+// The next replies go wrong in the named way.
+void tst_xband_transfer::_spoil(const QString& fault)
+{
+    if (fault == QLatin1String("crc"))
+        _s->tx().corrupt_crc(2);
+    else if (fault == QLatin1String("magic"))
+        _s->tx().corrupt_magic(1); // garbage to the reader: a lost answer
+    else if (fault == QLatin1String("length"))
+        _s->tx().oversize(2);
+    else if (fault == QLatin1String("garbage"))
+        _s->tx().garbage_before_replies(3);
+    else if (fault == QLatin1String("silent"))
+        _s->tx().stay_silent(1);
+    else if (fault == QLatin1String("late"))
+        _s->tx().hold_replies(2, 1500); // past the port's 1 s: lost, then stale
+}
+
+void tst_xband_transfer::round_trip_under_faults_data()
+{
+    QTest::addColumn<QString>("fault");
+    for (const char* fault : {"none", "crc", "magic", "length", "garbage", "silent", "late"})
+        QTest::newRow(fault) << QString::fromLatin1(fault);
+}
+
+void tst_xband_transfer::round_trip_under_faults()
+{
+    QFETCH(QString, fault);
+    xband_module& xband = _s->module();
+    const QByteArray data = kq::testing::random_bytes(5000, 17);
+    _spoil(fault);
+    xband_transfer(xband).upload(data, QStringLiteral("IMG"));
+    QCOMPARE(_s->tx().files().value(QStringLiteral("IMG")), data);
+    _spoil(fault);
+    QCOMPARE(xband_transfer(xband).download(QStringLiteral("IMG")), data);
+}
+
+void tst_xband_transfer::local_files()
+{
+    QTemporaryDir dir;
+    const auto refusal = [](const std::function<void()>& act) {
+        try {
+            act();
+        } catch (const local_file_error& e) {
+            return QString::fromStdString(e.what());
+        }
+        return QString();
+    };
+    const QString big = dir.filePath("big.bin");
+    QVERIFY(kq::testing::write_file(big, QByteArray(101, 'x')));
+    QVERIFY(refusal([&] {
+                local_file::read_whole(big, 100);
+            }).endsWith("101 bytes; at most 100 can be taken"));
+    QCOMPARE(local_file::read_whole(big, 101), QByteArray(101, 'x'));
+    QVERIFY(refusal([&] {
+                local_file::read_whole(dir.path(), 100);
+            }).startsWith("cannot read " + dir.path()));
+    QVERIFY(refusal([&] {
+                local_file::read_whole(dir.filePath("none"), 100);
+            }).startsWith("cannot read "));
+
+    const QString lost = dir.filePath("missing/out.bin");
+    QVERIFY(
+        refusal([&] { local_file::check_folder_of(lost); }).endsWith("is missing or not writable"));
+    QVERIFY(!refusal([&] { local_file::write_whole(lost, "abc"); }).isEmpty());
+    QVERIFY(refusal([&] { local_file::check_folder_of(big); }).isEmpty());
+    local_file::write_whole(big, "abc"); // replaced whole, not overwritten in place
+    QCOMPARE(kq::testing::read_file(big), QByteArray("abc"));
+}
+
+KQ_TEST_MAIN(tst_xband_transfer)
+#include "tst_xband_transfer.moc"
