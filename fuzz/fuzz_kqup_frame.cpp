@@ -1,6 +1,6 @@
 // The KQUP frame reader, fed as the engine reads: the bytes it still asks
 // for, one read at a time, frame after frame, skipping garbage to the next
-// magic, until the input is used up.
+// magic, and afresh after a refused frame, until the input is used up.
 #include "fuzz_support.h"
 
 #include "satcmd/kqup/kqup_request.h"
@@ -43,11 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         buffer += input.mid(pos, need);
         pos += need;
         kqup_packet_data_t packet;
-        kq::fuzz::refused([&] {
+        const bool refused = kq::fuzz::refused([&] {
             need = kqup_request::take_frame(buffer, packet);
             if (need == 0)
                 check_round_trip(packet);
         });
+        if (refused) {
+            // The exchange fails there: the engine drops what it read and
+            // the next exchange reads afresh.
+            buffer.clear();
+            need = kqup_request::header_size;
+        }
         need = need > 0 ? need : kqup_request::header_size;
         if (buffer.size() > largest_frame)
             kq::fuzz::broken("the reader keeps more than one frame's bytes");

@@ -5,8 +5,10 @@
 #include "serline/serial_port_atomic.h"
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +20,17 @@
 // own errors, anything else (a crash, a sanitizer report, another exception,
 // a broken invariant) is a finding.
 namespace kq::fuzz {
+
+// The parsers trace what they see to Qt's message log, and the AX.25
+// decoder reports every spoilt frame on standard output; both cost more than
+// the parsing itself, so a fuzzer's time goes to inputs instead. Categories
+// off are not even formatted; anything left goes nowhere. libFuzzer writes
+// its own report to standard error.
+inline const bool quiet_output = [] {
+    QLoggingCategory::setFilterRules(QStringLiteral("*=false"));
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    return std::freopen("/dev/null", "w", stdout) != nullptr;
+}();
 
 inline QByteArray bytes(const uint8_t* data, size_t size)
 {

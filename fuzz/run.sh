@@ -13,7 +13,9 @@ shift || true
 KQ_WITH_FUZZ=1 tools/install-deps.sh
 
 build=build-fuzz
-cmake -S . -B "$build" -DKQ_FUZZ=ON -DKQ_QT_MAJOR=5 -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+generator=()
+command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
+cmake -S . -B "$build" "${generator[@]}" -DKQ_FUZZ=ON -DKQ_QT_MAJOR=5 -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 
 targets=("$@")

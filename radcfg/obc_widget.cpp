@@ -27,8 +27,8 @@ namespace files = kq::gui::obc_files;
 
 namespace {
 
-const QString key_persistent = QStringLiteral("obc/last_persistent_chk");
-const QString key_verbose = QStringLiteral("obc/last_kqttc_chk");
+const QString key_obc_persistent = QStringLiteral("obc/last_persistent_chk");
+const QString key_obc_verbose = QStringLiteral("obc/last_kqttc_chk");
 const QString key_local_folder = QStringLiteral("obc/last_local_folder");
 
 // The folder a local selection stands for: itself, or the one holding it.
@@ -110,16 +110,16 @@ obc_widget::obc_widget(QWidget* parent, obc_module* module)
     const QString last = QSettings().value(key_local_folder).toString();
     _show_local_folder(!last.isEmpty() && QFileInfo(last).isDir() ? last : QDir::homePath());
 
-    _restore_check(ui->chk_persistent, key_persistent);
-    _restore_check(ui->cb_verbose_log, key_verbose);
+    _restore_check(ui->chk_persistent, key_obc_persistent);
+    _restore_check(ui->cb_verbose_log, key_obc_verbose);
     _obc_worker->set_persistent(ui->chk_persistent->isChecked());
     _enable_controls(true);
 }
 
 obc_widget::~obc_widget()
 {
-    _store_check(ui->chk_persistent, key_persistent);
-    _store_check(ui->cb_verbose_log, key_verbose);
+    _store_check(ui->chk_persistent, key_obc_persistent);
+    _store_check(ui->cb_verbose_log, key_obc_verbose);
 }
 
 void obc_widget::_on_operation_control(sat_worker::operation_type_e op,

@@ -40,8 +40,8 @@ using kq::api::proto::kqttc::firmware_file;
 
 namespace {
 
-const QString key_persistent = QStringLiteral("uhf/last_persistent_chk");
-const QString key_verbose = QStringLiteral("uhf/last_kqttc_chk");
+const QString key_uhf_persistent = QStringLiteral("uhf/last_persistent_chk");
+const QString key_uhf_verbose = QStringLiteral("uhf/last_kqttc_chk");
 const QString key_firmware_folder = QStringLiteral("uhf/last_firmware_folder");
 const QString key_config_folder = QStringLiteral("uhf/last_config_folder");
 const QString config_filter = QStringLiteral("Configuration files (*.json);;All files (*)");
@@ -99,6 +99,9 @@ uhf_widget::uhf_widget(QWidget* parent, uhf_module* module)
     _controller->set_all_unknown(tr("not read"));
     _init_log(QStringLiteral("UHF"), ui->lb_log);
 
+    // A child of the panel by name, so that its state can be looked up.
+    _audio_beacon_timer.setParent(this);
+    _audio_beacon_timer.setObjectName(QStringLiteral("audio_beacon_rule_timer"));
     _audio_beacon_timer.setSingleShot(true);
     _audio_beacon_timer.setInterval(audio_beacon_rule_delay_ms);
     connect(&_audio_beacon_timer, &QTimer::timeout, this,
@@ -109,15 +112,15 @@ uhf_widget::uhf_widget(QWidget* parent, uhf_module* module)
     _connect_controls();
 
     _enable_controls(true);
-    _restore_check(ui->chk_persistent, key_persistent);
-    _restore_check(ui->cb_verbose_log, key_verbose);
+    _restore_check(ui->chk_persistent, key_uhf_persistent);
+    _restore_check(ui->cb_verbose_log, key_uhf_verbose);
     _uhf_worker->set_persistent(ui->chk_persistent->isChecked());
 }
 
 uhf_widget::~uhf_widget()
 {
-    _store_check(ui->chk_persistent, key_persistent);
-    _store_check(ui->cb_verbose_log, key_verbose);
+    _store_check(ui->chk_persistent, key_uhf_persistent);
+    _store_check(ui->cb_verbose_log, key_uhf_verbose);
     _audio_beacon_timer.stop();
 }
 

@@ -16,7 +16,7 @@ using kq::gui::xband_params;
 
 namespace {
 
-const xband_param_t* param_of(uint32_t id)
+const xband_param_t* xband_param_of(uint32_t id)
 {
     return id >= 1 && int(id) <= xband_params().size() ? &xband_params().at(int(id) - 1) : nullptr;
 }
@@ -36,7 +36,7 @@ xband_module& xband_worker::_xband() const
 void xband_worker::_emit_parameters(const xband_all_parameters_t& all, const QVector<uint32_t>& ids)
 {
     for (const uint32_t id : ids) {
-        if (const xband_param_t* p = param_of(id))
+        if (const xband_param_t* p = xband_param_of(id))
             _cache_parameter_and_emit_signal(id, p->read(all).toVariant());
     }
 }
@@ -63,7 +63,7 @@ void xband_worker::_get_param(uint32_t id)
 
 void xband_worker::_set_param(uint32_t id, const QVariant& value)
 {
-    const xband_param_t* p = param_of(id);
+    const xband_param_t* p = xband_param_of(id);
     if (!p || !p->writable())
         return;
     p->write(_xband(), value.toDouble());
@@ -89,7 +89,7 @@ void xband_worker::_set_params(const param_pairs_t& params)
             return;
         const xband_all_parameters_t all = _xband().get_all_parameters();
         for (const auto& w : written) {
-            const xband_param_t* p = param_of(w.first);
+            const xband_param_t* p = xband_param_of(w.first);
             const QJsonValue held = p->read(all);
             const QJsonValue wanted = p->stored(w.second.toDouble());
             if (held != wanted)

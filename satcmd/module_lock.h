@@ -6,12 +6,18 @@
 
 namespace kq::api::proto {
 
-// Holds a module's mutex for a scope. Waits at most 2000 ms, then throws a
-// proto_exception of type busy ("another command is in progress").
+// Holds a module's mutex for a scope. Waits at most limit_ms() (2000 ms),
+// then throws a proto_exception of type busy ("another command is in
+// progress").
 class SATCMD_EXPORT module_lock
 {
 public:
-    static constexpr int limit_ms = 2000;
+    static constexpr int default_limit_ms = 2000;
+
+    static int limit_ms();
+    // For tests of the busy case, which would otherwise wait the limit out;
+    // returns the limit it replaces.
+    static int set_limit_ms(int ms);
 
     explicit module_lock(QRecursiveMutex& mutex);
     ~module_lock();

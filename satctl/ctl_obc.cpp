@@ -115,7 +115,7 @@ exit_code_e run_put(const ctl_options& o, const ctl_output& out)
 
 // Where a download goes: the user's path as named; a directory, or no path
 // at all, gets the OBC's name, which must be a plain file name.
-QString download_path(const ctl_options& o)
+QString obc_download_path(const ctl_options& o)
 {
     const QString remote = o.arguments.at(0);
     const QString given = o.arguments.value(1);
@@ -135,7 +135,7 @@ exit_code_e run_get_file(const ctl_options& o, const ctl_output& out)
     const QString remote = o.arguments.at(0);
     if (remote.isEmpty() || remote.contains(QChar(0)))
         throw ctl_error(exit_usage, QStringLiteral("an OBC file name is needed"));
-    const QString path = download_path(o);
+    const QString path = obc_download_path(o);
     // The file is written only after the transfer: its folder is checked
     // before the port is opened.
     gui::local_file::check_folder_of(path);

@@ -163,7 +163,7 @@ exit_code_e run_put(const ctl_options& o, const ctl_output& out, xband_module& x
 
 // Where a download goes: the path as named, or the transmitter's name in a
 // folder (the current one when none is named).
-QString download_path(const ctl_options& o)
+QString xband_download_path(const ctl_options& o)
 {
     const QString given = o.arguments.value(2);
     if (!given.isEmpty() && !QFileInfo(given).isDir())
@@ -174,7 +174,7 @@ QString download_path(const ctl_options& o)
 exit_code_e run_get_file(const ctl_options& o, const ctl_output& out, xband_module& x)
 {
     const QString name = o.arguments.at(1);
-    const QString path = download_path(o);
+    const QString path = xband_download_path(o);
     QByteArray data;
     {
         progress_bar bar(QStringLiteral("get ") + name);
@@ -310,7 +310,7 @@ void check_arguments(const QString& word, const ctl_options& o)
         checked_name(o.arguments.at(1));
         // The file is written only after the transfer: its folder is
         // checked before the port is opened.
-        local_file::check_folder_of(download_path(o));
+        local_file::check_folder_of(xband_download_path(o));
     }
     if (word == QLatin1String("mode") && o.arguments.size() == 2) {
         const QString m = o.arguments.at(1).toLower();

@@ -1,5 +1,7 @@
 #include "obc_computer.h"
 
+#include "sim_wire.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,14 +12,6 @@
 namespace kq::satsim {
 
 namespace {
-
-const QStringList err_line{QStringLiteral("ERR")};
-const QStringList ok_line{QStringLiteral("OK")};
-
-QString hx(uint64_t v, int width)
-{
-    return QString::number(qulonglong(v), 16).toUpper().rightJustified(width, QLatin1Char('0'));
-}
 
 uint8_t block_sum(const QByteArray& data)
 {
@@ -160,10 +154,10 @@ QStringList obc_computer::handle(const QString& payload)
                     now.date().toString(QStringLiteral("yy/MM/dd"))};
         if (code == QLatin1String("7F"))
             return {QStringLiteral("OK+") + _mode};
-        return err_line;
+        return wire::err();
     }
     if (kind != QLatin1String("KQ+W"))
-        return err_line;
+        return wire::err();
     if (code == QLatin1String("32") && six_digits(value, a, b, c) && QTime(a, b, c).isValid()) {
         const QDateTime now = clock();
         _clock_offset_ms += now.time().msecsTo(QTime(a, b, c));
@@ -177,7 +171,7 @@ QStringList obc_computer::handle(const QString& payload)
     }
     if (code == QLatin1String("7F") && value.size() >= 4 && value.startsWith(QLatin1String("01")))
         return _set_mode(value.mid(2, 2).toInt(nullptr, 16));
-    return err_line;
+    return wire::err();
 }
 
 QStringList obc_computer::_set_mode(int code)
@@ -203,13 +197,13 @@ QStringList obc_computer::_file_command(const QString& letters, const QString& a
         return _write_block(argument);
     if (letters == QLatin1String("FL")) {
         _write_dirlist(argument);
-        return ok_line;
+        return wire::ok();
     }
     if (letters == QLatin1String("FC")) {
         if (_open_for_write)
             _store(_open_name);
         _open_name.clear();
-        return ok_line;
+        return wire::ok();
     }
     if (letters == QLatin1String("FB") || letters == QLatin1String("FA"))
         return _flash(name);
@@ -217,7 +211,7 @@ QStringList obc_computer::_file_command(const QString& letters, const QString& a
         if (!_files.remove(name))
             return {QStringLiteral("ERR+NOFILE")};
         _store(name);
-        return ok_line;
+        return wire::ok();
     }
     if (letters == QLatin1String("FS")) {
         if (!_files.contains(name))
@@ -225,24 +219,24 @@ QStringList obc_computer::_file_command(const QString& letters, const QString& a
         const QByteArray& data = _files[name];
         const auto crc =
             ::crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size()));
-        return {QStringLiteral("OK+") + hx(crc, 8) + QLatin1Char(' ') +
-                hx(uint32_t(data.size()), 8)};
+        return {QStringLiteral("OK+") + wire::hex(crc, 8) + QLatin1Char(' ') +
+                wire::hex(uint32_t(data.size()), 8)};
     }
     if (letters == QLatin1String("FI")) {
         if (!_files.contains(name))
             return {QStringLiteral("ERR+NOFILE")};
         _open_name = name;
         _open_for_write = false;
-        return {QStringLiteral("OK+") + hx(uint32_t(_files[name].size()), 8)};
+        return {QStringLiteral("OK+") + wire::hex(uint32_t(_files[name].size()), 8)};
     }
     if (letters == QLatin1String("FO") || letters == QLatin1String("FE")) {
         if (letters == QLatin1String("FO") || !_files.contains(name))
             _files[name] = QByteArray();
         _open_name = name;
         _open_for_write = true;
-        return ok_line;
+        return wire::ok();
     }
-    return err_line;
+    return wire::err();
 }
 
 QStringList obc_computer::_read_block(const QString& argument)
@@ -250,7 +244,7 @@ QStringList obc_computer::_read_block(const QString& argument)
     uint32_t pos = 0, len = 0;
     if (argument.size() != 12 || !strict_hex(argument.left(8), 8, pos) ||
         !strict_hex(argument.mid(8, 4), 4, len) || _open_name.isEmpty() || _open_for_write)
-        return err_line;
+        return wire::err();
     const QByteArray& data = _files[_open_name];
     if (uint64_t(pos) + len > uint64_t(data.size()))
         return {QStringLiteral("ERR+RANGE")};
@@ -270,7 +264,7 @@ QStringList obc_computer::_write_block(const QString& argument)
     if (!strict_hex(argument.left(8), 8, pos) || !strict_hex(argument.mid(8, 4), 4, length) ||
         argument.mid(12, 1) != QLatin1String("\r") || body.size() != int(length) + 1 ||
         _open_name.isEmpty() || !_open_for_write)
-        return err_line;
+        return wire::err();
     const int len = int(length);
     const QByteArray data = body.left(len);
     if (block_sum(data) != uint8_t(body.at(len)))
@@ -285,7 +279,7 @@ QStringList obc_computer::_write_block(const QString& argument)
         --spoil_stored;
         file[int(pos)] = char(file.at(int(pos)) ^ 0x20);
     }
-    return ok_line;
+    return wire::ok();
 }
 
 QStringList obc_computer::_flash(const QString& name)

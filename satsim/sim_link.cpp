@@ -1,5 +1,6 @@
 #include "sim_link.h"
 
+#include "sim_wire.h"
 #include "virtual_serial_pair.h"
 
 #include <QElapsedTimer>
@@ -47,8 +48,6 @@ const QRegularExpression& framed()
                                        QRegularExpression::DotMatchesEverythingOption);
     return rx;
 }
-
-constexpr int64_t idle_grace_ms = 20;
 
 const QRegularExpression& crc_only()
 {
@@ -159,7 +158,7 @@ void sim_link::run()
         }
         if (!own.isEmpty())
             _send(own);
-        _send_due(idle_grace_ms);
+        _send_due(wire::idle_grace_ms);
         const int chatter_ms = _chatter_ms.load();
         if (chatter_ms > 0 && _clock.elapsed() - _last_chatter_ms >= chatter_ms) {
             _last_chatter_ms = _clock.elapsed();
@@ -238,6 +237,8 @@ void sim_link::_process(const QString& line)
         const std::lock_guard<std::mutex> locker(_lock);
         _received << line;
     }
+    if (line.startsWith(note_prefix))
+        return; // a test's note on the line: kept, never answered
     bool echo = _echo.load();
     {
         const std::lock_guard<std::mutex> locker(_lock);
@@ -368,7 +369,7 @@ int sim_link::_poll_ms() const
 {
     if (_held.empty())
         return 10;
-    const int64_t due = _held.begin()->first + idle_grace_ms;
+    const int64_t due = _held.begin()->first + wire::idle_grace_ms;
     return int(std::clamp<int64_t>(due - _clock.elapsed(), 0, 10));
 }
 

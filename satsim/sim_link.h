@@ -67,6 +67,10 @@ public:
     // An answer line as it goes on the wire: payload, CRC field, CR LF.
     static QByteArray framed_line(const QString& payload);
 
+    // A line that starts with this is a note of a test's, received in turn
+    // with the commands and never answered (no device command starts so).
+    static constexpr char note_prefix = '#';
+
     // Every command line received, as it came (under the state lock).
     QStringList received() const;
     int commands_received() const;

@@ -2,6 +2,7 @@
 
 #include "ax25_encoder.h"
 #include "sim_link.h"
+#include "sim_wire.h"
 
 #include <QRegularExpression>
 
@@ -11,20 +12,12 @@ namespace {
 
 constexpr int fram_size = 64 * 1024;
 
-QString hx(uint64_t v, int width)
-{
-    return QString::number(qulonglong(v), 16).toUpper().rightJustified(width, QLatin1Char('0'));
-}
-
 bool parse_hex(const QString& text, uint64_t& out)
 {
     bool ok = false;
     out = text.toULongLong(&ok, 16);
     return ok && !text.isEmpty();
 }
-
-const QStringList err{QStringLiteral("ERR")};
-const QStringList ok_line{QStringLiteral("OK")};
 
 } // namespace
 
@@ -70,7 +63,7 @@ QStringList uhf_transceiver::handle(const QString& payload)
     if (_muted.elapsed() < _mute_ms)
         return {};
     if (!payload.startsWith(QLatin1String("KQ+")) || payload.size() < 6)
-        return err;
+        return wire::err();
     static const QRegularExpression command(QStringLiteral("^KQ\\+[RWD][0-9A-F]{2}"));
     static const QRegularExpression free_text(QStringLiteral("^KQ\\+([0-9A-Fa-f]{8})(.*)$"));
     const QRegularExpressionMatch text = free_text.match(payload);
@@ -129,13 +122,13 @@ QStringList uhf_transceiver::_own(const QString& payload)
         return _flash(payload.mid(6));
     uint64_t code = 0;
     if (payload.size() < 8 || !parse_hex(payload.mid(6, 2), code))
-        return err;
+        return wire::err();
     const QString rest = payload.mid(8);
     if (kind == QLatin1Char('R'))
         return _read(int(code), rest);
     if (kind == QLatin1Char('W'))
         return _write(int(code), rest);
-    return err;
+    return wire::err();
 }
 
 QStringList uhf_transceiver::_flash(const QString& record)
@@ -163,7 +156,7 @@ QStringList uhf_transceiver::_flash(const QString& record)
         _image[address] = bytes.mid(1 + type + 1, bytes.size() - type - 3);
     }
     ++_flash_lines;
-    return ok_line;
+    return wire::ok();
 }
 
 QByteArray uhf_transceiver::image() const
@@ -224,35 +217,35 @@ void uhf_transceiver::queue_raw(const QByteArray& bytes)
 
 void uhf_transceiver::inject_text(uint32_t sequence, const QString& text)
 {
-    _outgoing += sim_link::framed_line(QLatin1String("KQ+") + hx(sequence, 8) + text);
+    _outgoing += sim_link::framed_line(QLatin1String("KQ+") + wire::hex(sequence, 8) + text);
 }
 
 QString uhf_transceiver::_ok(const QString& value) const
 {
-    return QLatin1String("OK+") + hx(_s.rssi, 2) + value;
+    return QLatin1String("OK+") + wire::hex(_s.rssi, 2) + value;
 }
 
 QStringList uhf_transceiver::_read(int code, const QString& args)
 {
     switch (code) {
     case 0x00:
-        return {_ok(hx(_s.address, 2) + "00" + hx(_s.scw, 4))};
+        return {_ok(wire::hex(_s.address, 2) + "00" + wire::hex(_s.scw, 4))};
     case 0x01:
-        return {_ok(hx(_s.rf_word, 8))};
+        return {_ok(wire::hex(_s.rf_word, 8))};
     case 0x02:
-        return {_ok(hx(uint32_t(_uptime.elapsed() / 1000), 8))};
+        return {_ok(wire::hex(uint32_t(_uptime.elapsed() / 1000), 8))};
     case 0x03:
-        return {_ok(hx(_s.tx_pkts, 8))};
+        return {_ok(wire::hex(_s.tx_pkts, 8))};
     case 0x04:
-        return {_ok(hx(_s.rx_pkts, 8))};
+        return {_ok(wire::hex(_s.rx_pkts, 8))};
     case 0x05:
-        return {_ok(hx(_s.rx_crc_pkts, 8))};
+        return {_ok(wire::hex(_s.rx_crc_pkts, 8))};
     case 0x06:
-        return {_ok("000000" + hx(_s.pipe_timeout, 2))};
+        return {_ok("000000" + wire::hex(_s.pipe_timeout, 2))};
     case 0x07:
-        return {_ok("0000" + hx(_s.text_beacon_period, 4))};
+        return {_ok("0000" + wire::hex(_s.text_beacon_period, 4))};
     case 0x08:
-        return {_ok("0000" + hx(_s.audio_beacon_period, 4))};
+        return {_ok("0000" + wire::hex(_s.audio_beacon_period, 4))};
     case 0xF5:
         return {"OK+" + _s.dst_call_sign};
     case 0xF6:
@@ -264,32 +257,33 @@ QStringList uhf_transceiver::_read(int code, const QString& args)
     case 0xF9:
         return {"OK+" + _s.version};
     case 0xFA:
-        return {"OK+" + hx(_s.payload_size, 4)};
+        return {"OK+" + wire::hex(_s.payload_size, 4)};
     case 0xFB: {
         if (!_on_wire)
             return {QStringLiteral("ERR+REMOTE")};
         const QByteArray bits =
             ax25_encoder::encode(_s.dst_call_sign, _s.src_call_sign, _s.text_beacon.toLatin1());
-        return {"OK+" + hx(uint8_t(bits.size()), 2) + QString::fromLatin1(bits.toHex().toUpper())};
+        return {"OK+" + wire::hex(uint8_t(bits.size()), 2) +
+                QString::fromLatin1(bits.toHex().toUpper())};
     }
     case 0xFD: {
         uint64_t at = 0;
         if (!parse_hex(args, at) || at + 16 > uint64_t(_fram.size()))
-            return err;
+            return wire::err();
         return {"OK+" + QString::fromLatin1(_fram.mid(int(at), 16).toHex().toUpper())};
     }
     case 0xFE: {
         uint64_t group = 0, count = 0, offset = 0;
         if (args.size() != 6 || !parse_hex(args.mid(0, 2), group) ||
             !parse_hex(args.mid(2, 2), count) || !parse_hex(args.mid(4, 2), offset) || count == 0)
-            return err;
+            return wire::err();
         const QByteArray props = _props.value(int(group), QByteArray(256, '\0'));
         return {"OK+" + QString::fromLatin1(props.mid(int(offset), int(count)).toHex().toUpper())};
     }
     case 0xFF:
-        return {"OK+" + hx(_s.challenge, 8)};
+        return {"OK+" + wire::hex(_s.challenge, 8)};
     default:
-        return err;
+        return wire::err();
     }
 }
 
@@ -314,79 +308,79 @@ QStringList uhf_transceiver::_write(int code, const QString& value)
     switch (code) {
     case 0x00:
         if (value.size() != 4 || !parse_hex(value, n))
-            return err;
+            return wire::err();
         _write_scw(uint16_t(n));
-        return ok_line;
+        return wire::ok();
     case 0x01:
         if (value.size() != 8 || !parse_hex(value, n))
-            return err;
+            return wire::err();
         _s.rf_word = uint32_t(n);
-        return ok_line;
+        return wire::ok();
     case 0x06:
         if (value.size() != 8 || !parse_hex(value, n))
-            return err;
+            return wire::err();
         _s.pipe_timeout = uint8_t(n);
-        return ok_line;
+        return wire::ok();
     case 0x07:
     case 0x08:
         if (value.size() != 8 || !parse_hex(value, n))
-            return err;
+            return wire::err();
         (code == 0x07 ? _s.text_beacon_period : _s.audio_beacon_period) =
             uint16_t(n + (_s.misstores_periods ? 1 : 0));
-        return ok_line;
+        return wire::ok();
     case 0xF5:
     case 0xF6:
         if (value.size() != 6)
-            return err;
+            return wire::err();
         (code == 0xF5 ? _s.dst_call_sign : _s.src_call_sign) = value.trimmed();
-        return ok_line;
+        return wire::ok();
     case 0xF7:
     case 0xF8:
         if (value.size() < 2 || !value.left(2).at(0).isDigit())
-            return err;
+            return wire::err();
         (code == 0xF7 ? _s.morse : _s.midi) = value.mid(2);
-        return ok_line;
+        return wire::ok();
     case 0xFB:
         if (value.size() < 2 || !parse_hex(value.left(2), n) ||
             int(n) != value.mid(2).toLatin1().size())
-            return err;
+            return wire::err();
         _s.text_beacon = value.mid(2);
-        return ok_line;
+        return wire::ok();
     case 0xFC:
         if (value.size() != 2 || !parse_hex(value, n))
-            return err;
+            return wire::err();
         _s.address = uint8_t(n);
-        return ok_line;
+        return wire::ok();
     case 0xFD: {
         const QByteArray data = QByteArray::fromHex(value.mid(8).toLatin1());
         if (value.size() != 40 || !parse_hex(value.left(8), n) || n + 16 > uint64_t(_fram.size()))
-            return err;
+            return wire::err();
         _fram.replace(int(n), 16, data);
-        return ok_line;
+        return wire::ok();
     }
     case 0xFE: {
         uint64_t group = 0, len = 0, offset = 0;
         if (value.size() < 6 || !parse_hex(value.mid(0, 2), group) ||
             !parse_hex(value.mid(2, 2), len) || !parse_hex(value.mid(4, 2), offset))
-            return err;
+            return wire::err();
         const QByteArray data = QByteArray::fromHex(value.mid(6).toLatin1());
         if (uint64_t(data.size()) != len || offset + len > 256)
-            return err;
+            return wire::err();
         QByteArray& props = _props[int(group)];
         if (props.isEmpty())
             props = QByteArray(256, '\0');
         props.replace(int(offset), int(len), data);
-        return ok_line;
+        return wire::ok();
     }
     case 0xFF:
         if (value.size() != 8 || !parse_hex(value, n))
-            return err;
+            return wire::err();
         _s.unlocked = uint32_t(n) == (_s.challenge ^ _s.secure_key);
         if (_s.unlocked)
-            return ok_line;
+            return wire::ok();
         return {QStringLiteral("ERR+ACCESS")};
     default:
-        return err;
+        return wire::err();
     }
 }
 

@@ -1,5 +1,6 @@
 #include "xband_transmitter.h"
 
+#include "sim_wire.h"
 #include "virtual_serial_pair.h"
 
 #include <QDataStream>
@@ -18,7 +19,6 @@ namespace kq::satsim {
 namespace {
 
 constexpr uint16_t answer_command = 276;
-constexpr int64_t idle_grace_ms = 20;
 constexpr uint16_t accepted = 5;
 
 enum : uint8_t { ok = 0, no_file = 1, bad_handle = 2, out_of_range = 3, unknown = 0xFF };
@@ -197,7 +197,7 @@ void xband_transmitter::run()
     QByteArray buffer;
     char chunk[4096];
     while (!_stop.load()) {
-        _send_due(idle_grace_ms);
+        _send_due(wire::idle_grace_ms);
         pollfd p{_pair.master_fd(), POLLIN, 0};
         if (_pair.master_fd() < 0 || ::poll(&p, 1, _held.empty() ? 20 : 2) <= 0 ||
             !(p.revents & POLLIN))

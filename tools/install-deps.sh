@@ -10,7 +10,7 @@ qt5=(qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5charts5-dev)
 # Qt 6 Charts needs the OpenGL development files, which its package does not pull in.
 qt6=(qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-5compat-dev qt6-charts-dev
      libqt6opengl6-dev)
-packages=(g++ make cmake pkg-config zlib1g-dev clang-format git)
+packages=(g++ make cmake ninja-build lld pkg-config zlib1g-dev clang-format git)
 if [ "${KQ_QT_MAJOR:-5}" = 6 ]; then packages+=("${qt6[@]}"); else packages+=("${qt5[@]}"); fi
 [ "${KQ_WITH_FUZZ:-0}" = 1 ] && packages+=(clang libclang-rt-dev)
 for option in "$@"; do

@@ -1,3 +1,4 @@
+#include "lock_limit.h"
 #include "loop_runner.h"
 #include "panelkit/resource_manager.h"
 #include "panelkit/sat_worker.h"
@@ -31,7 +32,7 @@ class test_worker : public sat_worker
 public:
     using sat_worker::sat_worker;
     std::atomic<int> reads{0}, pre_ops{0}, post_ops{0};
-    std::atomic<int> read_delay_ms{0};
+    std::atomic<int> pause_after_read_ms{0}; // a stop ends the pause
 
     bool from_cache(uint32_t id) { return _emit_param_value_from_cache(id); }
     void cache(uint32_t id, const QVariant& v) { _cache_parameter_and_emit_signal(id, v, false); }
@@ -47,9 +48,9 @@ protected:
     void _get_param(uint32_t id) override
     {
         ++reads;
-        QThread::msleep(static_cast<unsigned long>(read_delay_ms.load()));
         auto& uhf = dynamic_cast<kqttc::kqttc_uhf_module&>(*_module);
         _cache_parameter_and_emit_signal(id, int(uhf.get_scw().get_value()));
+        _pause(pause_after_read_ms.load());
     }
     void _set_param(uint32_t id, const QVariant& value) override
     {
@@ -210,7 +211,7 @@ void tst_sat_worker::stop_during_walk()
 {
     start({sim_session::hop(0x22, role_target)});
     record r(*_worker);
-    _worker->read_delay_ms = 50;
+    _worker->pause_after_read_ms = 60000; // the walk waits for the stop after its first read
     QVector<uint32_t> ids;
     for (uint32_t i = 0; i < 100; ++i)
         ids << i;
@@ -278,18 +279,22 @@ void tst_sat_worker::stop_ends_pipe_drain()
 
 void tst_sat_worker::busy_module()
 {
+    // A hook that takes its time keeps connect() holding the module's lock,
+    // until the worker's operation has ended.
+    const kq::testing::lock_limit limit;
     module_connect_props_t slow = sim_session::hop(0x22, role_target);
-    QSemaphore inside;
+    QSemaphore inside, ended;
     slow.on_configure = [&](const module_connect_props_t&, bool, bool) {
         inside.release();
-        QThread::msleep(2600);
+        ended.tryAcquire(1, limit.hold_ms());
     };
     start({slow});
     record r(*_worker);
     kq::testing::loop_runner holder([&](std::atomic<bool>&) { _uhf->connect(); });
     inside.acquire();
     emit _worker->get_params({1});
-    QTRY_VERIFY_WITH_TIMEOUT(r.ended(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(r.ended(), limit.hold_ms());
+    ended.release();
     QVERIFY(holder.wait(-1));
     QCOMPARE(r.connection_errors.size(), 1);
     QCOMPARE(r.connection_errors.first().get_proto_error(), proto_exception::busy);

@@ -25,6 +25,7 @@ using kq::testing::program_run;
 using kq::testing::read_file;
 using kq::testing::run_program;
 using kq::testing::sim_process;
+using kq::testing::wait_for_output;
 using kq::testing::write_file;
 
 using kq::api::proto::checksum;
@@ -39,6 +40,9 @@ const QString radcfg = QStringLiteral(RADCFG_PROGRAM);
 // Short command timing for the simulator's prompt answers.
 const QStringList quick{"--timeout-s",  "300",  "--timeout-m",       "300", "--timeout-l", "600",
                         "--timeout-xl", "1500", "--persistent-time", "150"};
+// What the route's set-up and a transfer's first blocks take at most with
+// that timing: ten commands at the longest timeout, each with a repeat.
+constexpr int first_commands_ms = 10 * 1500 * 2;
 
 QJsonValue json_of(const program_run& r)
 {
@@ -66,7 +70,7 @@ private slots:
     void init();
     void cleanup();
 
-    void find_on_a_fresh_transceiver();
+    void find_walks_up_to_the_transceiver();
     void get_reads_every_parameter();
     void set_writes_and_reads_back();
     void refused_values_send_nothing_data();
@@ -141,12 +145,15 @@ void tst_satctl::cleanup()
     _work.reset();
 }
 
-void tst_satctl::find_on_a_fresh_transceiver()
+// The search asks every address from 0 up, each quiet one for its probe's
+// time: a transceiver at 0x06 is found after six of them (at the usual
+// 0x22 it would take thirty-four).
+void tst_satctl::find_walks_up_to_the_transceiver()
 {
-    start_sim({"--beacon-period", "0"}); // a beacon would land on one of the quick probes
+    start_sim({"--beacon-period", "0", "--local-addr", "0x06"}); // a beacon would answer a probe
     const program_run r = ctl({"--json", "find"});
     QVERIFY2(r.code == 0, qPrintable(describe(r)));
-    QCOMPARE(json_of(r).toObject().value("address").toString(), QString("0x22"));
+    QCOMPARE(json_of(r).toObject().value("address").toString(), QString("0x06"));
 }
 
 void tst_satctl::get_reads_every_parameter()
@@ -432,9 +439,10 @@ void tst_satctl::exit_codes()
 void tst_satctl::exit_codes_of_the_surroundings()
 {
     QProcess holder; // listens on the port, as another program would
-    holder.start(satctl, {"--port", _sim->link(), "beacons", "--seconds", "20"});
+    holder.start(satctl, {"--port", _sim->link(), "--verbose", "beacons", "--seconds", "20"});
     QVERIFY(holder.waitForStarted(5000));
-    QTest::qWait(800);
+    // Its first command shows the port open.
+    QVERIFY(wait_for_output(holder, QProcess::StandardError, ">>> ", first_commands_ms));
     const program_run busy = ctl({"get", "version"});
     QCOMPARE(busy.code, 3);
     QVERIFY2(busy.err.contains(_sim->link().toUtf8() + ": busy"), busy.err.constData());
@@ -726,8 +734,19 @@ void tst_satctl::transfer_under_faults()
     const QByteArray data = random_bytes(16 * 1024, 5);
     const QString local = _work->filePath("faults.dat");
     QVERIFY(write_file(local, data));
-    const QStringList budget{"--repeats-s",  "12", "--repeats-m", "12", "--repeats-l", "12",
-                             "--repeats-xl", "12", "--persistent"};
+    // Each lost answer costs the attempt the link is given and the wait for
+    // its late answer: short class timeouts on the fastest RF mode leave the
+    // attempts what that link needs, and no more.
+    const QStringList budget{"--rf-mode",    "2GFSK-19200-19200",
+                             "--timeout-s",  "100",
+                             "--timeout-m",  "100",
+                             "--timeout-l",  "150",
+                             "--timeout-xl", "300",
+                             "--repeats-s",  "12",
+                             "--repeats-m",  "12",
+                             "--repeats-l",  "12",
+                             "--repeats-xl", "12",
+                             "--persistent"};
     const program_run put = ctl(budget + QStringList{"put", local, "FAULTS.DAT"});
     QVERIFY2(put.code == 0, qPrintable(describe(put)));
     const program_run get =
@@ -739,18 +758,28 @@ void tst_satctl::transfer_under_faults()
 
 void tst_satctl::interrupted_transfers_resume()
 {
-    start_sim({"--pacing"});
+    start_sim({"--pacing"}); // at the radio's pace on the fastest RF mode
+    const QStringList fast{"--rf-mode", "2GFSK-19200-19200"};
     const QByteArray data = random_bytes(10 * 1024, 9);
     const QString local = _work->filePath("big.dat");
     QVERIFY(write_file(local, data));
 
-    // Interrupt an upload once it has begun.
-    const auto interrupted = [&](const QStringList& args) {
+    // Interrupt a transfer once a block has gone both ways: the second block
+    // command is on its way.
+    const auto interrupted = [&](const QStringList& args, const QByteArray& block) {
         QProcess p;
-        p.start(satctl, QStringList{"--port", _sim->link()} + quick + args);
+        p.start(satctl, QStringList{"--port", _sim->link(), "--verbose"} + quick + fast + args);
         if (!p.waitForStarted(5000))
             return -1;
-        QTest::qWait(2500);
+        QByteArray seen;
+        const bool begun = QTest::qWaitFor(
+            [&] {
+                seen += p.readAllStandardError();
+                return seen.count(">>> KQ+D11" + block) >= 2;
+            },
+            first_commands_ms);
+        if (!begun)
+            return -4;
         ::kill(pid_t(p.processId()), SIGINT);
         QElapsedTimer clock;
         clock.start();
@@ -760,27 +789,28 @@ void tst_satctl::interrupted_transfers_resume()
             return -3; // not prompt: the transfer ends at once, the late answers are read away
         return p.exitCode();
     };
-    QCOMPARE(interrupted({"put", local, "BIG.DAT"}), 130);
+    QCOMPARE(interrupted({"put", local, "BIG.DAT"}, "FW"), 130);
     qint64 partial = -1;
-    const program_run ls = ctl({"--json", "ls"});
+    const program_run ls = ctl(fast + QStringList{"--json", "ls"});
     QVERIFY2(ls.code == 0, qPrintable(describe(ls)));
     for (const QJsonValue& e : json_of(ls).toArray()) {
         if (e.toObject().value("name").toString() == QLatin1String("BIG.DAT"))
             partial = e.toObject().value("size").toInt();
     }
     QVERIFY2(partial > 0 && partial < data.size(), qPrintable(QString::number(partial)));
-    const program_run put = ctl({"--json", "--resume", "put", local, "BIG.DAT"});
+    const program_run put = ctl(fast + QStringList{"--json", "--resume", "put", local, "BIG.DAT"});
     QVERIFY2(put.code == 0, qPrintable(describe(put)));
     QVERIFY(json_of(put).toObject().value("resumed_at").toInt() > 0);
     QCOMPARE(read_file(QDir(_sim->store()).filePath("BIG.DAT")), data);
 
     // A cut download leaves only its partial file, which a resume completes.
     const QString back = _work->filePath("back.dat");
-    QCOMPARE(interrupted({"get-file", "BIG.DAT", back}), 130);
+    QCOMPARE(interrupted({"get-file", "BIG.DAT", back}, "FR"), 130);
     QVERIFY(!QFile::exists(back));
     const qint64 got = QFileInfo(back + ".part").size();
     QVERIFY2(got > 0 && got < data.size(), qPrintable(QString::number(got)));
-    const program_run get = ctl({"--json", "--resume", "get-file", "BIG.DAT", back});
+    const program_run get =
+        ctl(fast + QStringList{"--json", "--resume", "get-file", "BIG.DAT", back});
     QVERIFY2(get.code == 0, qPrintable(describe(get)));
     QCOMPARE(json_of(get).toObject().value("resumed_at").toInt(), int(got));
     QCOMPARE(read_file(back), data);

@@ -202,7 +202,7 @@ void tst_main_window::stop_without_and_with_a_worker()
     auto* check = child<QPushButton>(*_window, "btn_read");
     check->click();
     QTRY_VERIFY_WITH_TIMEOUT(!check->isEnabled(), 5000);
-    QTest::qWait(300);
+    QTRY_VERIFY_WITH_TIMEOUT(_window->current_worker()->is_running(), 5000); // under way
     answer_question(QMessageBox::Yes);
     action(*_window, "action_stop")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(check->isEnabled(), 15000);

@@ -94,9 +94,10 @@ void tst_obc_widget::initTestCase()
 
 void tst_obc_widget::init()
 {
-    // Two radio hops on a loaded machine: room for the answers, and the
-    // relays' pipe timeout a second above the longest command.
-    kq::testing::reset_window_settings(_logs.path(), 4000, 1500, 2500);
+    // Two radio hops: the relays' pipe timeout a second above the longest
+    // command, as the settings require; the panel waits it out after every
+    // operation, so it is kept short.
+    kq::testing::reset_window_settings(_logs.path(), 2000, 800, 1000);
     QSettings().setValue("obc/last_kqttc_chk", false);
     _sat = std::make_unique<kq::satsim::satellite>();
     radcfg::connect_dialog::set_extra_ports({_sat->port_name()});
@@ -269,7 +270,7 @@ void tst_obc_widget::refuses_names_beyond_8_3()
                                       name + ": "),
              qPrintable(asked.first()));
     if (answers.isEmpty()) {
-        QTest::qWait(200);
+        _ops->settle();
         QVERIFY(_ops->control.isEmpty());
         QCOMPARE(_sat->link().received().size(), sent_before); // nothing on the wire
         return;
@@ -401,7 +402,7 @@ void tst_obc_widget::download_refuses_a_name_leading_elsewhere()
     _ops->control.clear();
     button("btn_download")->click();
     QCOMPARE(warned, QString("Download"));
-    QTest::qWait(200);
+    _ops->settle();
     QVERIFY(_ops->control.isEmpty());
     QVERIFY(!QFile::exists(QDir(_other.path()).filePath("X")));
     QVERIFY(!QFile::exists(QDir(inner).filePath("X")));

@@ -11,6 +11,7 @@
 #include "window_driver.h"
 #include "worker_recorder.h"
 
+#include "panelkit/log_controller.h"
 #include "panelkit/param_history.h"
 #include "satcmd/kqttc/uhf_commands.h"
 
@@ -29,6 +30,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 #include <sys/stat.h>
@@ -134,16 +136,14 @@ void tst_uhf_widget::connect_as(int type)
 // handled it.
 bool tst_uhf_widget::wait_for_end(int timeout_ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < timeout_ms) {
-        if (!_ops->control.isEmpty() && _ops->control.last().second != sat_worker::begin) {
-            QCoreApplication::processEvents();
-            return true;
-        }
-        QTest::qWait(20);
-    }
-    return false;
+    const bool ended = QTest::qWaitFor(
+        [this] {
+            return !_ops->control.isEmpty() && _ops->control.last().second != sat_worker::begin;
+        },
+        timeout_ms);
+    QCoreApplication::sendPostedEvents(); // the panel heard the end first: what it posted from
+                                          // there
+    return ended;
 }
 
 void tst_uhf_widget::read_all()
@@ -300,8 +300,11 @@ void tst_uhf_widget::audio_beacon_period_rule()
     period->setValue(10);
     QTRY_COMPARE(period->value(), 30);
     QVERIFY(underlined("cap_audio_beacon_period")); // still an edit to write
-    period->setValue(0);
-    QTest::qWait(1200);
+    period->setValue(0); // off: the rule leaves it once its delay is over
+    auto* rule = child<QTimer>(*_window, "audio_beacon_rule_timer");
+    QVERIFY(rule);
+    QVERIFY(rule->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!rule->isActive(), 10 * rule->interval());
     QCOMPARE(period->value(), 0);
     period->setValue(29);
     write_all(); // a value typed just before Write is corrected first
@@ -391,7 +394,7 @@ void tst_uhf_widget::reset_sets_the_reset_bit()
     answer_question(QMessageBox::No, &asked);
     field<QPushButton>("btn_reset")->click();
     QCOMPARE(asked, QString("Reset|Reset module?"));
-    QTest::qWait(200);
+    _ops->settle();
     QVERIFY(_ops->control.isEmpty());
 
     answer_question(QMessageBox::Yes);
@@ -439,7 +442,7 @@ void tst_uhf_widget::flash_runs_to_the_end()
     });
     _ops->control.clear();
     field<QPushButton>("btn_flash")->click();
-    QTest::qWait(200);
+    _ops->settle();
     QVERIFY(_ops->control.isEmpty());
     QCOMPARE(folder, QDir(dir.path()).absolutePath());
 }
@@ -525,7 +528,7 @@ void tst_uhf_widget::firmware_file_checked_before_the_question()
         QVERIFY2(!seen.at(i).endsWith("|&Yes"), qPrintable(seen.at(i)));
     }
     if (!flashed) {
-        QTest::qWait(200);
+        _ops->settle();
         QVERIFY(_ops->control.isEmpty());
         return;
     }
@@ -580,9 +583,10 @@ void tst_uhf_widget::read_of_a_silent_address_ends_at_once()
     QCOMPARE(field<QDoubleSpinBox>("sb_rf")->toolTip(), QStringLiteral("not read"));
 
     _sat->link().drop_answers(1000000);
-    read_all();
-    QTRY_COMPARE(log_lines().filter("error get: ").size(), 1);
-    QTest::qWait(1000); // the log view is batched: nothing more comes
+    read_all(); // ended: every line of the read is logged, the view is batched
+    auto* log = _window->findChild<uhf_widget*>()->findChild<kq::gui::log_controller*>();
+    QVERIFY(log);
+    log->flush_view();
     QCOMPARE(log_lines().filter("error get: ").size(), 1);
     QCOMPARE(_ops->control.size(), 2); // begin, end
     // The first parameter says why, the ones never asked for say no answer.

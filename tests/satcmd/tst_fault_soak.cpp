@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <atomic>
@@ -31,9 +32,25 @@ using kq::testing::sim_session;
 
 namespace {
 
-// Timeouts a little above the simulator's prompt answers, so that a dropped
-// answer costs a fraction of a second instead of the hardware's seconds.
-module_config_t soak_config(int timeout_ms = 200)
+constexpr bool sanitized =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    true;
+#else
+    false;
+#endif
+
+// The simulator answers within a millisecond: timeouts of tens of
+// milliseconds leave it room many times over and make each dropped or late
+// answer cost little, so that thousands of faults fit in a short run.
+// Sanitizer builds run the stack several times slower.
+constexpr int soak_timeout_ms = sanitized ? 100 : 40;
+// The relays' pipe timeout where an operation is stopped midway: the pipe
+// it leaves open lapses soon.
+constexpr int stopped_pipe_ms = 2000;
+// The stars of a computer's flash that is stopped.
+constexpr int flash_stars = 10;
+
+module_config_t soak_config(int timeout_ms = soak_timeout_ms)
 {
     module_config_t c = sim_session::quick_config();
     c.timeout_xs = c.timeout_s = c.timeout_m = c.timeout_l = timeout_ms;
@@ -58,13 +75,6 @@ qint64 resident_bytes()
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields.at(1).toLongLong() * 4096 : -1;
 }
-
-constexpr bool sanitized =
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    true;
-#else
-    false;
-#endif
 
 // One read of a value the simulator does not change by itself, with the
 // value the far transceiver truly holds. (A transceiver over the air cannot
@@ -117,6 +127,9 @@ struct long_op_t
     std::function<void(satellite&)> prepare;
     std::function<void(kq_module&, std::atomic<bool>&)> run;
     std::function<void(kq_module&)> afterwards;
+    // Bytes of a command that show the operation at its long part (empty:
+    // any three blocks on the link show it under way).
+    QByteArray under_way = {};
 };
 
 } // namespace
@@ -173,7 +186,7 @@ void tst_fault_soak::commands_under_faults()
     auto& uhf = _s->module<kqttc_uhf_module>();
     const uhf_transceiver::state_t truth =
         _s->sat().with_remote([](uhf_transceiver& t) { return t.state(); });
-    fault_link(_s->sat(), 200, 20261209);
+    fault_link(_s->sat(), soak_timeout_ms, 20261209);
 
     int good = 0;
     int failed = 0;
@@ -235,7 +248,7 @@ void tst_fault_soak::computer_reads_through_two_relays_under_faults()
             o.files()[it.key()] = it.value();
         return 0;
     });
-    fault_link(_s->sat(), 200, 20261210);
+    fault_link(_s->sat(), soak_timeout_ms, 20261210);
     int good = 0, failed = 0;
     QElapsedTimer clock;
     clock.start();
@@ -337,7 +350,7 @@ void tst_fault_soak::transfers_under_faults_and_cuts_data()
 void tst_fault_soak::transfers_under_faults_and_cuts()
 {
     QFETCH(bool, upload);
-    constexpr int timeout_ms = 120;
+    constexpr int timeout_ms = soak_timeout_ms;
     module_config_t c = soak_config(timeout_ms);
     c.repeats_m = c.repeats_l = 8; // the budget for a 15 % fault rate
     _open(module_type_obc, sim_session::obc_two_relays(), c);
@@ -363,7 +376,7 @@ void tst_fault_soak::transfers_under_faults_and_cuts()
 // transfers early; every one that reports success holds the right bytes.
 void tst_fault_soak::transfers_with_the_default_budget_never_lie()
 {
-    constexpr int timeout_ms = 120;
+    constexpr int timeout_ms = soak_timeout_ms;
     _open(module_type_obc, sim_session::obc_two_relays(), soak_config(timeout_ms));
     fault_link(_s->sat(), timeout_ms, 77);
     constexpr int tries = 12;
@@ -391,7 +404,7 @@ void tst_fault_soak::transfers_with_the_default_budget_never_lie()
     QVERIFY(succeeded > 0); // else nothing was shown
 }
 
-// At the hardware's pace over "2GFSK-1200-600", with class timeouts far
+// At the hardware's pace over "2GFSK-4800-1200", with class timeouts far
 // below a block's time on the air, the link-aware timeouts let every block
 // and every firmware record arrive without being sent again.
 void tst_fault_soak::paced_transfer_and_flash_send_each_command_once()
@@ -400,7 +413,7 @@ void tst_fault_soak::paced_transfer_and_flash_send_each_command_once()
     c.link_factor = module_config_t().link_factor;
     route_t route = sim_session::obc_two_relays();
     for (module_connect_props_t& hop : route)
-        hop.rf_mode = rf_mode_1200_600;
+        hop.rf_mode = rf_mode_4800_1200;
     _s = std::make_unique<sim_session>(module_type_obc, route);
     _s->base().set_module_config(c);
     _s->base().connect();
@@ -433,7 +446,7 @@ void tst_fault_soak::paced_transfer_and_flash_send_each_command_once()
     QVERIFY(back == data);
 
     route_t uhf_route = sim_session::uhf_relayed();
-    uhf_route.first().rf_mode = rf_mode_1200_600;
+    uhf_route.first().rf_mode = rf_mode_4800_1200;
     _s = std::make_unique<sim_session>(module_type_uhf, uhf_route);
     _s->base().set_module_config(c);
     _s->base().connect();
@@ -475,17 +488,20 @@ void tst_fault_soak::stop_during_long_operations_data()
                          uhf_of(m).flash(image);
                      },
                      uhf_usable};
+    // Stopped while the computer flashes: it goes on flashing on its own.
     QTest::newRow("computer flash") << long_op_t{
-        module_type_obc, sim_session::obc_two_relays(),
+        module_type_obc,
+        sim_session::obc_two_relays(),
         [](satellite& sat) {
             sat.with_obc([](obc_computer& o) {
-                o.stars = 100;
+                o.stars = flash_stars;
                 o.files()[QStringLiteral("APP.BIN")] = QByteArray(4096, 'a');
                 return 0;
             });
         },
         [obc_of](kq_module& m, std::atomic<bool>&) { obc_of(m).flash(QStringLiteral("APP.BIN")); },
-        obc_usable};
+        obc_usable,
+        "APP.BIN"};
     QTest::newRow("upload") << long_op_t{module_type_obc, sim_session::obc_two_relays(), paced,
                                          [obc_of](kq_module& m, std::atomic<bool>&) {
                                              QByteArray data = random_bytes(256 * 1024, 3);
@@ -555,14 +571,29 @@ void tst_fault_soak::stop_during_long_operations()
 {
     QFETCH(long_op_t, op);
     _s = std::make_unique<sim_session>(op.type, op.route);
-    _s->configure(soak_config());
+    module_config_t c = soak_config();
+    c.timeout_pipe = stopped_pipe_ms;
+    c.link_factor = module_config_t().link_factor; // some run at the link's pace
+    _s->configure(c);
     op.prepare(_s->sat());
     kq_module& m = _s->base();
     if (QByteArray(QTest::currentDataTag()) != "persistent connect")
         m.connect();
 
+    // The stop comes once the operation is under way, as the link shows it.
+    std::atomic<int> blocks{0};
+    std::atomic<bool> seen{op.under_way.isEmpty()};
+    _s->sat().link().set_trace([&](bool incoming, const QByteArray& bytes) {
+        ++blocks;
+        if (incoming && !op.under_way.isEmpty() && bytes.contains(op.under_way))
+            seen.store(true);
+    });
+    const auto untraced = qScopeGuard([this] { _s->sat().link().set_trace({}); });
     loop_runner runner([&](std::atomic<bool>& running) { op.run(m, running); });
-    QTest::qWait(500);
+    // Each of the commands before it within its longest attempts.
+    const int under_way_ms = 10 * c.timeout_xl * (c.repeats_xs + 1);
+    QVERIFY(
+        QTest::qWaitFor([&] { return runner.finished() || (seen && blocks >= 3); }, under_way_ms));
     QVERIFY2(
         !runner.finished(),
         qPrintable(QStringLiteral("the operation ended before the stop (media %1, proto %2 %3)")
@@ -581,7 +612,21 @@ void tst_fault_soak::stop_during_long_operations()
     _s->sat().set_pacing(false);
     QVERIFY(runner.media_error == -1 || runner.media_error == media_exception::stopped);
     QCOMPARE(runner.proto_error, -1);
-    op.afterwards(m);
+    // The module works again once the relays' pipe that the stop left open
+    // has lapsed, and a computer stopped while flashing has finished (its
+    // stars, then its start-up).
+    const int usable_ms =
+        stopped_pipe_ms + flash_stars * obc_computer().star_interval_ms + 1000 + under_way_ms;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            try {
+                op.afterwards(m);
+                return true;
+            } catch (const media_exception&) {
+                return false;
+            }
+        },
+        usable_ms));
 }
 
 KQ_TEST_MAIN(tst_fault_soak)

@@ -1,4 +1,5 @@
 #include "capture.h"
+#include "lock_limit.h"
 #include "loop_runner.h"
 #include "satcmd/factory.h"
 #include "satcmd/kq_module.h"
@@ -225,20 +226,26 @@ void tst_kqttc_proto::null_response_sends_only()
 
 void tst_kqttc_proto::busy_while_another_holds_the_lock()
 {
+    const kq::testing::lock_limit limit;
     auto m = module({hop(0x22, role_target)});
     m->connect();
-    QSemaphore locked;
+    QSemaphore locked, given_up;
     loop_runner holder([&](std::atomic<bool>&) {
         m->mutex().lock();
         locked.release();
-        QThread::msleep(2600);
+        given_up.tryAcquire(1, limit.hold_ms()); // held until the command has given up
         m->mutex().unlock();
     });
     locked.acquire();
+    QElapsedTimer waited;
+    waited.start();
     const auto e = capture<proto_exception>([&] { m->get_scw(); });
+    const qint64 took = waited.elapsed();
+    given_up.release();
     QVERIFY(holder.wait(-1));
     QVERIFY(e);
     QCOMPARE(e->get_type(), proto_exception::busy);
+    QVERIFY2(took >= limit.ms() * 9 / 10, qPrintable(QString::number(took))); // waited its limit
     QCOMPARE(e->get_exec_context(), QString("NOT_DEFINED"));
     QCOMPARE(QString(e->what()), QString());
     m->get_scw(); // free again
@@ -389,7 +396,8 @@ void tst_kqttc_proto::ensure_restore_pipe_after_timeout()
     c.timeout_pipe = 1000; // relays drop their pipe after one quiet second
     m->set_module_config(c);
     m->connect();
-    QTest::qWait(1400);
+    QTRY_VERIFY_WITH_TIMEOUT(!_sat->with_local([](uhf_transceiver& t) { return t.pipe_on(); }),
+                             3 * c.timeout_pipe);
     const auto e = capture<proto_exception>([&] { m->get_scw(); });
     QVERIFY(e);
     QCOMPARE(e->get_type(), proto_exception::pipe_error);
@@ -425,8 +433,14 @@ void tst_kqttc_proto::stop_ends_persistent_wait()
 {
     _sat->with_remote([](uhf_transceiver& t) { t.mute_for(60000); });
     auto m = module({hop(0x22, role_local_relay), hop(0x23, role_target)}, true);
+    // Stopped once the engine has said it pauses between attempts.
+    std::atomic<bool> pausing{false};
+    QObject watch;
+    connect(
+        m.get(), &kq_module::on_waiting, &watch, [&](int, qint64) { pausing.store(true); },
+        Qt::DirectConnection);
     loop_runner worker([&](std::atomic<bool>&) { m->connect(); });
-    QTest::qWait(700);
+    QVERIFY(QTest::qWaitFor([&] { return pausing.load(); }, 20 * fast_config().timeout_m));
     QElapsedTimer t;
     t.start();
     m->stop_request();

@@ -282,7 +282,12 @@ void tst_obc_module::mode_change_outlasting_the_pipe()
     kq::testing::signal_recorder recorder(&obc(), obc_module::staticMetaObject);
     QCOMPARE(obc().get_obc_mode(), obc_mode_appl);
     obc().set_obc_mode(obc_mode_boot);
-    QTest::qWait(2000); // the computer restarts; the relays' pipes lapse
+    // While the computer restarts, the relays' pipes lapse.
+    const auto piped = [this] {
+        return _s->sat().with_local([](kq::satsim::uhf_transceiver& t) { return t.pipe_on(); }) ||
+               _s->sat().with_remote([](kq::satsim::uhf_transceiver& t) { return t.pipe_on(); });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!piped(), 3 * c.timeout_pipe);
     const auto e = capture<proto_exception>([&] { obc().get_obc_mode(); });
     QVERIFY(e);
     QCOMPARE(e->get_type(), proto_exception::pipe_error);

@@ -1,6 +1,7 @@
 #include "ax25_encoder.h"
 #include "capture.h"
 #include "firmware_image.h"
+#include "lock_limit.h"
 #include "loop_runner.h"
 #include "satcmd/kqttc/firmware_file.h"
 #include "satcmd/kqttc/kqttc_fsps_module.h"
@@ -207,8 +208,7 @@ void tst_uhf_module::rejected_value_sends_and_emits_nothing()
     QVERIFY(capture<proto_exception>([&] { uhf().set_dst_call_sign("TOOLONG"); }));
     QVERIFY(capture<proto_exception>([&] { uhf().set_audio_beacon_period(10); }));
     QVERIFY(capture<proto_exception>([&] { uhf().send_arbitrary_text(1, QString(117, 'x')); }));
-    QTest::qWait(100);
-    QCOMPARE(sent(), before);
+    QCOMPARE(_s->lines_before_marker(), before);
     QVERIFY(recorder.names().isEmpty());
     // A refused answer emits nothing either.
     _s->sat().link().drop_answers(100);
@@ -258,8 +258,10 @@ void tst_uhf_module::stop_ends_fruitless_search()
 {
     open({});
     _s->sat().link().drop_answers(1000000);
+    const int before = sent();
     loop_runner search([this](std::atomic<bool>&) { uhf().find_module(); });
-    QTest::qWait(800);
+    // Under way: a few addresses asked.
+    QTRY_VERIFY_WITH_TIMEOUT(sent() >= before + 3, 10 * kqttc_uhf_module::find_timeout_ms);
     uhf().stop_request();
     QVERIFY(search.wait(3000));
     QCOMPARE(search.media_error, int(media_exception::stopped));
@@ -463,12 +465,14 @@ void tst_uhf_module::flash_retries_only_damaged_lines()
 
 void tst_uhf_module::flash_is_busy_while_locked_elsewhere()
 {
-    // A hook that takes its time keeps connect() holding the module's lock.
+    // A hook that takes its time keeps connect() holding the module's lock,
+    // until the flash has given up.
+    const kq::testing::lock_limit limit;
     module_connect_props_t slow = sim_session::hop(0x22, role_target);
-    QSemaphore inside;
+    QSemaphore inside, given_up;
     slow.on_configure = [&](const module_connect_props_t&, bool, bool) {
         inside.release();
-        QThread::msleep(2600);
+        given_up.tryAcquire(1, limit.hold_ms());
     };
     _s = std::make_unique<sim_session>(module_type_uhf, route_t{slow});
     loop_runner connector([&](std::atomic<bool>&) { uhf().connect(); });
@@ -476,6 +480,7 @@ void tst_uhf_module::flash_is_busy_while_locked_elsewhere()
     const int before = sent();
     QByteArray file = firmware_image::generate(16).file;
     const auto e = capture<proto_exception>([&] { uhf().flash(file); });
+    given_up.release();
     QVERIFY(connector.wait(-1));
     QVERIFY(e);
     QCOMPARE(e->get_type(), proto_exception::busy);
@@ -514,14 +519,11 @@ void tst_uhf_module::beacon_loop_skips_bad_frame()
     connect(
         &uhf(), &uhf_module::on_ax25_beacon, &receiver, [&](const QString& b) { beacons << b; },
         Qt::QueuedConnection);
+    // A listening loop keeps what came before its first round: the spoilt
+    // frame goes first, the good beacons follow it on the line.
     loop_runner loop([this](std::atomic<bool>& r) { uhf().ax25_beacon_loop(r); });
-    QTest::qWait(200);
     _s->sat().with_local([&](uhf_transceiver& t) {
         t.queue_raw(kq::satsim::ax25_encoder::line_bits(bad));
-        return 0;
-    });
-    QTest::qWait(300);
-    _s->sat().with_local([](uhf_transceiver& t) {
         t.set_beacon(100, "CQ", "QQ9ZZZ", "GOOD");
         return 0;
     });
@@ -535,7 +537,6 @@ void tst_uhf_module::beacon_loop_ends_on_noise()
 {
     open(sim_session::uhf_direct());
     loop_runner loop([this](std::atomic<bool>& r) { uhf().ax25_beacon_loop(r); });
-    QTest::qWait(200);
     QByteArray noise(300, '\0');
     QRandomGenerator rng(11);
     for (char& c : noise)
@@ -560,7 +561,6 @@ void tst_uhf_module::beacon_loop_rebuilds_pipe()
         &uhf(), &uhf_module::on_ax25_beacon, &receiver, [&](const QString& b) { beacons << b; },
         Qt::QueuedConnection);
     loop_runner loop([this](std::atomic<bool>& r) { uhf().ax25_beacon_loop(r); });
-    QTest::qWait(200);
     _s->sat().with_local([](uhf_transceiver& t) {
         t.drop_pipe();
         t.queue_raw("ERR+KQTTC\r\n");
@@ -597,7 +597,6 @@ void tst_uhf_module::free_text_both_ways()
         },
         Qt::QueuedConnection);
     loop_runner loop([this](std::atomic<bool>& r) { uhf().recv_arbitrary_text_loop(r); });
-    QTest::qWait(150);
     _s->sat().with_local([](uhf_transceiver& t) {
         t.queue_raw("OK+NOT TEXT\r\n"); // not free text: skipped
         t.inject_text(0x2A, "Hello");

@@ -1,6 +1,7 @@
 #include "sim_process.h"
 
 #include <QElapsedTimer>
+#include <QTest>
 
 #include <csignal>
 
@@ -56,6 +57,19 @@ bool sim_process::interrupt(int timeout_ms)
         return true;
     ::kill(pid_t(_process->processId()), SIGINT);
     return _process->waitForFinished(timeout_ms);
+}
+
+bool wait_for_output(QProcess& process, QProcess::ProcessChannel channel, const QByteArray& text,
+                     int timeout_ms)
+{
+    QByteArray seen;
+    return QTest::qWaitFor(
+        [&] {
+            process.setReadChannel(channel);
+            seen += process.readAll();
+            return seen.contains(text);
+        },
+        timeout_ms);
 }
 
 program_run run_program(const QString& program, const QStringList& arguments, int timeout_ms,

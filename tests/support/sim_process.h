@@ -49,6 +49,11 @@ struct program_run
     QByteArray err;
 };
 
+// Waits until what a running program has written to the channel since the
+// call contains text; false after timeout_ms.
+bool wait_for_output(QProcess& process, QProcess::ProcessChannel channel, const QByteArray& text,
+                     int timeout_ms);
+
 // With an environment, the program runs in it instead of the test's own.
 program_run run_program(const QString& program, const QStringList& arguments,
                         int timeout_ms = 120000,

@@ -4,6 +4,8 @@
 #include "satcmd/kq_module.h"
 #include "serline/media.h"
 
+#include <QTest>
+
 namespace kq::testing {
 
 using namespace api::proto;
@@ -33,6 +35,23 @@ sim_session::~sim_session()
 void sim_session::configure(const module_config_t& config)
 {
     _module->set_module_config(config);
+}
+
+int sim_session::lines_before_marker()
+{
+    const QString marker = QLatin1Char(satsim::sim_link::note_prefix) + QStringLiteral(" marker");
+    _port->write_line(marker + QLatin1Char('\r'));
+    int before = -1;
+    (void)QTest::qWaitFor(
+        [&] {
+            const QStringList received = _sat->link().received();
+            if (received.isEmpty() || received.last() != marker)
+                return false;
+            before = received.size() - 1;
+            return true;
+        },
+        int(_port->get_timeout()));
+    return before;
 }
 
 module_config_t sim_session::quick_config()

@@ -31,6 +31,11 @@ public:
     }
     api::proto::kq_module& base() { return *_module; }
     void configure(const api::proto::module_config_t& config);
+    // Writes a line of the test's own through the port and waits until the
+    // simulator has it: lines arrive in order, so the ones before it are all
+    // the module had written. Their number, or -1 when the marker did not
+    // arrive within the port's timeout.
+    int lines_before_marker();
 
     static api::proto::module_config_t quick_config();
     static api::proto::module_connect_props_t

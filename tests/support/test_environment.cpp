@@ -1,5 +1,6 @@
 #include "test_environment.h"
 
+#include <QDir>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -7,9 +8,16 @@ namespace kq::testing {
 
 void prepare_test_environment()
 {
-    static QTemporaryDir config_home;
-    qputenv("XDG_CONFIG_HOME", config_home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", config_home.path().toLocal8Bit());
+    // A home of its own for every test process: Qt's test mode keeps settings
+    // and data below HOME/.qttest, the programs a test starts inherit it, and
+    // the functions of one test run side by side in processes of their own.
+    static QTemporaryDir home;
+    const QByteArray path = QFile::encodeName(home.path());
+    qputenv("HOME", path);
+    qputenv("XDG_CONFIG_HOME", path + "/.config");
+    qputenv("XDG_DATA_HOME", path + "/.local/share");
+    qputenv("XDG_CACHE_HOME", path + "/.cache");
+    qputenv("XDG_RUNTIME_DIR", path); // private (0700), as Qt requires
     QStandardPaths::setTestModeEnabled(true);
     // Protocol traces drown the test report; QT_LOGGING_RULES turns them on.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))

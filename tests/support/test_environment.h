@@ -5,9 +5,9 @@
 
 namespace kq::testing {
 
-// Keeps tests away from the user's settings, home and log folder: standard
-// paths point into test locations and QSettings writes below a private,
-// temporary configuration home.
+// Keeps tests away from the user's settings, home and log folder: each test
+// process, and every program it starts, has a private, temporary home, below
+// which Qt's test locations and QSettings write.
 void prepare_test_environment();
 
 } // namespace kq::testing

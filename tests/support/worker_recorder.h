@@ -3,9 +3,11 @@
 #include "panelkit/sat_worker.h"
 #include "satcmd/error_descriptor.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QThread>
 #include <QVariant>
 
 namespace kq::testing {
@@ -23,6 +25,7 @@ struct worker_recorder : QObject
     QList<QPair<uint32_t, QVariant>> values, written;
 
     explicit worker_recorder(sat_worker& w)
+        : _worker(&w)
     {
         connect(&w, &sat_worker::on_connection_state, this, [this](auto s) { states << int(s); });
         connect(&w, &sat_worker::on_operation_control, this, [this](auto op, auto st) {
@@ -46,6 +49,16 @@ struct worker_recorder : QObject
                 });
     }
     bool ended() const { return !control.isEmpty() && control.last().second == sat_worker::end; }
+    // Returns once every call queued to the worker before it has run and
+    // what the worker reported has reached this thread: an operation that a
+    // click started, if any, is recorded by then. For an idle worker only.
+    void settle()
+    {
+        if (_worker->thread() != QThread::currentThread())
+            QMetaObject::invokeMethod(
+                _worker, [] {}, Qt::BlockingQueuedConnection);
+        QCoreApplication::sendPostedEvents();
+    }
     QVariant value(uint32_t id) const
     {
         for (const auto& v : values) {
@@ -54,6 +67,9 @@ struct worker_recorder : QObject
         }
         return {};
     }
+
+private:
+    sat_worker* _worker;
 };
 
 } // namespace kq::testing
