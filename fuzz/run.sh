@@ -26,19 +26,41 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tools/lsan.supp}
 
+# One target: its work corpus, its log, and its verdict in a file of its own.
+fuzz_one() {
+  local t=$1 work="$build/corpus/$1"
+  mkdir -p "$work"
+  rm -f "$build/findings/$t.failed"
+  # The seeds are read, never written: new inputs go to the work corpus.
+  "$build/bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$build/findings/$t-" "$work" "fuzz/corpus/$t" \
+    >"$build/findings/$t.log" 2>&1 || touch "$build/findings/$t.failed"
+}
+
+# Each target is single-threaded: as many run at once as there are cores,
+# each for its full time.
+jobs=$(nproc 2>/dev/null || echo 2)
+echo "== ${#targets[@]} fuzz targets for ${seconds} s each, $jobs at a time"
+running=0
+for t in "${targets[@]}"; do
+  fuzz_one "$t" &
+  running=$((running + 1))
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+done
+wait || true
+
 failed=()
 for t in "${targets[@]}"; do
-  work="$build/corpus/$t"
-  mkdir -p "$work"
-  echo "== fuzz_$t for ${seconds} s"
-  # The seeds are read, never written: new inputs go to the work corpus.
-  if ! "$build/bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -print_final_stats=1 -artifact_prefix="$build/findings/$t-" "$work" "fuzz/corpus/$t" \
-      >"$build/findings/$t.log" 2>&1; then
+  if [ -f "$build/findings/$t.failed" ]; then
     failed+=("$t")
     tail -40 "$build/findings/$t.log"
   fi
-  grep -E '^stat::(number_of_executed_units|new_units_added)' "$build/findings/$t.log" | tr '\n' ' ' || true; echo
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/findings/$t.log")
+  added=$(sed -n 's/^stat::new_units_added: *//p' "$build/findings/$t.log")
+  echo "fuzz_$t: ${runs:-0} inputs, $(( ${runs:-0} / seconds )) per second, ${added:-0} new"
 done
 if [ ${#failed[@]} -gt 0 ]; then
   echo "fuzz: findings in ${failed[*]} (inputs under $build/findings)" >&2

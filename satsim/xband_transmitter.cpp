@@ -213,18 +213,20 @@ void xband_transmitter::run()
                 break;
             }
             buffer.remove(0, start);
-            const int len = qFromLittleEndian<quint16>(buffer.constData() + 6);
+            if (buffer.size() < 14)
+                break; // the rest of the header is on its way
+            const auto* f = reinterpret_cast<const uchar*>(buffer.constData());
+            const int len = qFromLittleEndian<quint16>(f + 6);
             if (buffer.size() < len + 18)
                 break;
-            const QByteArray f = buffer.left(len + 18);
+            const auto crc = ::crc32(0, f, uInt(len + 14));
+            const bool intact = qFromLittleEndian<quint32>(f + 14 + len) == uint32_t(crc);
+            const uint16_t command = qFromLittleEndian<quint16>(f + 10);
+            const uint16_t type = qFromLittleEndian<quint16>(f + 12);
+            const QByteArray payload = buffer.mid(14, len);
             buffer.remove(0, len + 18);
-            const auto crc =
-                ::crc32(0, reinterpret_cast<const Bytef*>(f.constData()), uInt(len + 14));
-            if (qFromLittleEndian<quint32>(f.constData() + 14 + len) != uint32_t(crc))
+            if (!intact)
                 continue; // a damaged request goes unanswered
-            const uint16_t command = qFromLittleEndian<quint16>(f.constData() + 10);
-            const uint16_t type = qFromLittleEndian<quint16>(f.constData() + 12);
-            const QByteArray payload = f.mid(14, len);
             const std::lock_guard<std::mutex> locker(_lock);
             if (command != answer_command) {
                 _pending_command = command;
