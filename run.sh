@@ -23,7 +23,7 @@ qt=${KQ_QT_MAJOR:-5}
 build=build
 [ "$qt" = 6 ] && build=build-qt6
 KQ_QT_MAJOR=$qt tools/install-deps.sh
-cmake -S . -B "$build" -DKQ_QT_MAJOR="$qt" >/dev/null
+tools/configure.sh "$build" -DKQ_QT_MAJOR="$qt" # as ./test.sh does: one build for both
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
 bin=$build/bin

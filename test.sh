@@ -57,9 +57,9 @@ stage_table() {
   echo
   echo "stage times (./test.sh${1:+ $1}, exit $rc):"
   for i in "${!stage_names[@]}"; do
-    printf '  %-44s %6d s\n' "${stage_names[$i]}" "${stage_seconds[$i]}"
+    printf '  %-50s %6d s\n' "${stage_names[$i]}" "${stage_seconds[$i]}"
   done
-  printf '  %-44s %6d s\n' "total" $((SECONDS - run_start))
+  printf '  %-50s %6d s\n' "total" $((SECONDS - run_start))
 }
 trap 'stage_table "$mode"' EXIT
 
@@ -73,37 +73,21 @@ esac
 jobs=$(nproc 2>/dev/null || echo 2)
 test_jobs=${KQ_TEST_JOBS:-$((4 * jobs))}
 
-# Configures a build folder: Ninja when it is there, the libraries and
-# programs compiled in batches (a clean build in half the time), and the
-# prefix the package needs, so that packaging relinks nothing.
-configure() { # build-dir cmake-options...
-  local dir=$1
-  shift
-  local generator=()
-  command -v ninja >/dev/null && generator=(-G Ninja)
-  # A folder made by another generator is configured afresh.
-  if [ -f "$dir/CMakeCache.txt" ] && [ ${#generator[@]} -gt 0 ] &&
-    ! grep -q '^CMAKE_GENERATOR:INTERNAL=Ninja$' "$dir/CMakeCache.txt"; then
-    rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
-  fi
-  cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_UNITY_BUILD=ON -DCMAKE_INSTALL_PREFIX=/usr \
-    "$@" >/dev/null
-}
-
 # Runs the tests of a build folder (CTest arguments may narrow them), keeps
 # CTest's record in Testing/junit.xml and holds the times against the budgets.
 run_tests() { # build-dir ctest-arguments...
-  local dir=$1
+  local dir=$1 rc=0
   shift
   (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$test_jobs" \
-    --output-junit Testing/junit.xml "$@")
-  tools/test-times.sh "$dir"
+    --output-junit Testing/junit.xml "$@") || rc=$?
+  tools/test-times.sh "$dir" || rc=$((rc ? rc : 1))
+  return "$rc"
 }
 
 suite() { # build-dir sanitizer qt-major
   local dir=$1 sanitizer=$2 qt=$3
   stage "build ($dir, Qt $qt${sanitizer:+, $sanitizer sanitizer})"
-  configure "$dir" -DKQ_QT_MAJOR="$qt" -DKQ_SANITIZER="$sanitizer"
+  tools/configure.sh "$dir" -DKQ_QT_MAJOR="$qt" -DKQ_SANITIZER="$sanitizer"
   cmake --build "$dir" -j "$jobs"
   stage "tests ($dir)"
   run_tests "$dir"
@@ -113,14 +97,14 @@ suite() { # build-dir sanitizer qt-major
 # whose ordering lies inside Qt are suppressed in tools/tsan.supp.
 thread_suite() {
   stage "build (build-tsan, Qt 5, thread sanitizer)"
-  configure build-tsan -DKQ_QT_MAJOR=5 -DKQ_SANITIZER=thread -DKQ_BUILD_BENCH=OFF
+  tools/configure.sh build-tsan -DKQ_QT_MAJOR=5 -DKQ_SANITIZER=thread -DKQ_BUILD_BENCH=OFF
   cmake --build build-tsan -j "$jobs" --target thread_tests
   stage "thread tests (build-tsan)"
   TSAN_OPTIONS="suppressions=$PWD/tools/tsan.supp:halt_on_error=1" run_tests build-tsan -L threads
 }
 
 package() {
-  stage "package (build)"
+  stage "Debian package from build/"
   KQ_QT_MAJOR=5 tools/make-deb.sh build
 }
 

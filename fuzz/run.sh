@@ -13,9 +13,10 @@ shift || true
 KQ_WITH_FUZZ=1 tools/install-deps.sh
 
 build=build-fuzz
-generator=()
-command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && generator=(-G Ninja)
-cmake -S . -B "$build" "${generator[@]}" -DKQ_FUZZ=ON -DKQ_QT_MAJOR=5 -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+# Each source compiled on its own: the one build that would catch a source
+# leaning on the includes of another in its batch.
+tools/configure.sh "$build" -DCMAKE_UNITY_BUILD=OFF -DKQ_FUZZ=ON -DKQ_QT_MAJOR=5 \
+  -DCMAKE_CXX_COMPILER=clang++
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)"
 
 targets=("$@")

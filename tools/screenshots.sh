@@ -5,7 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 out="${1:-doc/images}"
 tools/install-deps.sh
-[ -f build/CMakeCache.txt ] || cmake -S . -B build -DKQ_QT_MAJOR="${KQ_QT_MAJOR:-5}" -DCMAKE_BUILD_TYPE=Release >/dev/null
+[ -f build/CMakeCache.txt ] || tools/configure.sh build -DKQ_QT_MAJOR="${KQ_QT_MAJOR:-5}"
 cmake --build build --target window_shots -j"$(nproc)" >/dev/null
 QT_QPA_PLATFORM=offscreen build/bin/window_shots "$out"
 # The same window at twice the scale, as on a high-DPI screen.
