@@ -132,6 +132,9 @@ void sat_worker::_connect_exec_disconnect(operation_type_e op, const std::functi
         failure);
     if (!completed)
         _emit_on_operation_error(op, failure);
+    // Not running once it has ended, stopped or not: a later stop() has
+    // nothing to stop, and the panel that sees the end sees it idle.
+    _running.store(false);
     _emit_on_operation_control(op, end);
 }
 

@@ -65,6 +65,7 @@ public:
 
     virtual void stop();
     void set_persistent(bool persistent);
+    // True while an operation runs and has not been stopped.
     bool is_running() const { return _running.load(); }
     connection_state_e get_connection_state() const { return _connection_state; }
     const api::proto::module_config_t& get_module_config() const { return _config; }
