@@ -247,9 +247,9 @@ QStringList uhf_transceiver::_read(int code, const QString& args)
     case 0x08:
         return {_ok("0000" + wire::hex(_s.audio_beacon_period, 4))};
     case 0xF5:
-        return {"OK+" + _s.dst_call_sign};
+        return {"OK+" + _s.dst_call_sign.leftJustified(6, QLatin1Char(' '))};
     case 0xF6:
-        return {"OK+" + _s.src_call_sign};
+        return {"OK+" + _s.src_call_sign.leftJustified(6, QLatin1Char(' '))};
     case 0xF7:
         return {"OK+" + QString::number(_s.morse.size()).rightJustified(2, '0') + _s.morse};
     case 0xF8:

@@ -38,6 +38,8 @@ namespace kq::satsim {
 //   are sent to the wire on their own.
 // - When its pipe lapses, a transceiver on the wire says "+KQTTC" on its own:
 //   it is back in command mode.
+// - Call signs are answered in their six-character field, padded with
+//   blanks, as they were written.
 // - With the echo bit (0x80) of its status word set, a transceiver sends
 //   every line it receives back as it came, before answering; one over the
 //   air echoes the lines meant for it, over the air.

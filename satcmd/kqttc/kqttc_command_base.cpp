@@ -15,6 +15,20 @@ kqttc_number_write_request::kqttc_number_write_request(const QString& exec_conte
         _reject("VALUE_OUT_OF_RANGE");
 }
 
+const QRegularExpression& bare_ok_answer()
+{
+    static const QRegularExpression rx(QStringLiteral("^\\s*OK\\s*$"));
+    return rx;
+}
+
+// A remark after a blank, not one of the clock's read answers.
+const QRegularExpression& remarked_ok_answer()
+{
+    static const QRegularExpression rx(
+        QStringLiteral("^\\s*OK(?:\\s+(?!TIME\\b|DATE\\b)\\S.*?)?\\s*$"));
+    return rx;
+}
+
 QString kqttc_number_write_request::_value() const
 {
     return _pad + hex::field(_number, _width);
@@ -22,16 +36,16 @@ QString kqttc_number_write_request::_value() const
 
 kqttc_ok_response::kqttc_ok_response(const QString& exec_context, kqttc_command_e command,
                                      kqttc_request* request, refusal_e refusal,
-                                     const QString& prefix)
+                                     const QRegularExpression& answer)
     : kqttc_response(exec_context, command, 0, request)
     , _refusal(refusal)
-    , _prefix(prefix)
+    , _answer(answer)
 {
 }
 
 void kqttc_ok_response::parse_response(const QString& line)
 {
-    if (line.startsWith(_prefix))
+    if (_answer.match(line).hasMatch())
         return;
     _reject(_refusal == quiet ? QString() : line);
 }
@@ -61,9 +75,22 @@ kqttc_text_response::kqttc_text_response(const QString& exec_context, kqttc_comm
 {
 }
 
+kqttc_text_response::kqttc_text_response(const QString& exec_context, kqttc_command_e command,
+                                         const QRegularExpression& pattern, int value_group,
+                                         int count_group, int unit, kqttc_request* request)
+    : kqttc_pattern_response(exec_context, command, pattern, 0, request)
+    , _group(value_group)
+    , _count_group(count_group)
+    , _unit(unit)
+{
+}
+
 void kqttc_text_response::_take(const QRegularExpressionMatch& m)
 {
-    _text = m.captured(_group);
+    const QString text = m.captured(_group);
+    if (_count_group > 0 && m.captured(_count_group).toInt() * _unit != text.size())
+        _reject(m.captured(0));
+    _text = text;
 }
 
 kqttc_bytes_response::kqttc_bytes_response(const QString& exec_context, kqttc_command_e command,

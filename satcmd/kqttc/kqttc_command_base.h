@@ -64,22 +64,29 @@ protected:
     QString _field;
 };
 
-// A write answer, accepted when it begins with "OK" (or another prefix). A
-// quiet refusal reports no line, so it stays a command_response_error even
-// when it holds "+KQTTC".
+// Write answers. The transceiver and the FSPS unit answer a write with "OK"
+// alone; the on-board computer may add a remark ("OK deleted"), never a
+// value: a read answer ("OK+" and a value, "OK TIME" and a time) that comes
+// late is no write's answer.
+SATCMD_EXPORT const QRegularExpression& bare_ok_answer();
+SATCMD_EXPORT const QRegularExpression& remarked_ok_answer();
+
+// A write answer of one shape (bare_ok_answer() unless given). A quiet
+// refusal reports no line, so it stays a command_response_error even when it
+// holds "+KQTTC".
 class SATCMD_EXPORT kqttc_ok_response : public kqttc_response
 {
 public:
     enum refusal_e { report_line, quiet };
     kqttc_ok_response(const QString& exec_context, kqttc_command_e command,
                       kqttc_request* request = nullptr, refusal_e refusal = report_line,
-                      const QString& prefix = QStringLiteral("OK"));
+                      const QRegularExpression& answer = bare_ok_answer());
     using kqttc_response::parse_response;
     void parse_response(const QString& line) override;
 
 private:
     refusal_e _refusal;
-    QString _prefix;
+    const QRegularExpression& _answer;
 };
 
 // An answer that must match one pattern; rssi_group names the group holding
@@ -125,13 +132,19 @@ private:
     int _group;
 };
 
-// A text in group value_group.
+// A text in group value_group. With a count_group, the answer also gives the
+// text's length as a decimal count of units of `unit` characters (a Morse
+// sign, a three-character note), and an answer whose count and text differ
+// is refused.
 class SATCMD_EXPORT kqttc_text_response : public kqttc_pattern_response
 {
 public:
     kqttc_text_response(const QString& exec_context, kqttc_command_e command,
                         const QRegularExpression& pattern, int value_group,
                         kqttc_request* request = nullptr);
+    kqttc_text_response(const QString& exec_context, kqttc_command_e command,
+                        const QRegularExpression& pattern, int value_group, int count_group,
+                        int unit, kqttc_request* request);
 
 protected:
     void _take(const QRegularExpressionMatch& m) override;
@@ -139,6 +152,8 @@ protected:
 
 private:
     int _group;
+    int _count_group = 0;
+    int _unit = 1;
 };
 
 // Bytes given as hexadecimal digits in group 1.

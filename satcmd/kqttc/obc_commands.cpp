@@ -17,7 +17,8 @@ KQ_PATTERN(date_answer,
            "^\\s*OK\\s+DATE\\s+YY/MM/DD\\s+([0-9]+)\\s*/\\s*([0-9]+)\\s*/\\s*([0-9]+)\\s*$")
 KQ_PATTERN(mode_answer, "^OK\\+([a-zA-Z]{4})\\s*(.*?)$")
 KQ_PATTERN(checksum_answer, "^OK\\+([0-9A-F]{8})\\s*([0-9A-F]{8})$")
-KQ_PATTERN(open_size_answer, "^OK\\+([0-9A-F]{8})")
+// Its end anchor tells it from the checksum answer, which begins alike.
+KQ_PATTERN(open_size_answer, "^OK\\+([0-9A-F]{8})$")
 
 // HHMMSS or YYMMDD, each digit sent as its ASCII code in hex ("7" as "37").
 QString six_digits(int a, int b, int c)
@@ -39,6 +40,21 @@ int decimal(const QString& text)
 }
 
 } // namespace
+
+// The clock's write answers, with a remark that is not the read's value.
+const QRegularExpression& time_set_answer()
+{
+    static const QRegularExpression rx(
+        QStringLiteral("^\\s*OK\\s+TIME(?:\\s+(?![0-9]{1,2}\\s*:)\\S.*?)?\\s*$"));
+    return rx;
+}
+
+const QRegularExpression& date_set_answer()
+{
+    static const QRegularExpression rx(
+        QStringLiteral("^\\s*OK\\s+DATE(?:\\s+(?!YY/)\\S.*?)?\\s*$"));
+    return rx;
+}
 
 uint8_t obc_block_sum(const QByteArray& data)
 {
@@ -220,7 +236,7 @@ res_obc_file_open::res_obc_file_open(obc_file_open_mode_e mode, kqttc_request* r
 void res_obc_file_open::parse_response(const QString& line)
 {
     if (_mode != open_read) {
-        if (!line.startsWith(QLatin1String("OK")))
+        if (!remarked_ok_answer().match(line).hasMatch())
             _reject(line);
         return;
     }

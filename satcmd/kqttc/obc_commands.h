@@ -75,7 +75,8 @@ protected:
 private:
     QTime _time;
 };
-KQ_PREFIX_RESPONSE(res_set_time, obc_cmd::set_time, report_line, "OK TIME")
+SATCMD_EXPORT const QRegularExpression& time_set_answer(); // "OK TIME"
+KQ_SHAPED_OK_RESPONSE(res_set_time, obc_cmd::set_time, report_line, time_set_answer())
 KQ_READ_REQUEST(req_get_date, obc_cmd::get_date)
 class SATCMD_EXPORT res_get_date : public kqttc_pattern_response
 {
@@ -101,7 +102,8 @@ protected:
 private:
     int _yy, _month, _day;
 };
-KQ_PREFIX_RESPONSE(res_set_date, obc_cmd::set_date, report_line, "OK DATE")
+SATCMD_EXPORT const QRegularExpression& date_set_answer(); // "OK DATE"
+KQ_SHAPED_OK_RESPONSE(res_set_date, obc_cmd::set_date, report_line, date_set_answer())
 
 // Boot mode.
 class SATCMD_EXPORT req_get_obc_mode : public kqttc_read_request
@@ -160,9 +162,10 @@ private:
 
 // Files.
 KQ_FILE_REQUEST(req_obc_create_dirlist, obc_cmd::create_dirlist, "FL")
-KQ_OK_RESPONSE(res_obc_create_dirlist, obc_cmd::create_dirlist, report_line)
+KQ_SHAPED_OK_RESPONSE(res_obc_create_dirlist, obc_cmd::create_dirlist, report_line,
+                      remarked_ok_answer())
 KQ_FILE_REQUEST(req_obc_delete, obc_cmd::file_delete, "FD")
-KQ_OK_RESPONSE(res_obc_delete, obc_cmd::file_delete, report_line)
+KQ_SHAPED_OK_RESPONSE(res_obc_delete, obc_cmd::file_delete, report_line, remarked_ok_answer())
 KQ_FILE_REQUEST(req_obc_checksum, obc_cmd::file_checksum, "FS")
 class SATCMD_EXPORT res_obc_checksum : public kqttc_pattern_response
 {
@@ -202,7 +205,7 @@ class SATCMD_EXPORT req_obc_file_close : public obc_file_request
 public:
     explicit req_obc_file_close(unsigned int device_address);
 };
-KQ_OK_RESPONSE(res_obc_file_close, obc_cmd::file_close, report_line)
+KQ_SHAPED_OK_RESPONSE(res_obc_file_close, obc_cmd::file_close, report_line, remarked_ok_answer())
 
 // A block read: the answer is the block and one sum byte (the sum of the
 // block's bytes modulo 256), then the frame's CRC field.
@@ -241,7 +244,7 @@ private:
     QByteArray _data;
     uint32_t _pos;
 };
-KQ_OK_RESPONSE(res_obc_write, obc_cmd::file_write, report_line)
+KQ_SHAPED_OK_RESPONSE(res_obc_write, obc_cmd::file_write, report_line, remarked_ok_answer())
 
 // The 8-bit additive sum of the block protocol.
 SATCMD_EXPORT uint8_t obc_block_sum(const QByteArray& data);

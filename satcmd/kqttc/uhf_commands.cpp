@@ -10,20 +10,29 @@ namespace kq::api::proto::kqttc {
 
 namespace {
 
-// Answer patterns.
+// Answer patterns, anchored at both ends and as narrow as the fields allow:
+// the protocol names no command in its answers, so an answer's shape is all
+// that tells a late answer to another command from this one's.
 KQ_PATTERN(scw_answer, "^OK\\+([0-9A-F]{2})([0-9A-F]{2})[0-9A-F]{2}([0-9A-F]{4})$")
+// The synthesiser's fraction has 20 bits: the word's fifth digit is 0.
+KQ_PATTERN(rf_word, "^OK\\+([0-9A-F]{2})([0-9A-F]{4}0[0-9A-F]{3})$")
 KQ_PATTERN(rssi_word8, "^OK\\+([0-9A-F]{2})([0-9A-F]{8})$")
 KQ_PATTERN(rssi_byte, "^OK\\+([0-9A-F]{2})000000([0-9A-F]{2})$")
 KQ_PATTERN(rssi_period, "^OK\\+([0-9A-F]{2})0000([0-9A-F]{4})$")
-KQ_PATTERN(rssi_period_open, "^OK\\+([0-9A-F]{2})0000([0-9A-F]{4})")
-KQ_PATTERN(any_text, "^OK\\+(.*)$")
-KQ_PATTERN(counted_text, "^OK\\+([0-9]{2})(.*?)$")
-KQ_PATTERN(counted_notes, "^OK\\+([0-9]{2})(\\S*)$")
+// Six printable characters, the call sign padded with blanks; the value is
+// the call sign without them.
+KQ_PATTERN(padded_call_sign, "^OK\\+(?=[\\x20-\\x7E]{6}$)(.*?) *$")
+KQ_PATTERN(morse_answer, "^OK\\+([0-9]{2})([.\\- ]*)$")
+KQ_PATTERN(notes_answer, "^OK\\+([0-9]{2})((?:[0-9]{2}[A-Z])*)$")
+// A name, a blank and a dotted number, perhaps a remark after another blank
+// ("KQ-UHF 2.4.1"); any character but controls.
+KQ_PATTERN(version_text, "^OK\\+([^\\x00-\\x20\\x7F][^\\x00-\\x1F\\x7F]*? [0-9]+(?:\\.[0-9]+)+"
+                         "(?: [^\\x00-\\x1F\\x7F]*)?)$")
 KQ_PATTERN(word4, "^OK\\+([0-9A-F]{4})$")
 KQ_PATTERN(word8, "^OK\\+([0-9A-F]{8})$")
 KQ_PATTERN(fram_page, "^OK\\+([0-9A-F]{32})$")
 KQ_PATTERN(hex_bytes, "^OK\\+([0-9A-F]+)$")
-KQ_PATTERN(beacon_frame, "OK\\+([0-9A-F]{2})\\s*(.*?)$")
+KQ_PATTERN(beacon_frame, "^OK\\+([0-9A-F]{2})\\s*([0-9A-F]*)$")
 KQ_PATTERN(printable_call_sign, "(^[\\x20-\\x7E]{1,6}$)")
 KQ_PATTERN(morse_text, "^[\\.\\-\\s]+$")
 KQ_PATTERN(note, "([0-9]{2}[A-Z])")
@@ -65,7 +74,7 @@ req_set_scw::req_set_scw(unsigned int device_address, scw_properties& scw)
 // Radio frequency.
 
 res_get_rf::res_get_rf(kqttc_request* request)
-    : kqttc_number_response(QStringLiteral("res_get_rf"), uhf_cmd::rf, rssi_word8(), 1, 2, request)
+    : kqttc_number_response(QStringLiteral("res_get_rf"), uhf_cmd::rf, rf_word(), 1, 2, request)
 {
 }
 
@@ -110,24 +119,32 @@ KQ_DEFINE_NUMBER_RESPONSE(res_get_rx_crc_pkts, uhf_cmd::rx_crc_pkts, rssi_word8,
 KQ_DEFINE_NUMBER_RESPONSE(res_get_pipe_timeout, uhf_cmd::pipe_timeout, rssi_byte, 1, 2)
 KQ_DEFINE_NUMBER_RESPONSE(res_get_text_beacon_period, uhf_cmd::text_beacon_period, rssi_period, 1,
                           2)
-KQ_DEFINE_NUMBER_RESPONSE(res_get_audio_beacon_period, uhf_cmd::audio_beacon_period,
-                          rssi_period_open, 1, 2)
+KQ_DEFINE_NUMBER_RESPONSE(res_get_audio_beacon_period, uhf_cmd::audio_beacon_period, rssi_period, 1,
+                          2)
 KQ_DEFINE_NUMBER_RESPONSE(res_get_payload_size, uhf_cmd::payload_size, word4, 0, 1)
 KQ_DEFINE_NUMBER_RESPONSE(res_get_secure_access, uhf_cmd::secure_access, word8, 0, 1)
-KQ_DEFINE_TEXT_RESPONSE(res_get_dst_call_sign, uhf_cmd::dst_call_sign, any_text, 1)
-KQ_DEFINE_TEXT_RESPONSE(res_get_src_call_sign, uhf_cmd::src_call_sign, any_text, 1)
-KQ_DEFINE_TEXT_RESPONSE(res_get_morse_code_call_sign, uhf_cmd::morse_code_call_sign, counted_text,
-                        2)
-KQ_DEFINE_TEXT_RESPONSE(res_get_audio_beacon_midi, uhf_cmd::audio_beacon_midi, counted_notes, 2)
-KQ_DEFINE_TEXT_RESPONSE(res_get_version, uhf_cmd::version, any_text, 1)
+KQ_DEFINE_TEXT_RESPONSE(res_get_dst_call_sign, uhf_cmd::dst_call_sign, padded_call_sign, 1)
+KQ_DEFINE_TEXT_RESPONSE(res_get_src_call_sign, uhf_cmd::src_call_sign, padded_call_sign, 1)
+KQ_DEFINE_COUNTED_TEXT_RESPONSE(res_get_morse_code_call_sign, uhf_cmd::morse_code_call_sign,
+                                morse_answer, 1, 2, 1)
+KQ_DEFINE_COUNTED_TEXT_RESPONSE(res_get_audio_beacon_midi, uhf_cmd::audio_beacon_midi, notes_answer,
+                                1, 2, 3)
+KQ_DEFINE_TEXT_RESPONSE(res_get_version, uhf_cmd::version, version_text, 1)
 
 req_set_audio_beacon_period::req_set_audio_beacon_period(unsigned int device_address,
                                                          unsigned short period)
     : kqttc_number_write_request(QStringLiteral("req_set_audio_beacon_period"), device_address,
                                  uhf_cmd::audio_beacon_period, period, QStringLiteral("0000"), 4)
 {
-    if (period != 0 && period < 30)
+    if (!allowed(period))
         _reject("INVALID_AUDIO_BEACON_PERIOD");
+}
+
+void res_get_audio_beacon_period::_take(const QRegularExpressionMatch& m)
+{
+    kqttc_number_response::_take(m);
+    if (!req_set_audio_beacon_period::allowed(_value))
+        _reject(m.captured(0));
 }
 
 // Call signs, Morse and melody.
@@ -239,7 +256,7 @@ res_set_text_beacon_message::res_set_text_beacon_message(kqttc_request* request)
 
 void res_set_text_beacon_message::parse_response(const QString& line)
 {
-    if (line.startsWith(QLatin1String("OK")))
+    if (bare_ok_answer().match(line).hasMatch())
         return;
     _reject(line, line.contains(QLatin1String("+REMOTE")) ? proto_exception::no_retry
                                                           : proto_exception::retry);
@@ -298,6 +315,14 @@ res_get_radio_transceiver_props::res_get_radio_transceiver_props(kqttc_request* 
     : kqttc_bytes_response(QStringLiteral("res_get_radio_transceiver_props"),
                            uhf_cmd::radio_transceiver_props, hex_bytes(), request)
 {
+}
+
+void res_get_radio_transceiver_props::_take(const QRegularExpressionMatch& m)
+{
+    kqttc_bytes_response::_take(m);
+    const auto* request = dynamic_cast<const req_get_radio_transceiver_props*>(_request);
+    if (request && _bytes.size() != request->get_count())
+        _reject(m.captured(0));
 }
 
 req_set_radio_transceiver_props::req_set_radio_transceiver_props(unsigned int device_address,
@@ -420,7 +445,7 @@ const QStringList& res_uhf_flash_send_line::retry_markers()
 
 void res_uhf_flash_send_line::parse_response(const QString& line)
 {
-    if (line.startsWith(QLatin1String("OK")))
+    if (bare_ok_answer().match(line).hasMatch())
         return;
     const bool damaged = std::any_of(retry_markers().begin(), retry_markers().end(),
                                      [&](const QString& m) { return line.contains(m); });

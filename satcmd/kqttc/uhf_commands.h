@@ -109,12 +109,23 @@ KQ_NUMBER_WRITE_REQUEST(req_set_text_beacon_period, uhf_cmd::text_beacon_period,
                         "0000", 4)
 KQ_OK_RESPONSE(res_set_text_beacon_period, uhf_cmd::text_beacon_period, quiet)
 KQ_READ_REQUEST(req_get_audio_beacon_period, uhf_cmd::audio_beacon_period)
-KQ_NUMBER_RESPONSE(res_get_audio_beacon_period, uint16_t, get_audio_beacon_period)
 class SATCMD_EXPORT req_set_audio_beacon_period : public kqttc_number_write_request
 {
 public:
-    // 0 (off) or at least 30.
     req_set_audio_beacon_period(unsigned int device_address, unsigned short period);
+    // 0 (off) or at least 30.
+    static bool allowed(unsigned short period) { return period == 0 || period >= 30; }
+};
+// A period the transceiver could not hold (1 to 29) is another command's
+// answer of the same shape, the pipe timeout's, say.
+class SATCMD_EXPORT res_get_audio_beacon_period : public kqttc_number_response<uint16_t>
+{
+public:
+    explicit res_get_audio_beacon_period(kqttc_request* request = nullptr);
+    uint16_t get_audio_beacon_period() const { return _value; }
+
+protected:
+    void _take(const QRegularExpressionMatch& m) override;
 };
 KQ_OK_RESPONSE(res_set_audio_beacon_period, uhf_cmd::audio_beacon_period, report_line)
 
@@ -231,6 +242,7 @@ class SATCMD_EXPORT req_get_radio_transceiver_props : public kqttc_read_request
 public:
     req_get_radio_transceiver_props(unsigned int device_address, unsigned char group,
                                     unsigned char offset, unsigned char count);
+    unsigned char get_count() const { return _count; }
 
 protected:
     QString _arguments() const override;
@@ -243,6 +255,10 @@ class SATCMD_EXPORT res_get_radio_transceiver_props : public kqttc_bytes_respons
 public:
     explicit res_get_radio_transceiver_props(kqttc_request* request = nullptr);
     const QByteArray& get_radio_transceiver_props() const { return _bytes; }
+
+protected:
+    // As many bytes as the request asked for.
+    void _take(const QRegularExpressionMatch& m) override;
 };
 // At most 255 data bytes: their count travels in one byte ("INVALID_DATA_LENGTH").
 class SATCMD_EXPORT req_set_radio_transceiver_props : public kqttc_text_write_request

@@ -99,7 +99,7 @@ void tst_uhf_commands::good_answers()
     QCOMPARE(int(pt.get_pipe_timeout()), 10);
 
     res_get_audio_beacon_period ap;
-    ap.parse_response(QStringLiteral("OK+010000001E trailing allowed"));
+    ap.parse_response(QStringLiteral("OK+010000001E"));
     QCOMPARE(int(ap.get_audio_beacon_period()), 30);
 
     res_get_morse_code_call_sign morse;

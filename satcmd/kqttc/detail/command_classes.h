@@ -16,16 +16,16 @@
         }                                                                                          \
     };
 
-#define KQ_OK_RESPONSE(name, code, refusal) KQ_PREFIX_RESPONSE(name, code, refusal, "OK")
+#define KQ_OK_RESPONSE(name, code, refusal)                                                        \
+    KQ_SHAPED_OK_RESPONSE(name, code, refusal, bare_ok_answer())
 
-// A write answer accepted when it begins with prefix.
-#define KQ_PREFIX_RESPONSE(name, code, refusal, prefix)                                            \
+// A write answer accepted when it matches `answer`.
+#define KQ_SHAPED_OK_RESPONSE(name, code, refusal, answer)                                         \
     class SATCMD_EXPORT name : public kqttc_ok_response                                            \
     {                                                                                              \
     public:                                                                                        \
         explicit name(kqttc_request* request = nullptr)                                            \
-            : kqttc_ok_response(QStringLiteral(#name), code, request, refusal,                     \
-                                QStringLiteral(prefix))                                            \
+            : kqttc_ok_response(QStringLiteral(#name), code, request, refusal, answer)             \
         {                                                                                          \
         }                                                                                          \
     };

@@ -27,3 +27,11 @@
         : kqttc_text_response(QStringLiteral(#name), code, pattern(), value_group, request)        \
     {                                                                                              \
     }
+
+// A text whose answer also counts it, in units of `unit` characters.
+#define KQ_DEFINE_COUNTED_TEXT_RESPONSE(name, code, pattern, count_group, value_group, unit)       \
+    name::name(kqttc_request* request)                                                             \
+        : kqttc_text_response(QStringLiteral(#name), code, pattern(), value_group, count_group,    \
+                              unit, request)                                                       \
+    {                                                                                              \
+    }
