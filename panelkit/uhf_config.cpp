@@ -174,19 +174,30 @@ uhf_config::restore_result uhf_config::restore(uhf_module& u, const QJsonObject&
     if (any_scw)
         u.set_scw(word);
 
-    // "Done" is what the device holds now.
+    QJsonObject written;
+    for (const param_difference& d : qAsConst(r.plan))
+        written.insert(d.name, d.there);
+    r.mismatches = read_back(u, written, &r.unverified);
+    return r;
+}
+
+// "Done" is what the device holds now.
+QStringList uhf_config::read_back(uhf_module& u, const QJsonObject& written,
+                                  QStringList* unverified)
+{
     scw_once again{u, std::nullopt};
     const auto fresh = [&again] { return again(); };
-    for (const param_difference& d : qAsConst(r.plan)) {
-        const uhf_param_t* p = find_uhf_param(d.name);
+    QStringList mismatches;
+    for (auto it = written.begin(); it != written.end(); ++it) {
+        const uhf_param_t* p = find_uhf_param(it.key());
         const QJsonValue held = read_value(*p, u, fresh);
         if (held.isUndefined())
-            r.unverified << d.name;
-        else if (canonical(*p, held) != d.there)
-            r.mismatches << QStringLiteral("%1: wrote %2, the device holds %3")
-                                .arg(d.name, value_text(d.there), value_text(held));
+            *unverified << p->name;
+        else if (canonical(*p, held) != canonical(*p, it.value()))
+            mismatches << QStringLiteral("%1: wrote %2, the device holds %3")
+                              .arg(p->name, value_text(it.value()), value_text(held));
     }
-    return r;
+    return mismatches;
 }
 
 } // namespace kq::gui

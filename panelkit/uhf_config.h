@@ -46,6 +46,11 @@ public:
     // are never changed here: the link would lose the transceiver.
     static restore_result restore(api::proto::uhf_module& u, const QJsonObject& wanted,
                                   bool dry_run);
+    // Reads each written parameter back (the status word once): one line for
+    // each value the device holds otherwise ("NAME: wrote A, the device holds
+    // B"); what the route cannot read is added to `unverified`.
+    static QStringList read_back(api::proto::uhf_module& u, const QJsonObject& written,
+                                 QStringList* unverified);
 };
 
 } // namespace kq::gui

@@ -43,9 +43,13 @@ void open_for_reading(QFile& file);
 
 class ctl_session;
 
-// Saves the module's parameters in its history before they change; a
-// device that cannot be read is changed all the same, with a notice.
-void record_snapshot(ctl_session& session, const QString& reason);
+// Saves the module's parameters in its history before they change.
+// Without the snapshot the change does not go on (a failing read is the
+// run's error) unless the user said --no-snapshot; a flash goes on anyway:
+// a transceiver that cannot be read may be the one that needs it.
+enum class snapshot_e { required, optional };
+void record_snapshot(ctl_session& session, const QString& reason, snapshot_e need);
+snapshot_e snapshot_need(const ctl_options& o); // required, unless --no-snapshot
 
 // "xband backup|diff|restore|history": the arguments after the word.
 exit_code_e run_xband_config(const QString& what, const ctl_options& options,

@@ -3,6 +3,7 @@
 // X-band transmitter alike.
 
 #include "ctl_commands.h"
+#include "ctl_error.h"
 #include "ctl_session.h"
 
 #include "panelkit/param_history.h"
@@ -126,19 +127,31 @@ param_history history_of(const char* module, const route_t& route)
             QStringLiteral("%1").arg(address, digits, 16, QLatin1Char('0')).toUpper());
 }
 
-void record(const config_kind& kind, ctl_session& s, const QString& reason)
+// Called from within a catch: says in words what failed, and ends the run
+// when the change needs its snapshot.
+void skip_snapshot(const QString& reason, snapshot_e need)
+{
+    const failure_t why = describe_current_exception(QString());
+    if (need == snapshot_e::required)
+        throw ctl_error(why.code, QStringLiteral("no snapshot %1, so nothing was written: %2 "
+                                                 "(--no-snapshot goes on without one)")
+                                      .arg(reason, why.line));
+    ctl_output::notice(QStringLiteral("no snapshot %1: %2").arg(reason, why.line));
+}
+
+void record(const config_kind& kind, ctl_session& s, const QString& reason, snapshot_e need)
 {
     try {
         param_snapshot snapshot = kind.backup(s);
         snapshot.reason = reason;
         history_of(kind.module, s.base().get_connect_props().route).record(snapshot);
-    } catch (const std::exception& e) {
+    } catch (const media_exception& e) {
         // Ctrl+C and a broken port end the run as everywhere else.
-        if (const auto* m = dynamic_cast<const media_exception*>(&e);
-            m && m->get_type() != media_exception::timeout)
+        if (e.get_type() != media_exception::timeout)
             throw;
-        ctl_output::notice(
-            QStringLiteral("no snapshot %1: %2").arg(reason, QString::fromUtf8(e.what())));
+        skip_snapshot(reason, need);
+    } catch (const std::exception&) {
+        skip_snapshot(reason, need);
     }
 }
 
@@ -196,7 +209,7 @@ exit_code_e restore_from(const config_kind& kind, const param_snapshot& file, co
 {
     ctl_session s(o, kind.target);
     if (!o.dry_run)
-        record(kind, s, QStringLiteral("before restore"));
+        record(kind, s, QStringLiteral("before restore"), snapshot_need(o));
     const param_restore_result r = kind.restore(s, file.parameters, o.dry_run);
     QStringList lines = as_lines(r.plan);
     if (lines.isEmpty())
@@ -286,11 +299,16 @@ exit_code_e run_history(const ctl_options& o, const ctl_output& out)
 
 } // namespace
 
-void record_snapshot(ctl_session& s, const QString& reason)
+snapshot_e snapshot_need(const ctl_options& o)
+{
+    return o.no_snapshot ? snapshot_e::optional : snapshot_e::required;
+}
+
+void record_snapshot(ctl_session& s, const QString& reason, snapshot_e need)
 {
     record(s.base().get_connect_props().route.last().module_type == module_type_xband ? xband_kind()
                                                                                       : uhf_kind(),
-           s, reason);
+           s, reason, need);
 }
 
 exit_code_e run_xband_config(const QString& what, const ctl_options& o, const ctl_output& out)

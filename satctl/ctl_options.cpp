@@ -87,6 +87,8 @@ void ctl_options::parse(const QStringList& argv)
         {"allow-no-end", "flash: flash a file that has no end record (S7/S9)."},
         {"full", "xband report: the full report."},
         {"dry-run", "restore: show what would be written; send nothing."},
+        {"no-snapshot",
+         "set, restore: go on when the snapshot of the parameters before them cannot be read."},
         {"restore", "history: restore snapshot N (1 is the newest).", "N"},
         {"yes", "xband rm, rm-all, update, shutdown: do it (they are refused without)."},
         {"count",
@@ -151,6 +153,7 @@ void ctl_options::parse(const QStringList& argv)
     convert = p.isSet(QStringLiteral("convert"));
     allow_no_end = p.isSet(QStringLiteral("allow-no-end"));
     dry_run = p.isSet(QStringLiteral("dry-run"));
+    no_snapshot = p.isSet(QStringLiteral("no-snapshot"));
     yes = p.isSet(QStringLiteral("yes"));
     csv = p.value(QStringLiteral("csv"));
     if (!strict_number::to_real(p.value(QStringLiteral("interval")), interval_s) ||

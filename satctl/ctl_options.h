@@ -28,12 +28,13 @@ struct ctl_options
     bool allow_no_end = false;
     bool full = false;
     bool dry_run = false;
-    bool yes = false;        // the destructive X-band commands run only with it
-    double interval_s = 1.0; // monitor: seconds between samples
-    QString csv;             // monitor: also write the series to this file
-    int restore = 0;         // history: restore the Nth snapshot, 1 the newest (0: only list)
-    int count = 0;           // listening: stop after this many (not given, 0: until interrupted)
-    int seconds = 0;         // listening: stop after this long (not given, 0: until interrupted)
+    bool no_snapshot = false; // set, restore: go on when the snapshot before them fails
+    bool yes = false;         // the destructive X-band commands run only with it
+    double interval_s = 1.0;  // monitor: seconds between samples
+    QString csv;              // monitor: also write the series to this file
+    int restore = 0;          // history: restore the Nth snapshot, 1 the newest (0: only list)
+    int count = 0;            // listening: stop after this many (not given, 0: until interrupted)
+    int seconds = 0;          // listening: stop after this long (not given, 0: until interrupted)
     // Timing overrides by settings key ("timeout_s", "repeats_m", ...).
     QMap<QString, int> timing;
 

@@ -7,6 +7,7 @@
 #include "ctl_output.h"
 
 #include "panelkit/resource_manager.h"
+#include "panelkit/uhf_config.h"
 #include "panelkit/uhf_params.h"
 #include "satcmd/kqttc/firmware_file.h"
 #include "satcmd/proto_exception.h"
@@ -149,6 +150,31 @@ assignment_t parse_assignment(const QString& assignment)
     }
 }
 
+// "Set" is what the device holds afterwards: every written value read back.
+// A new UART speed on a direct line leaves the port at the old one, so
+// nothing can be read back then.
+QStringList read_back(uhf_module& u, const QVector<assignment_t>& assignments)
+{
+    QJsonObject sent;
+    bool port_moved = false;
+    const bool direct = u.get_connect_props().route.size() <= 1;
+    for (const assignment_t& a : assignments) {
+        sent.insert(a.param->name, a.param->json(a.value));
+        port_moved |= direct && a.param->name == QLatin1String("uart-baud");
+    }
+    if (port_moved) {
+        ctl_output::notice(QStringLiteral("written, not read back: the port no longer runs at the "
+                                          "transceiver's UART speed"));
+        return {};
+    }
+    QStringList unverified;
+    const QStringList mismatches = gui::uhf_config::read_back(u, sent, &unverified);
+    for (const QString& name : qAsConst(unverified))
+        ctl_output::notice(
+            QStringLiteral("%1 written, not read back: not readable over this route").arg(name));
+    return mismatches;
+}
+
 exit_code_e run_set(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, -1);
@@ -161,7 +187,7 @@ exit_code_e run_set(const ctl_options& o, const ctl_output& out)
 
     ctl_session s(o, target_e::uhf);
     auto& u = s.module<uhf_module>();
-    record_snapshot(s, QStringLiteral("before set"));
+    record_snapshot(s, QStringLiteral("before set"), snapshot_need(o));
     QJsonObject written;
     QStringList text;
     const auto report = [&](const assignment_t& a) {
@@ -180,8 +206,14 @@ exit_code_e run_set(const ctl_options& o, const ctl_output& out)
         for (const assignment_t& a : qAsConst(scw_fields))
             report(a);
     }
-    out.result(QJsonObject{{"set", written}}, text);
-    return exit_ok;
+    const QStringList mismatches = read_back(u, plain + scw_fields);
+    text << mismatches;
+    if (!mismatches.isEmpty())
+        text << QStringLiteral("read back differs");
+    out.result(
+        QJsonObject{{"set", written}, {"mismatches", QJsonArray::fromStringList(mismatches)}},
+        text);
+    return mismatches.isEmpty() ? exit_ok : exit_mismatch;
 }
 
 exit_code_e run_reset(const ctl_options& o, const ctl_output& out)
@@ -226,7 +258,7 @@ exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
     QByteArray image = checked.text();
 
     ctl_session s(o, target_e::uhf);
-    record_snapshot(s, QStringLiteral("before flash"));
+    record_snapshot(s, QStringLiteral("before flash"), snapshot_e::optional);
     progress_bar bar(QStringLiteral("flash"), false);
     QObject::connect(
         &s.base(), &kq_module::on_flash_progress,

@@ -356,7 +356,7 @@ exit_code_e run_xband(const ctl_options& o, const ctl_output& out)
 
     ctl_session s(o, target_e::xband);
     if (word == QLatin1String("set"))
-        record_snapshot(s, QStringLiteral("before set"));
+        record_snapshot(s, QStringLiteral("before set"), snapshot_need(o));
     return it->run(o, out, s.module<xband_module>());
 }
 

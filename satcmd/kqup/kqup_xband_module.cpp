@@ -62,18 +62,20 @@ QByteArray kqup_xband_module::exec_command(uint16_t command, uint16_t type_code,
     return reply;
 }
 
-// A reply of the value's size + 1, or a bare status; a status other than 0
-// is the transmitter's refusal.
+// A reply of the value's size + 1, or a bare status other than 0: the
+// transmitter's refusal. A bare 0 carries no value (it is a write's reply,
+// come late), and is never read as one.
 QByteArray kqup_xband_module::_get_value(uint16_t type_code, int value_size)
 {
     const QByteArray reply = _exchange(kqup_cmd::get_parameter, type_code, QByteArray());
-    if (reply.size() != value_size + 1 && reply.size() != 1)
+    const bool refusal = reply.size() == 1 && reply.at(0) != 0;
+    if (reply.size() != value_size + 1 && !refusal)
         throw proto_exception(proto_exception::invalid_result, kqup_cmd::get_parameter,
                               QStringLiteral("parse_cmd_get_result"),
                               QStringLiteral("data length missmatch"), proto_exception::retry);
     if (reply.at(0) != 0)
         status_error(kqup_cmd::get_parameter, "_command_get_value", uint8_t(reply.at(0)));
-    return reply.mid(1).leftJustified(value_size, '\0');
+    return reply.mid(1);
 }
 
 uint8_t kqup_xband_module::_get_byte(uint16_t type_code)

@@ -75,6 +75,7 @@ private slots:
     void set_writes_and_reads_back();
     void refused_values_send_nothing_data();
     void refused_values_send_nothing();
+    void set_needs_its_snapshot();
     void reset_and_flash();
     void obc_file_round_trip();
     void obc_mode_clock_and_flash();
@@ -108,7 +109,7 @@ private slots:
     void simulator_removes_its_link();
     void configuration_round_trip_data();
     void configuration_round_trip();
-    void restore_catches_a_device_that_stores_otherwise();
+    void set_and_restore_catch_a_device_that_stores_otherwise();
     void xband_configuration_round_trip();
     void xband_files_modes_and_update();
     void free_text_both_ways();
@@ -251,6 +252,22 @@ void tst_satctl::refused_values_send_nothing()
     QVERIFY2(!r.err.contains(">>>"), "something was sent");
     const program_run get = ctl({"get", "src-call"});
     QCOMPARE(get.out, QByteArray("src-call: KQ0SAT\n"));
+}
+
+// Without its snapshot a change is not made, unless the user says so.
+void tst_satctl::set_needs_its_snapshot()
+{
+    start_sim({"--drop", "1"});
+    const QStringList quick{"--verbose", "--timeout-m", "100", "--repeats-m", "0"};
+    const program_run refused = ctl(quick + QStringList{"set", "text-beacon-period=77"});
+    QCOMPARE(refused.code, 4);
+    QVERIFY2(refused.err.contains("no snapshot before set, so nothing was written: "),
+             qPrintable(describe(refused)));
+    QVERIFY2(!refused.err.contains(">>> KQ+W"), "written without a snapshot");
+    const program_run forced =
+        ctl(quick + QStringList{"--no-snapshot", "set", "text-beacon-period=77"});
+    QVERIFY2(forced.err.contains("no snapshot before set: "), qPrintable(describe(forced)));
+    QVERIFY2(forced.err.contains(">>> KQ+W"), qPrintable(describe(forced)));
 }
 
 void tst_satctl::reset_and_flash()
@@ -1068,12 +1085,15 @@ void tst_satctl::configuration_round_trip()
 
 // A device that answers OK and keeps another value is caught by the
 // read-back, and the run fails.
-void tst_satctl::restore_catches_a_device_that_stores_otherwise()
+void tst_satctl::set_and_restore_catch_a_device_that_stores_otherwise()
 {
     start_sim({"--misstore"});
     const QString file = QDir(_work->path()).filePath("unit.json");
     QVERIFY(ctl({"backup", file}).code == 0);
-    QVERIFY(ctl({"set", "text-beacon-period=300"}).code == 0);
+    const program_run set = ctl({"set", "text-beacon-period=300"});
+    QCOMPARE(set.code, 7);
+    QVERIFY2(set.out.contains("text-beacon-period: wrote 300, the device holds 301"),
+             qPrintable(describe(set)));
     const program_run r = ctl({"restore", file});
     QCOMPARE(r.code, 7);
     QVERIFY2(r.out.contains("text-beacon-period: wrote 60, the device holds 61"),

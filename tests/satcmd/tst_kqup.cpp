@@ -659,6 +659,17 @@ void tst_kqup::single_status_replies()
         QCOMPARE(e->get_type(), proto_exception::invalid_result);
         QCOMPARE(QString(e->what()), QString("data length missmatch"));
     }
+    for (const int status : {0, 3}) {
+        // A bare status answers a read only to refuse it: a bare 0 is a
+        // write's reply come late, and no value of zeros.
+        scripted_device device(
+            pair, {xband_transmitter::frame(1, 1, 256, 5, {}),
+                   xband_transmitter::frame(1, 1, 276, 5, QByteArray(1, char(status)))});
+        const auto e = capture<proto_exception>([&] { m.get_all_parameters(); });
+        QVERIFY(e);
+        QCOMPARE(e->get_type(), status == 0 ? proto_exception::invalid_result
+                                            : proto_exception::command_response_error);
+    }
     init();
 }
 
