@@ -224,7 +224,14 @@ const QVector<uhf_param_t>& uhf_params()
            [](m, s scw) { return QVariant(QLatin1String(scw().get_fram() ? "OK" : "ERROR")); }),
         ro(ids::rfts, "rfts", "RFTS",
            [](m, s scw) { return QVariant(QLatin1String(scw().get_rfts() ? "OK" : "ERROR")); }),
-        ro(ids::rssi, "rssi", "RSSI", [](m u, s) { return QVariant(int(u.get_rssi())); }),
+        // Measured with an answer of the addressed transceiver, not whatever
+        // answered last (a relay while connecting, nothing yet on a direct
+        // line): the cheapest read that carries it.
+        ro(ids::rssi, "rssi", "RSSI",
+           [](m u, s) {
+               u.get_uptime();
+               return QVariant(int(u.get_rssi()));
+           }),
         ro(
             ids::rx_packets, "rx-packets", "RX packets",
             [](m u, s) { return QVariant(uint(u.get_rx_pkts())); }, as_count),

@@ -180,6 +180,12 @@ void tst_satctl::get_reads_every_parameter()
     QCOMPARE(text.code, 0);
     QCOMPARE(text.out, QByteArray("version: KQ-UHF 2.4.1\npipe-timeout: 10\n"));
 
+    // The RSSI alone is the addressed transceiver's, measured with its answer.
+    const QStringList rssi{"--json", "get", "rssi"};
+    QCOMPARE(json_of(ctl(rssi)).toObject().value("rssi").toInt(), 0xC5);
+    QCOMPARE(json_of(ctl(QStringList{"--type", "xhf-xhf"} + rssi)).toObject().value("rssi").toInt(),
+             0x9A);
+
     // Over the air the text beacon cannot be read back: reported per
     // parameter and in a note; the run read all it could and succeeds.
     const program_run remote =
