@@ -136,6 +136,15 @@ QVector<double> monitor_sampler::sample(kq_module& module, QString* problem) con
     return values;
 }
 
+int64_t monitor_sampler::next_due_ms(int64_t due_ms, int64_t now_ms, int64_t interval_ms)
+{
+    const int64_t step = std::max<int64_t>(1, interval_ms);
+    const int64_t earliest = now_ms + step / 2;
+    if (due_ms + step >= earliest)
+        return due_ms + step;
+    return due_ms + (earliest - due_ms + step - 1) / step * step;
+}
+
 QString monitor_sampler::csv_header() const
 {
     QStringList cells{QStringLiteral("time")};

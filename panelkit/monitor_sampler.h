@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <cstdint>
+
 class QDateTime;
 
 namespace kq::api::proto {
@@ -48,6 +50,12 @@ public:
     QString csv_row(const QDateTime& time, const QVector<double>& values) const;
     // One value of a row; empty for a value without an answer.
     static QString csv_cell(double v);
+    // When the sample after the one due at `due_ms` is due, on the grid of
+    // `interval_ms` from the first: the next slot, or after a sample that
+    // overran it (a slow or stalled link, done at `now_ms`) the first slot
+    // at least half an interval ahead. Missed slots are skipped, never made
+    // up in a burst of rows a millisecond apart.
+    static int64_t next_due_ms(int64_t due_ms, int64_t now_ms, int64_t interval_ms);
 
 private:
     QVector<series_t> _chosen;

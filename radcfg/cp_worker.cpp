@@ -43,14 +43,12 @@ void cp_worker::_monitor(const QStringList& names, int interval_ms)
         const kq::gui::monitor_sampler sampler(names);
         QElapsedTimer clock;
         clock.start();
-        // A slow link that overruns the interval gets the next sample at
-        // once, never a burst of the ones it missed.
         int64_t due = 0;
         while (_pause(due - clock.elapsed())) {
             QString problem;
             const QVector<double> values = sampler.sample(*_module, &problem);
             emit sampled(QDateTime::currentDateTimeUtc(), values, problem);
-            due = std::max<int64_t>(due + interval_ms, clock.elapsed());
+            due = kq::gui::monitor_sampler::next_due_ms(due, clock.elapsed(), interval_ms);
         }
     });
 }

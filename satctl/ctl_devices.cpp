@@ -181,8 +181,10 @@ exit_code_e run_monitor(const ctl_options& o, const ctl_output& out)
         out.event({}, sampler->csv_header());
     QElapsedTimer clock;
     clock.start();
-    for (int n = 0; running.load() && (o.count == 0 || n < o.count); ++n) {
-        const int64_t due = int64_t(n * o.interval_s * 1000);
+    const auto interval_ms = int64_t(o.interval_s * 1000);
+    int64_t due = 0;
+    for (int n = 0; running.load() && (o.count == 0 || n < o.count);
+         ++n, due = gui::monitor_sampler::next_due_ms(due, clock.elapsed(), interval_ms)) {
         while (running.load() && clock.elapsed() < due)
             QThread::msleep(std::min<int64_t>(50, due - clock.elapsed()));
         if (!running.load())

@@ -1,6 +1,7 @@
 #include "panelkit/connection_route.h"
 #include "panelkit/link_status.h"
 #include "panelkit/module_settings.h"
+#include "panelkit/monitor_sampler.h"
 #include "panelkit/obc_file_names.h"
 #include "panelkit/uhf_config.h"
 #include "satcmd/error_descriptor.h"
@@ -56,6 +57,8 @@ private slots:
     void configuration_files_are_checked();
     void link_status_data();
     void link_status();
+    void monitor_slots_data();
+    void monitor_slots();
 };
 
 void tst_front_end_rules::routes_data()
@@ -352,6 +355,31 @@ void tst_front_end_rules::link_status()
         }
     }
     QCOMPARE(link.text(), text);
+}
+
+// A monitor keeps to its interval: a sample that overran skips the slots it
+// missed instead of making them up at once.
+void tst_front_end_rules::monitor_slots_data()
+{
+    QTest::addColumn<qint64>("due");
+    QTest::addColumn<qint64>("now");
+    QTest::addColumn<qint64>("next");
+    QTest::newRow("on time") << qint64(0) << qint64(20) << qint64(1000);
+    QTest::newRow("slow but in time") << qint64(3000) << qint64(3450) << qint64(4000);
+    QTest::newRow("too close to the next slot") << qint64(1000) << qint64(1600) << qint64(3000);
+    QTest::newRow("stalled for five slots") << qint64(0) << qint64(5020) << qint64(6000);
+    QTest::newRow("stalled to just before a slot") << qint64(0) << qint64(4990) << qint64(6000);
+}
+
+void tst_front_end_rules::monitor_slots()
+{
+    QFETCH(qint64, due);
+    QFETCH(qint64, now);
+    QFETCH(qint64, next);
+    const int64_t got = kq::gui::monitor_sampler::next_due_ms(due, now, 1000);
+    QCOMPARE(qint64(got), next);
+    QVERIFY(got - now >= 500); // never a row right after the late one
+    QCOMPARE((got - due) % 1000, int64_t(0));
 }
 
 KQ_TEST_MAIN(tst_front_end_rules)
