@@ -181,6 +181,8 @@ QStringList obc_computer::_set_mode(int code)
     _mode = code == 11 ? QStringLiteral("BOOT") : QStringLiteral("APPL");
     _open_name.clear();
     _muted_until = _since.elapsed() + restart_ms;
+    if (silent_restart)
+        return {};
     return {QStringLiteral("Restarting into ") + _mode, QStringLiteral("KQ OBC 1.3"),
             QStringLiteral("OK+") + _mode + QStringLiteral(" initialisation complete")};
 }

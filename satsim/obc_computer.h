@@ -51,6 +51,7 @@ public:
     QDateTime clock() const;
 
     int restart_ms = 300;
+    bool silent_restart = false; // a mode switch restarts without a word
     int stars = 12;
     int star_interval_ms = 60;
     bool fail_flash = false;

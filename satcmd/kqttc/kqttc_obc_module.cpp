@@ -256,11 +256,22 @@ obc_mode_e kqttc_obc_module::get_obc_mode()
     return mode;
 }
 
+// The switch is judged by the mode the computer comes back in: it may
+// restart without a word, or its announcement may be lost on the way.
 void kqttc_obc_module::set_obc_mode(obc_mode_e mode)
 {
-    _run<req_set_obc_mode, res_set_obc_mode>(mode);
+    try {
+        _run<req_set_obc_mode, res_set_obc_mode>(mode);
+    } catch (const media_exception& e) {
+        if (e.get_type() != media_exception::timeout)
+            throw;
+    }
+    ensure_restore_pipe(); // the relays may have let go while it restarted
+    if (_await_computer() != mode)
+        throw proto_exception(proto_exception::command_response_error, obc_cmd::obc_mode,
+                              QStringLiteral("set_obc_mode"), QStringLiteral("MODE_NOT_CHANGED"),
+                              proto_exception::retry);
     emit on_set_obc_mode(mode);
-    ensure_restore_pipe(); // the computer restarted; the relays may have let go meanwhile
 }
 
 QTime kqttc_obc_module::get_time()
@@ -313,18 +324,20 @@ void kqttc_obc_module::_drain_boot_output()
 
 // Asks for the boot mode until the computer answers after its restart, one
 // attempt at a time, for at most twice the longest command timeout (at
-// least 10 s); a stop ends it.
-void kqttc_obc_module::_await_computer()
+// least 10 s); a stop ends it. Returns the mode it answered.
+obc_mode_e kqttc_obc_module::_await_computer()
 {
     const module_config_t saved = get_module_config_sat();
     module_config_t once = saved;
     once.repeats_m = 0;
     set_module_config_sat(once);
-    const QDeadlineTimer deadline(std::max<int64_t>(10000, 2 * int64_t(saved.timeout_xl)));
+    const QDeadlineTimer deadline(
+        std::max<int64_t>(restart_wait_ms, 2 * int64_t(saved.timeout_xl)));
+    obc_mode_e mode = obc_mode_appl;
     try {
         for (;;) {
             try {
-                get_obc_mode();
+                mode = get_obc_mode();
                 break;
             } catch (const media_exception& e) {
                 if (e.get_type() != media_exception::timeout || deadline.hasExpired())
@@ -336,6 +349,7 @@ void kqttc_obc_module::_await_computer()
         throw;
     }
     set_module_config_sat(saved);
+    return mode;
 }
 
 void kqttc_obc_module::flash(const QString& name)
@@ -348,8 +362,7 @@ void kqttc_obc_module::flash(const QString& name)
         emit on_flash_progress(QStringLiteral("BOOTLOADER_MODE_OK"), 3, length);
     } else {
         emit on_flash_progress(QStringLiteral("SET_BOOTLOADER_MODE"), 3, length);
-        set_obc_mode(obc_mode_boot);
-        _await_computer(); // the flash command would go unheard while it restarts
+        set_obc_mode(obc_mode_boot); // returns once the computer is back
     }
     emit on_flash_progress(QStringLiteral("FLASH"), 4, length);
     flash_progress_t progress = [this](const QString& step, const unsigned int& pos,

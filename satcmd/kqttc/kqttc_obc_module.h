@@ -23,6 +23,9 @@ class SATCMD_EXPORT kqttc_obc_module : public obc_module, public kqttc_proto
 
 public:
     static constexpr int block_size = 128;
+    // The shortest a restart after a mode switch is awaited (twice the
+    // longest command timeout when that is more).
+    static constexpr int64_t restart_wait_ms = 12000;
     static constexpr int bin_header = 4;
 
     kqttc_obc_module(media* m, const connect_props_t& props);
@@ -67,7 +70,7 @@ protected:
 
 private:
     void _drain_boot_output();
-    void _await_computer();
+    obc_mode_e _await_computer();
     void _check_bin_header(const QByteArray& header, QIODevice* target, uint32_t image_size);
 };
 

@@ -187,6 +187,11 @@ void res_set_obc_mode::parse_response(const QString& line)
     _check_error(line);
 }
 
+unsigned res_set_obc_mode::get_command_retries(const module_config_t&, kqttc_request*)
+{
+    return 0;
+}
+
 bool res_set_obc_mode::parse_multi_line(const QString& line)
 {
     if (line.startsWith(QLatin1String("OK+")) && line.contains(QLatin1String("initialisation")))

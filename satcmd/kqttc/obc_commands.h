@@ -142,6 +142,9 @@ public:
     void parse_response(const QString& line) override;
     bool parse_multi_line(const QString& line) override;
     bool get_success() const { return _success; }
+    // Sent once: a repeat would reach a computer that is restarting, or
+    // switch it twice. What it switched to is read after its restart.
+    unsigned get_command_retries(const module_config_t& config, kqttc_request* request) override;
 
 private:
     void _check_error(const QString& line) const;

@@ -50,6 +50,8 @@ private slots:
     void size_delete_and_missing_files();
     void date_and_time();
     void mode_change_outlasting_the_pipe();
+    void mode_switch_through_a_silent_restart_data();
+    void mode_switch_through_a_silent_restart();
     void flash_steps_data();
     void flash_steps();
     void flash_refusals();
@@ -293,8 +295,34 @@ void tst_obc_module::mode_change_outlasting_the_pipe()
     QCOMPARE(e->get_type(), proto_exception::pipe_error);
     obc().ensure_restore_pipe();
     QCOMPARE(obc().get_obc_mode(), obc_mode_boot);
-    QCOMPARE(recorder.names(),
-             QStringList({"on_get_obc_mode", "on_set_obc_mode", "on_get_obc_mode"}));
+    // The switch is reported once the computer is back in the new mode.
+    const QStringList names = recorder.names();
+    QCOMPARE(names.count("on_set_obc_mode"), 1);
+    QCOMPARE(names.at(names.indexOf("on_set_obc_mode") - 1), QString("on_get_obc_mode"));
+    QCOMPARE(names.last(), QString("on_get_obc_mode"));
+}
+
+void tst_obc_module::mode_switch_through_a_silent_restart_data()
+{
+    QTest::addColumn<int>("restart_ms");
+    QTest::newRow("4 s") << 4000;
+    QTest::newRow("10 s") << 10000;
+}
+
+// The computer restarts without a word: the switch is sent once, and its
+// success is the mode the computer comes back in.
+void tst_obc_module::mode_switch_through_a_silent_restart()
+{
+    QFETCH(int, restart_ms);
+    _s->sat().with_obc([&](obc_computer& o) {
+        o.restart_ms = restart_ms;
+        o.silent_restart = true;
+        return 0;
+    });
+    obc().set_obc_mode(obc_mode_boot);
+    QCOMPARE(_s->sat().with_obc([](obc_computer& o) { return o.mode(); }), QString("BOOT"));
+    QCOMPARE(obc().get_obc_mode(), obc_mode_boot);
+    QCOMPARE(_s->sat().link().received().filter("KQ+W117F").size(), 1);
 }
 
 void tst_obc_module::flash_steps_data()
