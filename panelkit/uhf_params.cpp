@@ -177,6 +177,32 @@ uhf_param_t text(uint32_t id, const char* name, const char* caption, const char*
             nullptr};
 }
 
+// A value the table would refuse to write is none the transceiver holds:
+// an answer of the same shape to another command, come late. It is read
+// once more, and then refused as a read error, never shown or saved.
+QVector<uhf_param_t> with_checked_reads(QVector<uhf_param_t> table)
+{
+    for (uhf_param_t& p : table) {
+        if (!p.writable())
+            continue;
+        p.read = [p](m u, s scw) {
+            QString why;
+            for (int attempt = 0; attempt < 2; ++attempt) {
+                const QVariant v = p.read(u, scw);
+                try {
+                    p.from_json(p.json(v));
+                    return v;
+                } catch (const param_value_error& e) {
+                    why = QString::fromStdString(e.what());
+                }
+            }
+            throw proto_exception(proto_exception::invalid_result, 0, p.name,
+                                  QStringLiteral("VALUE_REFUSED ") + why, proto_exception::retry);
+        };
+    }
+    return table;
+}
+
 } // namespace
 
 QVariant uhf_param_t::from_json(const QJsonValue& value) const
@@ -191,7 +217,7 @@ QVariant uhf_param_t::from_json(const QJsonValue& value) const
 const QVector<uhf_param_t>& uhf_params()
 {
     using ids = uhf_ids;
-    static const QVector<uhf_param_t> table{
+    static const QVector<uhf_param_t> table = with_checked_reads({
         ro(ids::version, "version", "version", [](m u, s) { return QVariant(u.get_version()); }),
         ro(
             ids::uptime, "uptime", "uptime", [](m u, s) { return QVariant(uint(u.get_uptime())); },
@@ -287,7 +313,7 @@ const QVector<uhf_param_t>& uhf_params()
         text<req_set_morse_code_call_sign>(
             ids::morse_code, "morse", "morse code", "dots, dashes and blanks, at most 40", 40,
             &uhf_module::get_morse_code_call_sign, &uhf_module::set_morse_code_call_sign),
-    };
+    });
     return table;
 }
 
