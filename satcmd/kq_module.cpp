@@ -35,6 +35,8 @@ void kq_module::connect(const connect_props_t& props)
 
 void kq_module::disconnect()
 {
+    if (_before_close)
+        _before_close();
     _media->close();
     _connected.store(false);
 }

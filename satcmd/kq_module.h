@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 namespace kq::api::proto {
@@ -45,6 +46,10 @@ public:
                                                bool probe, bool call_hooks);
 
     media* get_media() const { return _media; }
+    // Set by the protocol engine: settles the line before disconnect()
+    // closes the port, so that no answer still owed to this connection is
+    // left for the next one. It never throws.
+    void set_before_close(std::function<void()> settle) { _before_close = std::move(settle); }
 
 signals:
     void on_flash_progress(QString step, uint32_t pos, uint32_t length);
@@ -65,6 +70,7 @@ private:
     std::atomic<bool> _connected{false};
     module_config_t _config = module_config_t::zero();
     QRecursiveMutex _mutex;
+    std::function<void()> _before_close;
 };
 
 } // namespace kq::api::proto

@@ -120,7 +120,9 @@ ctl_session::~ctl_session()
     if (interrupt_watcher::interrupted() && _media)
         drain(*_media);
     try {
-        if (_module && _module->is_connected())
+        // Also after a failed connect: its unanswered commands are settled
+        // before the port closes, not left for the next run.
+        if (_module)
             _module->disconnect();
     } catch (...) {
         // the outcome is already decided; a failing disconnect does not change it

@@ -64,6 +64,7 @@ kqttc_proto::kqttc_proto(kq_module& events, media* m, const connect_props_t& pro
     , _probe(props.probe)
     , _mutex(mutex)
 {
+    events.set_before_close([this] { settle_line(); });
 }
 
 kqttc_proto::~kqttc_proto() = default;
@@ -224,10 +225,10 @@ void kqttc_proto::_prepare_line()
 //
 // Relays let their pipe lapse after timeout_pipe without a command: the wait
 // ends in time for the next command to keep it open.
-void kqttc_proto::_await_owed_answers(kqttc_response* response)
+void kqttc_proto::_await_owed_answers(kqttc_response* response, bool keep_pipe)
 {
     const int64_t quiet = _quiet_ms();
-    const QDeadlineTimer until = std::min(_owed_until, _pipe_lapse);
+    const QDeadlineTimer until = keep_pipe ? std::min(_owed_until, _pipe_lapse) : _owed_until;
     try {
         while (_owed > 0 && !until.hasExpired()) {
             QByteArray dropped;
@@ -241,6 +242,27 @@ void kqttc_proto::_await_owed_answers(kqttc_response* response)
     }
     _line_dirty = _owed > 0; // given up on: whatever still comes is dropped before the next write
     _owed = 0;
+}
+
+void kqttc_proto::settle_line()
+{
+    if (_owed == 0 && !_line_dirty)
+        return; // the clean path
+    try {
+        const module_lock lock(_mutex);
+        if (_owed > 0)
+            _await_owed_answers(nullptr, false);
+        QByteArray dropped;
+        const int64_t quiet = _quiet_ms();
+        _media->drain(dropped, quiet, max_settle_quiets * quiet);
+        _take_dropped(dropped, nullptr);
+        _line_dirty = false;
+    } catch (const std::exception& e) {
+        // A stop, a pulled cable, a busy module: the port closes all the
+        // same, and the next connection drops what the line holds before
+        // its first command.
+        qCDebug(lc_kqttc, "line left unsettled: %s", e.what());
+    }
 }
 
 // Logs what was dropped and counts the answers among it.

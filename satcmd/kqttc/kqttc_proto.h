@@ -46,6 +46,7 @@ class kqttc_response;
 // command has taken may be followed by an earlier attempt's late one, which
 // the response may still refuse (a late refusal of a firmware record). On
 // the clean path none of this costs anything but dropping what is left.
+// The port does not close with answers owed either: they are awaited first.
 class SATCMD_EXPORT kqttc_proto
 {
 public:
@@ -64,6 +65,11 @@ public:
                                        bool probe, bool call_hooks);
     void connect_pipe_only();
     void ensure_restore_pipe();
+    // Before the port closes: the answers still owed are awaited within
+    // their bound and dropped, with whatever else the line holds, so that
+    // the next connection (the next run of a program too) does not start
+    // with them. Never throws; a stop ends it.
+    void settle_line();
 
     unsigned char get_pipe_timeout();
     void set_pipe_timeout(unsigned char seconds);
@@ -116,7 +122,8 @@ private:
     void _owe_answer(int64_t timeout_ms, const kqttc_response& response);
     void _answer_arrived() { _owed = std::max(0, _owed - 1); }
     void _prepare_line();
-    void _await_owed_answers(kqttc_response* response);
+    // Bounded also by the relays' pipe lapse unless the port is closing.
+    void _await_owed_answers(kqttc_response* response, bool keep_pipe = true);
     void _take_dropped(const QByteArray& dropped, kqttc_response* response);
     void _check_late_answer(kqttc_response& response, const QString& line);
     template<typename Step>

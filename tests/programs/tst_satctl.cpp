@@ -86,6 +86,7 @@ private slots:
     void beacons_with_time_stamps();
     void fsps_and_xband();
     void misbehaving_simulator();
+    void answers_owed_at_exit_are_not_the_next_runs();
     void transfer_under_faults();
     void interrupted_transfers_resume();
     void flash_checks_the_whole_file_first_data();
@@ -749,6 +750,20 @@ void tst_satctl::misbehaving_simulator()
         ++good;
     }
     QVERIFY(good > 0);
+}
+
+// A run that gave up on an answer waits for it before it closes the port:
+// the next run does not take it for its own (the pipe timeout's answer has
+// the shape of the text beacon period's).
+void tst_satctl::answers_owed_at_exit_are_not_the_next_runs()
+{
+    start_sim({"--late", "1", "--late-ms", "1500"});
+    const program_run first =
+        ctl({"--timeout-m", "1000", "--repeats-m", "0", "get", "pipe-timeout"});
+    QCOMPARE(first.code, 4);
+    const program_run next = ctl({"--json", "--timeout-m", "2500", "get", "text-beacon-period"});
+    QVERIFY2(next.code == 0, qPrintable(describe(next)));
+    QCOMPARE(json_of(next).toObject().value("text-beacon-period").toInt(), 60);
 }
 
 void tst_satctl::transfer_under_faults()
