@@ -326,9 +326,11 @@ void kqttc_proto::_read_answer(kqttc_response& response, const QByteArray& sent,
     }
     case kqttc_response::flow_binary_stream: {
         QByteArray chunk;
-        do {
+        bool complete = false;
+        while (!complete) {
             _media->read_all(chunk, timeout_ms);
-        } while (!response.parse_binary_chunk(chunk));
+            complete = _answered_by([&] { return response.parse_binary_chunk(chunk); });
+        }
         _answer_arrived();
         return;
     }
@@ -367,13 +369,29 @@ void kqttc_proto::_read_multi_line_answer(kqttc_response& response, int64_t time
 {
     const QDeadlineTimer whole(multi_line_timeouts * timeout_ms);
     QString line;
-    do {
+    bool complete = false;
+    while (!complete) {
         const int64_t left = std::max<int64_t>(0, whole.remainingTime());
         _media->read_line(line, response.get_readline_term(), read_line_max,
                           std::min(timeout_ms, left));
         _handle_debug(flow_received, line);
-    } while (!response.parse_multi_line(line));
+        complete = _answered_by([&] { return response.parse_multi_line(line); });
+    }
     _answer_arrived();
+}
+
+// A refusal is the answer, not one still owed: it is not awaited again (for
+// the many seconds of a flash's timeout) before the next command or the
+// port's closing.
+template<typename Parse>
+bool kqttc_proto::_answered_by(Parse&& parse)
+{
+    try {
+        return parse();
+    } catch (const proto_exception&) {
+        _answer_arrived();
+        throw;
+    }
 }
 
 template<typename Step>

@@ -126,6 +126,8 @@ private:
     void _await_owed_answers(kqttc_response* response, bool keep_pipe = true);
     void _take_dropped(const QByteArray& dropped, kqttc_response* response);
     void _check_late_answer(kqttc_response& response, const QString& line);
+    template<typename Parse>
+    bool _answered_by(Parse&& parse);
     template<typename Step>
     void _waiting_loop(bool persistent, Step&& step);
     void _configure_local_relay(const module_connect_props_t& hop, bool persistent, bool probe,
