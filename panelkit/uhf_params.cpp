@@ -252,10 +252,10 @@ const QVector<uhf_param_t>& uhf_params()
            [](m, s scw) { return QVariant(QLatin1String(scw().get_rfts() ? "OK" : "ERROR")); }),
         // Measured with an answer of the addressed transceiver, not whatever
         // answered last (a relay while connecting, nothing yet on a direct
-        // line): the cheapest read that carries it.
+        // line): its status word's, read for a walk once.
         ro(ids::rssi, "rssi", "RSSI",
-           [](m u, s) {
-               u.get_uptime();
+           [](m u, s scw) {
+               scw();
                return QVariant(int(u.get_rssi()));
            }),
         ro(
