@@ -330,9 +330,12 @@ void sim_link::_answer(const QString& payload)
             late_ms = _hold_ms.load();
         }
         _send_due(0);
-        if (late_ms > 0) {
+        int64_t due = arrived_ms + late_ms;
+        if (_late_in_order.load() && !_held.empty())
+            due = std::max(due, _held.rbegin()->first); // behind the answers held before it
+        if (due > arrived_ms) {
             ++_answers_held;
-            _held.emplace(arrived_ms + late_ms, bytes);
+            _held.emplace(due, bytes);
             continue;
         }
         ++_answers_sent;

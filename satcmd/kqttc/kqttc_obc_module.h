@@ -67,6 +67,7 @@ public:
 
 protected:
     bool _has_keep_alive() const override { return true; }
+    module_type_e _own_module_type() const override { return module_type_obc; }
 
 private:
     void _drain_boot_output();

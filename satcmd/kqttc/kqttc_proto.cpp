@@ -83,15 +83,15 @@ void kqttc_proto::exec_command(kqttc_request* request, kqttc_response* response)
         _media->set_timeout(response->get_media_timeout(_config, request));
     }
     const module_lock lock(_mutex);
-    if (request && _owed > 0)
-        _await_owed_answers(nullptr); // a failed command's late answers are not this one's
+    if (request && (_owed > 0 || _unsynced))
+        _settle_owed(nullptr, true, request); // a failed command's late answers are not this one's
     for (unsigned i = 0;; ++i) {
         qCDebug(lc_kqttc, "i=%d", int(i));
         const bool last = i >= retries;
         try {
             exec_command_atomic(request, response);
             if (request && _owed > 0)
-                _await_owed_answers(response);
+                _settle_owed(response);
             return;
         } catch (const media_exception& e) {
             if (last || e.get_type() == media_exception::stopped)
@@ -198,6 +198,8 @@ void kqttc_proto::_owe_answer(int64_t timeout_ms, const kqttc_response& response
     if (_owed == 0 || _owed_until < until)
         _owed_until = until;
     ++_owed;
+    _owed_shapes.append(response.answer_shape());
+    _owed_unprobed = _owed_unprobed || !_probing;
     _owed_kind = owed_kind(response);
     _owed_block = response.expected_answer_bytes();
 }
@@ -236,22 +238,40 @@ void kqttc_proto::_await_owed_answers(kqttc_response* response, bool keep_pipe)
             _take_dropped(dropped, response);
         }
     } catch (...) {
-        _owed = 0;
+        _forget_owed();
         _line_dirty = true;
         throw;
     }
     _line_dirty = _owed > 0; // given up on: whatever still comes is dropped before the next write
+    _forget_owed();
+}
+
+void kqttc_proto::_answer_arrived(int n)
+{
+    for (int i = 0; i < n && _owed > 0; ++i) {
+        --_owed;
+        if (!_owed_shapes.isEmpty())
+            _owed_shapes.removeFirst();
+    }
+    if (_owed == 0)
+        _owed_unprobed = false;
+}
+
+void kqttc_proto::_forget_owed()
+{
     _owed = 0;
+    _owed_shapes.clear();
+    _owed_unprobed = false;
 }
 
 void kqttc_proto::settle_line()
 {
-    if (_owed == 0 && !_line_dirty)
+    if (_owed == 0 && !_line_dirty && !_unsynced)
         return; // the clean path
     try {
         const module_lock lock(_mutex);
-        if (_owed > 0)
-            _await_owed_answers(nullptr, false);
+        if (_owed > 0 || _unsynced)
+            _settle_owed(nullptr, false);
         QByteArray dropped;
         const int64_t quiet = _quiet_ms();
         _media->drain(dropped, quiet, max_settle_quiets * quiet);
@@ -273,7 +293,7 @@ void kqttc_proto::_take_dropped(const QByteArray& dropped, kqttc_response* respo
     if (_owed_kind == owed_block) {
         qCDebug(lc_kqttc, "dropped %d bytes", int(dropped.size()));
         _handle_debug(flow_received, QLatin1String("[BIN]") + spaced_hex(dropped));
-        _owed = std::max(0, _owed - int(dropped.size()) / std::max(1, _owed_block));
+        _answer_arrived(int(dropped.size()) / std::max(1, _owed_block));
         return;
     }
     QByteArray rest = dropped;
@@ -480,6 +500,7 @@ unsigned char kqttc_proto::_pipe_seconds() const
 
 bool kqttc_proto::is_alive(const module_connect_props_t& hop)
 {
+    const auto searching = _searching_route();
     const module_config_t saved = _config;
     _config.repeats_s = 0;
     _config.repeats_m = 0;

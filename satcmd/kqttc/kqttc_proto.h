@@ -13,11 +13,15 @@
 #include <QDeadlineTimer>
 #include <QRecursiveMutex>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace kq::api::proto {
 class media;
@@ -40,9 +44,12 @@ class kqttc_response;
 // An answer belongs to the command that asked for it. The protocol carries
 // no sequence numbers, so the engine keeps count of the answers its attempts
 // still owe: an attempt that gave up may be answered late. Before the next
-// command those answers are awaited (until twice the attempt's timeout after
-// it was sent) and dropped, and after any fault the line is let fall quiet
-// and everything on it dropped, partial lines included. An answer the
+// command (and before the port closes) a probe makes the line clean: an
+// exchange whose answer no owed command could give, before which everything
+// is dropped (kqttc_proto_sync.cpp); where there is none, the owed answers
+// are awaited until twice the attempt's timeout after it was sent. After any
+// fault the line is let fall quiet and everything on it dropped, partial
+// lines included. An answer the
 // command has taken may be followed by an earlier attempt's late one, which
 // the response may still refuse (a late refusal of a firmware record). On
 // the clean path none of this costs anything but dropping what is left.
@@ -91,6 +98,8 @@ protected:
     // True when keep_alive() does something, so that waiting for an
     // on-board computer makes sense.
     virtual bool _has_keep_alive() const { return false; }
+    // The module this engine drives, for the addresses not on its route.
+    virtual module_type_e _own_module_type() const { return module_type_none; }
 
     // Runs one command of this engine: request and response built with the
     // current device address.
@@ -101,6 +110,14 @@ protected:
         Res response(&request);
         exec_command(&request, &response);
         return response;
+    }
+
+    // While the route is searched, commands to addresses that may hold no
+    // module owe answers that are awaited, never probed for.
+    auto _searching_route()
+    {
+        _probing = false;
+        return qScopeGuard([this] { _probing = true; });
     }
 
     void _remember_rssi(int rssi) { _last_rssi = static_cast<unsigned char>(rssi); }
@@ -120,7 +137,18 @@ private:
     int64_t _quiet_ms() const;
     int64_t _attempt_timeout(kqttc_response& response, kqttc_request* request, int frame_bytes);
     void _owe_answer(int64_t timeout_ms, const kqttc_response& response);
-    void _answer_arrived() { _owed = std::max(0, _owed - 1); }
+    void _answer_arrived(int n = 1);
+    void _forget_owed();
+    // After a fault: a probe whose answer cannot be taken for any other
+    // makes the line clean (everything before its answer is dropped).
+    // False when no probe could be sent or none was answered in time.
+    struct probe_t;
+    std::unique_ptr<probe_t> _next_probe(int sent) const;
+    bool _synchronise(kqttc_response* late_check, bool keep_pipe);
+    bool _take_probe_answer(std::vector<std::unique_ptr<probe_t>>& probes, const QString& line,
+                            kqttc_response* late_check);
+    void _settle_owed(kqttc_response* response, bool keep_pipe = true,
+                      const kqttc_request* next = nullptr);
     void _prepare_line();
     // Bounded also by the relays' pipe lapse unless the port is closing.
     void _await_owed_answers(kqttc_response* response, bool keep_pipe = true);
@@ -148,6 +176,10 @@ private:
     enum owed_kind_e { owed_line, owed_block, owed_lines };
     static owed_kind_e owed_kind(const kqttc_response& response);
     int _owed = 0;
+    QStringList _owed_shapes;    // oldest first, as they come on a line that keeps their order
+    bool _owed_unprobed = false; // owed by a search of the route: awaited, not probed for
+    bool _probing = true;        // off while the route is searched
+    bool _unsynced = false;      // a probe went unanswered: the next command probes first
     owed_kind_e _owed_kind = owed_line;
     int _owed_block = 0;
     QDeadlineTimer _owed_until;

@@ -48,6 +48,9 @@ public:
     // earlier attempt's, late). Throws when it changes the outcome; by
     // default it does not.
     virtual void check_late_answer(const QString& line);
+    // Answers of responses with the same shape may be taken for each other:
+    // the engine never probes the line with one whose shape is still owed.
+    virtual QString answer_shape() const { return _exec_context; }
 
     unsigned int get_flow_mode() const { return _flow_mode; }
     unsigned int get_binary_response_length() const { return _binary_length; }

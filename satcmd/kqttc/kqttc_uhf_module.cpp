@@ -91,6 +91,7 @@ unsigned int kqttc_uhf_module::find_module()
     quick.repeats_m = 0;
     set_module_config_sat(quick);
     get_media()->set_timeout(find_timeout_ms);
+    const auto searching = _searching_route();
     for (unsigned int n = 0;; ++n) {
         _device_address = n % 256;
         try {

@@ -88,6 +88,8 @@ public:
 protected:
     bool _has_keep_alive() const override { return true; }
 
+    module_type_e _own_module_type() const override { return module_type_uhf; }
+
 private:
     // Reads whose answer carries an RSSI byte remember it; on_rssi then
     // reports the last RSSI known, also after answers that carry none.

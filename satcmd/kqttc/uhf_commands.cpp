@@ -317,6 +317,13 @@ res_get_radio_transceiver_props::res_get_radio_transceiver_props(kqttc_request* 
 {
 }
 
+QString res_get_radio_transceiver_props::answer_shape() const
+{
+    const auto* request = dynamic_cast<const req_get_radio_transceiver_props*>(_request);
+    return kqttc_bytes_response::answer_shape() + QLatin1Char('/') +
+           QString::number(request ? request->get_count() : 0);
+}
+
 void res_get_radio_transceiver_props::_take(const QRegularExpressionMatch& m)
 {
     kqttc_bytes_response::_take(m);

@@ -255,6 +255,8 @@ class SATCMD_EXPORT res_get_radio_transceiver_props : public kqttc_bytes_respons
 public:
     explicit res_get_radio_transceiver_props(kqttc_request* request = nullptr);
     const QByteArray& get_radio_transceiver_props() const { return _bytes; }
+    // As many hex fields as bytes asked for: each count is a shape of its own.
+    QString answer_shape() const override;
 
 protected:
     // As many bytes as the request asked for.

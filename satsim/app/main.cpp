@@ -161,6 +161,7 @@ int main(int argc, char** argv)
     });
     sat.link().set_fault_rates(o.drop, o.corrupt, o.seed);
     sat.link().set_late_rate(o.late, o.late_min_ms, o.late_max_ms);
+    sat.link().set_late_in_order(o.late_in_order);
     sat.link().set_cut_rate(o.cut);
     sat.link().chatter(o.chatter_ms);
     kq::satsim::virtual_serial_pair xband_pair;

@@ -112,6 +112,10 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
         {QStringLiteral("late-ms")},
         QStringLiteral("How late: milliseconds after the command, or a range MIN-MAX."),
         QStringLiteral("MS"), QStringLiteral("1200-2000"));
+    const QCommandLineOption late_in_order_option(
+        {QStringLiteral("late-in-order")},
+        QStringLiteral("Late answers hold back the answers after them, as a slow link does, "
+                       "instead of being overtaken."));
     const QCommandLineOption cut_option(
         {QStringLiteral("cut")},
         QStringLiteral("Fraction of answers cut off halfway; the rest never comes."),
@@ -179,6 +183,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                   corrupt_option,
                   late_option,
                   late_ms_option,
+                  late_in_order_option,
                   cut_option,
                   echo_option,
                   chatter_option,
@@ -249,6 +254,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
         return bad(xband_late_option, p.value(xband_late_option),
                    QStringLiteral("a fraction from 0 to 1"));
     echo = p.isSet(echo_option);
+    late_in_order = p.isSet(late_in_order_option);
     high_bytes = p.isSet(high_option);
     misstore = p.isSet(misstore_option);
     text_reply = p.isSet(text_reply_option);
