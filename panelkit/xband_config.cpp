@@ -87,18 +87,28 @@ param_restore_result xband_config::restore(xband_module& x, const QJsonObject& w
     r.plan = diff(writable_values(x.get_all_parameters()), wanted);
     if (dry_run || r.plan.isEmpty())
         return r;
+    QJsonObject written;
     for (const param_difference& d : qAsConst(r.plan)) {
         const xband_param_t* p = find_xband_param(d.name);
         p->write(x, p->from_json(d.there));
+        written.insert(d.name, d.there);
     }
-    const QJsonObject held = writable_values(x.get_all_parameters());
-    for (const param_difference& d : qAsConst(r.plan)) {
-        const QJsonValue now = canonical(d.name, held.value(d.name));
-        if (now != d.there)
-            r.mismatches << QStringLiteral("%1: wrote %2, the device holds %3")
-                                .arg(d.name, value_text(d.there), value_text(now));
-    }
+    r.mismatches = read_back(x, written);
     return r;
+}
+
+QStringList xband_config::read_back(xband_module& x, const QJsonObject& written)
+{
+    const QJsonObject held = writable_values(x.get_all_parameters());
+    QStringList mismatches;
+    for (auto it = written.constBegin(); it != written.constEnd(); ++it) {
+        const QJsonValue wrote = canonical(it.key(), it.value());
+        const QJsonValue now = canonical(it.key(), held.value(it.key()));
+        if (now != wrote)
+            mismatches << QStringLiteral("%1: wrote %2, the device holds %3")
+                              .arg(it.key(), value_text(wrote), value_text(now));
+    }
+    return mismatches;
 }
 
 } // namespace kq::gui

@@ -22,6 +22,10 @@ public:
     static QVector<param_difference> diff(const QJsonObject& here, const QJsonObject& there);
     static param_restore_result restore(api::proto::xband_module& x, const QJsonObject& wanted,
                                         bool dry_run);
+    // The values written (name to value) that the transmitter, read once
+    // afterwards, holds otherwise: one line each, "NAME: wrote A, the
+    // device holds B".
+    static QStringList read_back(api::proto::xband_module& x, const QJsonObject& written);
 };
 
 } // namespace kq::gui

@@ -119,9 +119,14 @@ void xband_transfer::upload(const QByteArray& data, const QString& name)
         fail(name, QStringLiteral("the transmitter holds other bytes than were sent"));
 }
 
+// The transmitter offers no checksum: the file is read a second time, and
+// taken only when both reads agree to the byte.
 QByteArray xband_transfer::download(const QString& name)
 {
-    return _read(name, QStringLiteral("reading"));
+    const QByteArray data = _read(name, QStringLiteral("reading"));
+    if (_read(name, QStringLiteral("verifying")) != data)
+        fail(name, QStringLiteral("two reads of it gave different bytes"));
+    return data;
 }
 
 // Each answer says how many bytes remain after its piece, so every piece

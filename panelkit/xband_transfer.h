@@ -17,8 +17,9 @@ namespace kq::gui {
 
 // Moves one file between the workstation and the X-band transmitter's file
 // store so that success means the transmitter holds (or gave) exactly the
-// bytes: an upload is read back and compared, a download must add up to the
-// size the transmitter announced, every piece accounted for.
+// bytes: an upload is read back and compared; a download must add up to the
+// size the transmitter announced, every piece accounted for, and is read a
+// second time to the same bytes.
 //
 // A lost or spoilt answer does not end the transfer: a create, an open or a
 // piece written is asked again (a piece at its own offset, so a repeat does
@@ -37,7 +38,7 @@ public:
     // Larger announced sizes are not believed.
     static constexpr unsigned max_download = 16u * 1024 * 1024;
     // Steps: "writing", then "verifying" (the read-back) for an upload;
-    // "reading" for a download.
+    // "reading", then "verifying" (the second read) for a download.
     using progress_fn = std::function<void(const QString& step, uint64_t done, uint64_t total)>;
 
     // A stop is the media's: a stop request ends the exchange in progress.

@@ -7,6 +7,7 @@
 
 #include "panelkit/local_file.h"
 #include "panelkit/uhf_params.h"
+#include "panelkit/xband_config.h"
 #include "panelkit/xband_params.h"
 #include "panelkit/xband_report.h"
 #include "panelkit/xband_transfer.h"
@@ -77,13 +78,24 @@ exit_code_e run_get(const ctl_options&, const ctl_output& out, xband_module& x)
     return print_parameters(out, x);
 }
 
+// Written one by one, then read back once: a value the transmitter holds
+// otherwise is reported, and the run exits 7.
 exit_code_e run_set(const ctl_options& o, const ctl_output& out, xband_module& x)
 {
+    QJsonObject written;
     for (const QString& a : o.arguments.mid(1)) {
         const gui::xband_param_t* p = gui::find_xband_param(a.section(QLatin1Char('='), 0, 0));
-        p->write(x, p->parse(a.section(QLatin1Char('='), 1)));
+        const double value = p->parse(a.section(QLatin1Char('='), 1));
+        p->write(x, value);
+        written.insert(p->name, p->stored(value));
     }
-    return print_parameters(out, x);
+    const QStringList mismatches = gui::xband_config::read_back(x, written);
+    if (mismatches.isEmpty())
+        return print_parameters(out, x);
+    out.result(
+        QJsonObject{{"set", written}, {"mismatches", QJsonArray::fromStringList(mismatches)}},
+        mismatches + QStringList{QStringLiteral("read back differs")});
+    return exit_mismatch;
 }
 
 // Checked before the port is opened, so a bad value sends nothing.

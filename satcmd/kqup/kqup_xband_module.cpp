@@ -31,6 +31,7 @@ kqup_xband_module::kqup_xband_module(media* m, const connect_props_t& props)
     : xband_module(m, props)
     , _engine(std::make_unique<kqup_proto>(m, props, module_mutex()))
 {
+    set_before_close([this] { _engine->settle_line(); });
 }
 
 kqup_xband_module::~kqup_xband_module() = default;
@@ -44,17 +45,20 @@ kqup_packet_data_t kqup_xband_module::_packet(uint16_t command, uint16_t type_co
 }
 
 QByteArray kqup_xband_module::_exchange(uint16_t command, uint16_t type_code,
-                                        const QByteArray& payload)
+                                        const QByteArray& payload,
+                                        const kqup_proto::answer_check& check)
 {
     kqup_packet_data_t reply;
-    _engine->exec_command(_packet(command, type_code, payload), reply);
+    _engine->exec_command(_packet(command, type_code, payload), reply, check);
     return reply.payload;
 }
 
 QByteArray kqup_xband_module::exec_command(uint16_t command, uint16_t type_code,
                                            const QByteArray& payload)
 {
-    const QByteArray reply = _exchange(command, type_code, payload);
+    // Every reply starts with its status.
+    const QByteArray reply = _exchange(command, type_code, payload,
+                                       [](const QByteArray& answer) { return !answer.isEmpty(); });
     xband_cmd_set_result_t result;
     xband_data::parse_cmd_set_result(reply, &result);
     if (result.status != 0)
@@ -64,12 +68,15 @@ QByteArray kqup_xband_module::exec_command(uint16_t command, uint16_t type_code,
 
 // A reply of the value's size + 1, or a bare status other than 0: the
 // transmitter's refusal. A bare 0 carries no value (it is a write's reply,
-// come late), and is never read as one.
+// come late): it is skipped as another command's, and never read as a value.
 QByteArray kqup_xband_module::_get_value(uint16_t type_code, int value_size)
 {
-    const QByteArray reply = _exchange(kqup_cmd::get_parameter, type_code, QByteArray());
-    const bool refusal = reply.size() == 1 && reply.at(0) != 0;
-    if (reply.size() != value_size + 1 && !refusal)
+    const auto own = [value_size](const QByteArray& answer) {
+        const bool refusal = answer.size() == 1 && answer.at(0) != 0;
+        return answer.size() == value_size + 1 || refusal;
+    };
+    const QByteArray reply = _exchange(kqup_cmd::get_parameter, type_code, QByteArray(), own);
+    if (!own(reply))
         throw proto_exception(proto_exception::invalid_result, kqup_cmd::get_parameter,
                               QStringLiteral("parse_cmd_get_result"),
                               QStringLiteral("data length missmatch"), proto_exception::retry);
@@ -85,7 +92,9 @@ uint8_t kqup_xband_module::_get_byte(uint16_t type_code)
 
 void kqup_xband_module::_set_value(uint16_t type_code, const QByteArray& value)
 {
-    const QByteArray reply = _exchange(kqup_cmd::set_parameter, type_code, value);
+    const QByteArray reply =
+        _exchange(kqup_cmd::set_parameter, type_code, value,
+                  [](const QByteArray& answer) { return answer.size() == 1; }); // a bare status
     xband_cmd_set_result_t result;
     xband_data::parse_cmd_set_result(reply, &result);
     if (result.status != 0)

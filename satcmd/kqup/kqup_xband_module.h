@@ -54,7 +54,8 @@ public:
 private:
     kqup_packet_data_t _packet(uint16_t command, uint16_t type_code,
                                const QByteArray& payload) const;
-    QByteArray _exchange(uint16_t command, uint16_t type_code, const QByteArray& payload);
+    QByteArray _exchange(uint16_t command, uint16_t type_code, const QByteArray& payload,
+                         const kqup_proto::answer_check& check);
     // A parameter: 1-byte code or float, and whole records.
     QByteArray _get_value(uint16_t type_code, int value_size);
     uint8_t _get_byte(uint16_t type_code);

@@ -1,8 +1,10 @@
+#include "capture.h"
 #include "file_contents.h"
 #include "panelkit/local_file.h"
 #include "panelkit/local_file_error.h"
 #include "panelkit/xband_transfer.h"
 #include "random_bytes.h"
+#include "satcmd/proto_exception.h"
 #include "satcmd/xband_module.h"
 #include "test_environment.h"
 #include "xband_session.h"
@@ -32,6 +34,7 @@ private slots:
     void cleanup();
     void round_trip_under_faults_data();
     void round_trip_under_faults();
+    void download_reads_twice_to_the_same_bytes();
     void local_files();
 
 private:
@@ -39,6 +42,12 @@ private:
 
     std::unique_ptr<xband_session> _s;
 };
+
+namespace {
+
+constexpr int short_timeout_ms = kq::testing::sanitized ? 300 : 100;
+
+} // namespace
 
 void tst_xband_transfer::init()
 {
@@ -65,18 +74,29 @@ void tst_xband_transfer::_spoil(const QString& fault)
         _s->tx().stay_silent(1);
     else if (fault == QLatin1String("late"))
         _s->tx().hold_replies(2, 1500); // past the port's 1 s: lost, then stale
+    else if (fault == QLatin1String("3x late, in order"))
+        _s->tx().hold_replies(2, 3 * short_timeout_ms);
+    else if (fault == QLatin1String("10x late, in order"))
+        _s->tx().hold_replies(2, 10 * short_timeout_ms);
 }
 
 void tst_xband_transfer::round_trip_under_faults_data()
 {
     QTest::addColumn<QString>("fault");
-    for (const char* fault : {"none", "crc", "magic", "length", "garbage", "silent", "late"})
+    for (const char* fault : {"none", "crc", "magic", "length", "garbage", "silent", "late",
+                              "3x late, in order", "10x late, in order"})
         QTest::newRow(fault) << QString::fromLatin1(fault);
 }
 
 void tst_xband_transfer::round_trip_under_faults()
 {
     QFETCH(QString, fault);
+    if (fault.endsWith(QLatin1String("in order"))) {
+        // Replies many timeouts late that hold back those after them, as a
+        // slow line does: a short timeout keeps the wait short.
+        _s = std::make_unique<xband_session>(short_timeout_ms);
+        _s->tx().set_late_in_order(true);
+    }
     xband_module& xband = _s->module();
     const QByteArray data = kq::testing::random_bytes(5000, 17);
     _spoil(fault);
@@ -84,6 +104,31 @@ void tst_xband_transfer::round_trip_under_faults()
     QCOMPARE(_s->tx().files().value(QStringLiteral("IMG")), data);
     _spoil(fault);
     QCOMPARE(xband_transfer(xband).download(QStringLiteral("IMG")), data);
+}
+
+// The file changes between the two reads (as bytes taken wrongly would
+// make it seem to): nothing is returned as downloaded.
+void tst_xband_transfer::download_reads_twice_to_the_same_bytes()
+{
+    const QByteArray data = kq::testing::random_bytes(3000, 5);
+    _s->tx().put_file(QStringLiteral("TWICE"), data);
+    QStringList steps;
+    const auto changing = [&](const QString& step, uint64_t done, uint64_t) {
+        if (step == QLatin1String("verifying") && done == 0) {
+            QByteArray other = data;
+            other[2500] = char(~other.at(2500));
+            _s->tx().put_file(QStringLiteral("TWICE"), other);
+        }
+        if (steps.isEmpty() || steps.last() != step)
+            steps << step;
+    };
+    const auto e = kq::testing::capture<proto_exception>(
+        [&] { xband_transfer(_s->module(), changing).download(QStringLiteral("TWICE")); });
+    QVERIFY(e);
+    QCOMPARE(QString::fromUtf8(e->what()), QString("TWICE: two reads of it gave different bytes"));
+    QCOMPARE(steps, QStringList({"reading", "verifying"}));
+    _s->tx().put_file(QStringLiteral("TWICE"), data);
+    QCOMPARE(xband_transfer(_s->module()).download(QStringLiteral("TWICE")), data);
 }
 
 void tst_xband_transfer::local_files()

@@ -10,6 +10,15 @@ namespace kq::testing {
 // which Qt's test locations and QSettings write.
 void prepare_test_environment();
 
+// Sanitizer builds run the stack several times slower: the short attempt
+// timeouts of the fault tests are longer there.
+constexpr bool sanitized =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    true;
+#else
+    false;
+#endif
+
 } // namespace kq::testing
 
 #define KQ_TEST_MAIN(TestObject)                                                                   \
