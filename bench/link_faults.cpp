@@ -1,8 +1,9 @@
 // The engine on misbehaving and slow links, against the simulated satellite:
-// - reads and a download under late (1.2 to 2 times the attempt's timeout),
-//   dropped and spoilt answers: values and bytes taken wrongly (none may be);
-// - what one late answer costs a read, in attempt timeouts, beside a clean
-//   read measured in the same run;
+// - reads and a download under late (3 to 10 times the attempt's timeout,
+//   holding back the answers after them), dropped and spoilt answers: values
+//   and bytes taken wrongly (none may be);
+// - what one late answer, and one lost answer through a paced relay, cost a
+//   read, in attempt timeouts, beside a clean read measured in the same run;
 // - a firmware flash (64-byte records) and a block transfer at the hardware's
 //   pace over "2GFSK-1200-600", with the settings' own timings: how often each
 //   record and each block is sent.
@@ -48,7 +49,7 @@ module_config_t faulty_link_config(int repeats, int timeout = timeout_ms)
 void fault(kq::satsim::satellite& sat, double late, uint32_t seed)
 {
     sat.link().set_fault_rates(0.05, 0.05, seed);
-    sat.link().set_late_rate(late, timeout_ms * 6 / 5, 2 * timeout_ms);
+    sat.link().set_late_rate(late, 3 * timeout_ms, 10 * timeout_ms);
 }
 
 // Reads of values the far transceiver holds still, four of them answered in
@@ -114,26 +115,50 @@ int wrong_bytes(int kib)
     return differ;
 }
 
-// Median time of a read whose answer the device holds back `lateness`
-// attempt timeouts, less the median of a clean read, in attempt timeouts.
-double late_answer_cost(double lateness, int rounds)
+// Median time of a read whose answer `spoil` holds back or drops, less the
+// median of a clean read, in attempt timeouts.
+double read_cost(sim_session& s, int timeout, int rounds, const std::function<void()>& spoil)
 {
-    sim_session s(module_type_uhf, sim_session::uhf_direct());
-    s.configure(faulty_link_config(2, cost_timeout_ms));
-    s.base().connect();
     auto& uhf = s.module<kqttc_uhf_module>();
-    std::vector<int64_t> clean, late;
+    std::vector<int64_t> clean, spoilt;
     QElapsedTimer t;
     for (int i = 0; i < rounds; ++i) {
         t.start();
         uhf.get_rf();
         clean.push_back(t.nsecsElapsed());
-        s.sat().link().hold_answers(1, int(lateness * cost_timeout_ms));
+        spoil();
         t.start();
         uhf.get_rf();
-        late.push_back(t.nsecsElapsed());
+        spoilt.push_back(t.nsecsElapsed());
     }
-    return (kq::bench::median_us(late) - kq::bench::median_us(clean)) / 1000.0 / cost_timeout_ms;
+    return (kq::bench::median_us(spoilt) - kq::bench::median_us(clean)) / 1000.0 / timeout;
+}
+
+// An answer held back `lateness` attempt timeouts on a direct line.
+double late_answer_cost(double lateness, int rounds)
+{
+    sim_session s(module_type_uhf, sim_session::uhf_direct());
+    s.configure(faulty_link_config(2, cost_timeout_ms));
+    s.base().connect();
+    return read_cost(s, cost_timeout_ms, rounds,
+                     [&] { s.sat().link().hold_answers(1, int(lateness * cost_timeout_ms)); });
+}
+
+// An answer that never comes, at the hardware's pace through a relay, with
+// class timeouts well above the link's own bound so that the attempt
+// timeout is known.
+double lost_answer_cost(int rounds)
+{
+    constexpr int paced_timeout_ms = 3000;
+    route_t route = sim_session::uhf_relayed();
+    route.first().rf_mode = rf_mode_1200_600;
+    sim_session s(module_type_uhf, route);
+    module_config_t c = faulty_link_config(2, paced_timeout_ms);
+    c.timeout_pipe = module_config_t().timeout_pipe;
+    s.configure(c);
+    s.base().connect();
+    s.sat().set_pacing(true);
+    return read_cost(s, paced_timeout_ms, rounds, [&] { s.sat().link().drop_answers(1); });
 }
 
 // The lines the simulator received since `before` that carry this marker.
@@ -194,12 +219,14 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("kq.*.debug=false"));
-    const int reads = argc > 1 ? std::max(60, atoi(argv[1])) : 600;
+    const int reads = argc > 1 ? std::max(60, atoi(argv[1])) : 400;
 
-    std::printf("link_faults: 5 %% dropped, 5 %% spoilt, 10 %% late answers, timeouts %d ms\n",
+    std::printf("link_faults: 5 %% dropped, 5 %% spoilt, 10 %% answers 3-10 timeouts late, in "
+                "order; timeouts %d ms\n",
                 timeout_ms);
-    const int wrong = wrong_values(reads) + wrong_bytes(64);
-    kq::bench::figure("late answers: values, bytes taken wrongly", wrong, "", true, 0);
+    const int wrong = wrong_values(reads) + wrong_bytes(32);
+    kq::bench::figure("late answers 3-10x the timeout: values, bytes taken wrongly", wrong, "",
+                      true, 0);
 
     const double early = late_answer_cost(1.2, 9);
     const double latest = late_answer_cost(2.0, 9);
@@ -207,6 +234,9 @@ int main(int argc, char** argv)
                 "lateness is the least it can cost)\n",
                 early, latest);
     kq::bench::figure("one late answer (1.2x), cost in timeouts", early, "", true, 1.5);
+    const double lost = lost_answer_cost(5);
+    std::printf("  one lost answer costs %.2f attempt timeouts through a paced relay\n", lost);
+    kq::bench::figure("one lost answer, cost in timeouts", lost, "", true, 1.5);
 
     std::printf("paced, 2GFSK-1200-600, the settings' timings:\n");
     kq::bench::figure("paced firmware record, attempts sent", paced_flash_attempts(1), "", true, 1);

@@ -26,9 +26,9 @@ class virtual_serial_pair;
 //
 // Faults for tests, as hardware shows them: drop, spoil or cut answers (the
 // line breaks off and its end never comes), hold answers back so that they
-// come late (while later answers go out on time, so a late one may come
-// after the answer to a later command; or, in order, holding back the
-// answers after it), send a noise line or an echo of the
+// come late (holding back the answers after them, as a slow line does; or,
+// overtaken, while later answers go out on time, so that a late one comes
+// after the answer to a later command), send a noise line or an echo of the
 // command before the answer (echoes also follow the transceivers' own echo
 // bit), chatter unrelated lines on its own, close the link.
 class sim_link : public QThread
@@ -47,8 +47,9 @@ public:
     // Each answer is held back, with this probability, and sent between
     // min_ms and max_ms after its command arrived; or cut off halfway.
     void set_late_rate(double rate, int min_ms, int max_ms);
-    // Late answers keep their order: an answer due after a held one waits
-    // for it, as on a link that is slow rather than one that reorders.
+    // Late answers keep their order (the default): an answer due after a
+    // held one waits for it, as on a line that is slow. Off, they are
+    // overtaken, as on no serial line: a test of the answer shapes.
     void set_late_in_order(bool on) { _late_in_order.store(on); }
     void set_cut_rate(double rate);
     void corrupt_answers(int n) { _corrupt.store(n); }
@@ -122,7 +123,7 @@ private:
     double _late_rate = 0.0;
     int _late_min_ms = 0;
     int _late_max_ms = 0;
-    std::atomic<bool> _late_in_order{false};
+    std::atomic<bool> _late_in_order{true};
     double _cut_rate = 0.0;
     QElapsedTimer _clock;
     std::multimap<int64_t, QByteArray> _held; // by the time they are due (link thread only)

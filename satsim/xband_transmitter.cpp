@@ -98,6 +98,12 @@ xband_transmitter::parameters_t xband_transmitter::parameters()
     return _params;
 }
 
+void xband_transmitter::put_file(const QString& name, const QByteArray& data)
+{
+    const std::lock_guard<std::mutex> locker(_lock);
+    _files[name] = data;
+}
+
 void xband_transmitter::set_parameters(const parameters_t& p)
 {
     const std::lock_guard<std::mutex> locker(_lock);
@@ -162,8 +168,12 @@ void xband_transmitter::_reply(uint16_t command, uint16_t type, const QByteArray
         late_ms = _hold_ms.load();
     }
     _send_due(0);
-    if (late_ms > 0) {
-        _held.emplace(_clock.elapsed() + late_ms, f);
+    const int64_t now = _clock.elapsed();
+    int64_t due = now + late_ms;
+    if (_late_in_order.load() && !_held.empty())
+        due = std::max(due, _held.rbegin()->first); // behind the replies held before it
+    if (due > now) {
+        _held.emplace(due, f);
         return;
     }
     _write(f);
@@ -333,6 +343,10 @@ QByteArray xband_transmitter::_set(uint16_t type, const QByteArray& value)
     case 64:
         return byte(_params.symbol_rate);
     case 65:
+        if (_misstore.load() && value.size() == 1) { // a failing memory: one more, and OK
+            _params.tx_power = uint8_t(value.at(0) + 1);
+            return status(ok);
+        }
         return byte(_params.tx_power);
     case 66:
         if (value.size() != 4)

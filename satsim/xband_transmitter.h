@@ -36,8 +36,8 @@ class virtual_serial_pair;
 //
 // Faults for tests: spoil the CRC, the magic or the length field of the next
 // replies, send replies in pieces or after some garbage, hold replies back
-// so that they come late (later replies do not wait for them: they come out
-// of order), or stay silent.
+// so that they come late (in order, or overtaken by later replies), or stay
+// silent.
 class xband_transmitter : public QThread
 {
 public:
@@ -61,6 +61,8 @@ public:
     // As if changed by another station.
     void set_parameters(const parameters_t& p);
     QMap<QString, QByteArray> files();
+    // As if stored by another station.
+    void put_file(const QString& name, const QByteArray& data);
     QByteArray last_request_payload();
     QString mode();
 
@@ -70,10 +72,17 @@ public:
     void split_replies(bool on) { _split.store(on); }
     void stay_silent(int n) { _silent.store(n); }
     void garbage_before_replies(int n) { _garbage.store(n); }
+    // A written transmit power is stored one more than written, and the
+    // write answered as done.
+    void misstore(bool on) { _misstore.store(on); }
     // The next n replies are sent ms after their request.
     void hold_replies(int n, int ms);
     // Each reply is held back, with this probability, min_ms to max_ms.
     void set_late_rate(double rate, int min_ms, int max_ms, uint32_t seed = 1);
+    // Held replies keep their order (the default): the replies after one
+    // wait behind it, as on a line that delays but never reorders. Off,
+    // later replies overtake it.
+    void set_late_in_order(bool on) { _late_in_order.store(on); }
 
     static QByteArray frame(uint16_t src, uint16_t dst, uint16_t command, uint16_t type,
                             const QByteArray& payload);
@@ -117,6 +126,8 @@ private:
     std::atomic<bool> _ended{false};
     std::atomic<int> _bad_crc{0}, _bad_magic{0}, _oversize{0}, _silent{0}, _garbage{0};
     std::atomic<int> _hold{0}, _hold_ms{0};
+    std::atomic<bool> _late_in_order{true};
+    std::atomic<bool> _misstore{false};
     double _late_rate = 0.0; // under _lock, with the two below and the generator
     int _late_min_ms = 0;
     int _late_max_ms = 0;

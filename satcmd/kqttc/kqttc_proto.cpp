@@ -335,8 +335,17 @@ void kqttc_proto::_read_answer(kqttc_response& response, const QByteArray& sent,
         _read_multi_line_answer(response, timeout_ms);
         return;
     case kqttc_response::flow_binary_block: {
+        // A sized read may bring more: on a slow line the answer to a
+        // repeat follows a late one at once. The first block is the answer
+        // (both are the same command's); what follows is an owed one's.
+        const int size = int(response.get_binary_response_length()) + 10;
         QByteArray data;
-        _media->read(data, int(response.get_binary_response_length()) + 10, timeout_ms);
+        _media->read(data, size, timeout_ms);
+        if (data.size() > size) {
+            _take_dropped(data.mid(size), nullptr);
+            data.truncate(size);
+            _line_dirty = true; // the rest of a second one may still be on its way
+        }
         const int nul = data.indexOf('\0');
         _handle_debug(flow_received, QString::fromUtf8(nul < 0 ? data : data.left(nul)));
         _handle_debug(flow_received, QLatin1String("[BIN]") + spaced_hex(data));

@@ -89,8 +89,9 @@ std::unique_ptr<kqttc_proto::probe_t> kqttc_proto::_next_probe(int sent) const
 
 // Owed answers are settled by a probe where one can be sent, else awaited
 // within their bound. Once the probe has answered, the owed answers not yet
-// seen are still awaited within their bound: a link that lets a later answer
-// overtake an earlier one would bring them after the probe's. A probe that
+// seen are taken as lost: a serial line and its relays never let a later
+// answer overtake an earlier one (a link that did could bring one after the
+// probe's, where only the answer shapes keep it apart). A probe that
 // got no answer within its bound leaves the line unsynchronised: the command
 // about to be sent fails as unanswered, and the next one probes again,
 // rather than risk taking a stale answer for its own.
@@ -102,8 +103,10 @@ void kqttc_proto::_settle_owed(kqttc_response* response, bool keep_pipe, const k
         return;
     }
     if (_synchronise(response, keep_pipe)) {
+        // The line keeps the order: what is owed came before the probe's
+        // answer or is lost.
         _unsynced = false;
-        _await_owed_answers(response, keep_pipe);
+        _forget_owed();
         return;
     }
     _forget_owed(); // a probe's shape is used again only by probes
@@ -130,7 +133,10 @@ bool kqttc_proto::_synchronise(kqttc_response* late_check, bool keep_pipe)
             if (probes.empty() || probes.back()->next_due.hasExpired()) {
                 if (!probes.empty() && keep_pipe && _pipe_lapse.hasExpired())
                     break; // the next command must reach the relays first
-                std::unique_ptr<probe_t> p = _next_probe(sent);
+                // Once a probe has answered, the link is alive and slow:
+                // the probes still on the way are awaited, not chased by more.
+                std::unique_ptr<probe_t> p =
+                    sent > int(probes.size()) ? nullptr : _next_probe(sent);
                 if (!p && probes.empty())
                     return false; // nothing to probe with: the owed answers are awaited
                 if (p) {

@@ -161,12 +161,14 @@ int main(int argc, char** argv)
     });
     sat.link().set_fault_rates(o.drop, o.corrupt, o.seed);
     sat.link().set_late_rate(o.late, o.late_min_ms, o.late_max_ms);
-    sat.link().set_late_in_order(o.late_in_order);
+    sat.link().set_late_in_order(!o.late_overtaken);
     sat.link().set_cut_rate(o.cut);
     sat.link().chatter(o.chatter_ms);
     kq::satsim::virtual_serial_pair xband_pair;
     xband_transmitter xband(xband_pair);
     xband.set_late_rate(o.xband_late, o.late_min_ms, o.late_max_ms, o.seed);
+    xband.set_late_in_order(!o.late_overtaken);
+    xband.misstore(o.misstore);
     xband.start();
     if (o.trace) {
         sat.link().set_trace(tracer(QStringLiteral("uhf")));

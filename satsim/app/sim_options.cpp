@@ -105,17 +105,17 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
         QStringLiteral("FRACTION"), QStringLiteral("0"));
     const QCommandLineOption late_option(
         {QStringLiteral("late")},
-        QStringLiteral("Fraction of answers held back and sent late (see --late-ms); later "
-                       "answers go out on time, before them."),
+        QStringLiteral("Fraction of answers held back and sent late (see --late-ms); the "
+                       "answers after them wait behind them, as on a slow line."),
         QStringLiteral("FRACTION"), QStringLiteral("0"));
     const QCommandLineOption late_ms_option(
         {QStringLiteral("late-ms")},
         QStringLiteral("How late: milliseconds after the command, or a range MIN-MAX."),
         QStringLiteral("MS"), QStringLiteral("1200-2000"));
-    const QCommandLineOption late_in_order_option(
-        {QStringLiteral("late-in-order")},
-        QStringLiteral("Late answers hold back the answers after them, as a slow link does, "
-                       "instead of being overtaken."));
+    const QCommandLineOption late_overtaken_option(
+        {QStringLiteral("late-overtaken")},
+        QStringLiteral("Late answers are overtaken by the answers after them, as no serial "
+                       "line does (also the X-band replies): for trying the answer shapes."));
     const QCommandLineOption cut_option(
         {QStringLiteral("cut")},
         QStringLiteral("Fraction of answers cut off halfway; the rest never comes."),
@@ -134,7 +134,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
     const QCommandLineOption misstore_option(
         {QStringLiteral("misstore")},
         QStringLiteral("The transceivers store a written beacon period one more than written, "
-                       "and answer OK."));
+                       "and the X-band transmitter its transmit power, and answer OK."));
     const QCommandLineOption text_reply_option(
         {QStringLiteral("text-reply")},
         QStringLiteral("The far station answers each free text line with \"ROGER \" and the "
@@ -183,7 +183,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
                   corrupt_option,
                   late_option,
                   late_ms_option,
-                  late_in_order_option,
+                  late_overtaken_option,
                   cut_option,
                   echo_option,
                   chatter_option,
@@ -254,7 +254,7 @@ bool sim_options::parse(const QStringList& arguments, QString& error)
         return bad(xband_late_option, p.value(xband_late_option),
                    QStringLiteral("a fraction from 0 to 1"));
     echo = p.isSet(echo_option);
-    late_in_order = p.isSet(late_in_order_option);
+    late_overtaken = p.isSet(late_overtaken_option);
     high_bytes = p.isSet(high_option);
     misstore = p.isSet(misstore_option);
     text_reply = p.isSet(text_reply_option);

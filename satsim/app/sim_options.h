@@ -27,7 +27,7 @@ struct sim_options
     int late_max_ms = 2000;
     double cut = 0.0;
     bool echo = false;
-    bool late_in_order = false;
+    bool late_overtaken = false;
     int chatter_ms = 0;
     bool high_bytes = false;
     bool misstore = false;

@@ -86,6 +86,7 @@ private slots:
     void beacons_with_time_stamps();
     void fsps_and_xband();
     void misbehaving_simulator();
+    void answers_owed_at_exit_are_not_the_next_runs_data();
     void answers_owed_at_exit_are_not_the_next_runs();
     void transfer_under_faults();
     void interrupted_transfers_resume();
@@ -756,16 +757,32 @@ void tst_satctl::misbehaving_simulator()
     QVERIFY(good > 0);
 }
 
-// A run that gave up on an answer waits for it before it closes the port:
-// the next run does not take it for its own (the pipe timeout's answer has
-// the shape of the text beacon period's).
+void tst_satctl::answers_owed_at_exit_are_not_the_next_runs_data()
+{
+    QTest::addColumn<QStringList>("late");
+    QTest::addColumn<QString>("timeout");
+    QTest::addColumn<QString>("next_timeout");
+    QTest::newRow("1.5x late, overtaken")
+        << QStringList{"--late-ms", "1500", "--late-overtaken"} << "1000"
+        << "2500";
+    QTest::newRow("5x late") << QStringList{"--late-ms", "2500"} << "500"
+                             << "3500";
+}
+
+// A run that gave up on an answer makes the line clean before it closes the
+// port: the next run does not take it for its own (the pipe timeout's
+// answer has the shape of the text beacon period's).
 void tst_satctl::answers_owed_at_exit_are_not_the_next_runs()
 {
-    start_sim({"--late", "1", "--late-ms", "1500"});
+    QFETCH(QStringList, late);
+    QFETCH(QString, timeout);
+    QFETCH(QString, next_timeout);
+    start_sim(QStringList{"--late", "1"} + late);
     const program_run first =
-        ctl({"--timeout-m", "1000", "--repeats-m", "0", "get", "pipe-timeout"});
+        ctl({"--timeout-m", timeout, "--repeats-m", "0", "get", "pipe-timeout"});
     QCOMPARE(first.code, 4);
-    const program_run next = ctl({"--json", "--timeout-m", "2500", "get", "text-beacon-period"});
+    const program_run next =
+        ctl({"--json", "--timeout-m", next_timeout, "get", "text-beacon-period"});
     QVERIFY2(next.code == 0, qPrintable(describe(next)));
     QCOMPARE(json_of(next).toObject().value("text-beacon-period").toInt(), 60);
 }
@@ -1123,6 +1140,10 @@ void tst_satctl::set_and_restore_catch_a_device_that_stores_otherwise()
     QCOMPARE(r.code, 7);
     QVERIFY2(r.out.contains("text-beacon-period: wrote 60, the device holds 61"),
              qPrintable(describe(r)));
+    const program_run xband = ctl({"xband", "set", "tx-power=12"}, _sim->xband_port());
+    QCOMPARE(xband.code, 7);
+    QVERIFY2(xband.out.contains("tx-power: wrote 12, the device holds 13"),
+             qPrintable(describe(xband)));
 }
 
 // The X-band transmitter's configuration the same way, over its own port;
@@ -1160,7 +1181,7 @@ void tst_satctl::xband_configuration_round_trip()
 void tst_satctl::xband_files_modes_and_update()
 {
     // Replies held past the port's 2 s wait: lost answers, then stale ones.
-    start_sim({"--xband-late", "0.1", "--late-ms", "2500-2600", "--seed", "3"});
+    start_sim({"--xband-late", "0.05", "--late-ms", "2500-2600", "--seed", "3"});
     const QString port = _sim->xband_port();
     const QByteArray data = random_bytes(6000, 9);
     const QString local = _work->filePath("image.bin");
