@@ -90,7 +90,8 @@ int wrong_values(int reads)
 int wrong_bytes(int kib)
 {
     sim_session s(module_type_obc, sim_session::obc_two_relays());
-    s.configure(faulty_link_config(8));
+    s.configure(
+        faulty_link_config(12)); // a late block holds back those after it up to ten timeouts
     s.base().connect();
     QByteArray data(kib * 1024, '\0');
     QRandomGenerator rng(5);
@@ -103,8 +104,9 @@ int wrong_bytes(int kib)
     target.open(QIODevice::ReadWrite);
     try {
         s.module<kqttc_obc_module>().get(QStringLiteral("LATE.DAT"), &target, 0);
-    } catch (const std::exception&) {
-        std::printf("  download of %d KiB failed (reported)\n", kib);
+    } catch (const std::exception& e) {
+        std::printf("  download of %d KiB failed at byte %d (reported: %s)\n", kib,
+                    int(back.size()), e.what());
         return 0;
     }
     int differ = int(std::abs(back.size() - data.size()));

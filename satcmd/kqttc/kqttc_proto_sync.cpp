@@ -97,7 +97,9 @@ std::unique_ptr<kqttc_proto::probe_t> kqttc_proto::_next_probe(int sent) const
 // rather than risk taking a stale answer for its own.
 void kqttc_proto::_settle_owed(kqttc_response* response, bool keep_pipe, const kqttc_request* next)
 {
-    const bool probed = !_owed_unprobed && _owed_kind == owed_line;
+    // A block's answer owed is dropped line by line before the probe's: its
+    // bytes never make a line of the probe's shape and CRC.
+    const bool probed = !_owed_unprobed && _owed_kind != owed_lines;
     if (!probed || !_next_probe(0)) {
         _await_owed_answers(response, keep_pipe);
         return;

@@ -142,8 +142,8 @@ void kqup_proto::_write_probe(uint16_t command)
 {
     kqup_packet_data_t request = _last_request;
     request.command = command;
-    request.type_code = command == kqup_cmd::get_parameter ? kqup_type::symbol_rate
-                                                           : kqup_type::none;
+    request.type_code =
+        command == kqup_cmd::get_parameter ? kqup_type::symbol_rate : kqup_type::none;
     request.payload.clear();
     QByteArray frame;
     kqup_request::create_request(request, frame);

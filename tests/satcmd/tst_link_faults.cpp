@@ -184,14 +184,17 @@ void tst_link_faults::download_with_a_late_block_is_byte_identical_data()
     QTest::newRow("1.05x, the hardware case") << 1.05;
     QTest::newRow("1.5x") << 1.5;
     QTest::newRow("2x") << 2.0;
+    QTest::newRow("5x") << 5.0;
+    QTest::newRow("10x") << 10.0;
 }
 
-// One block answer held past its attempt; the repeat takes it or its own,
-// and no later block lands on another's place.
+// One block answer held past its attempt, holding back those after it; a
+// repeat takes it or its own, and no later block lands on another's place.
+// The repeats outlast the lateness.
 void tst_link_faults::download_with_a_late_block_is_byte_identical()
 {
     QFETCH(double, lateness);
-    _open(module_type_obc, sim_session::obc_two_relays(), config(2));
+    _open(module_type_obc, sim_session::obc_two_relays(), config(int(lateness) + 2));
     const QByteArray data = random_bytes(3000, 11);
     _s->sat().with_obc([&](obc_computer& o) { return o.files()["LATE.DAT"] = data; });
 
