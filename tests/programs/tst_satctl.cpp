@@ -112,6 +112,7 @@ private slots:
     void configuration_round_trip_data();
     void configuration_round_trip();
     void set_and_restore_catch_a_device_that_stores_otherwise();
+    void configuration_true_under_answers_any_time_late();
     void xband_configuration_round_trip();
     void xband_files_modes_and_update();
     void free_text_both_ways();
@@ -1144,6 +1145,44 @@ void tst_satctl::set_and_restore_catch_a_device_that_stores_otherwise()
     QCOMPARE(xband.code, 7);
     QVERIFY2(xband.out.contains("tx-power: wrote 12, the device holds 13"),
              qPrintable(describe(xband)));
+}
+
+// A fifth of the answers three to ten timeouts late: a backup that exits 0
+// holds the device's values, a diff against them finds none that differ,
+// and a restore of a changed value writes it and reads it back.
+void tst_satctl::configuration_true_under_answers_any_time_late()
+{
+    const QString clean = _work->filePath("clean.json");
+    start_sim({"--beacon-period", "0"});
+    QVERIFY(ctl({"backup", clean}).code == 0);
+    const auto parameters = [](const QString& path) {
+        return QJsonDocument::fromJson(read_file(path)).object().value("parameters").toObject();
+    };
+    // The answers 900 to 3000 ms late, at the 300 ms attempts of these runs.
+    start_sim({"--late", "0.2", "--late-ms", "900-3000", "--seed", "7", "--beacon-period", "0"});
+    const QString late = _work->filePath("late.json");
+    const program_run backup = ctl({"backup", late});
+    if (backup.code == 0)
+        QCOMPARE(parameters(late), parameters(clean));
+    else
+        QVERIFY2(backup.code == 4, qPrintable(describe(backup)));
+    const program_run diff = ctl({"diff", clean});
+    QVERIFY2(diff.code == 0 || diff.code == 4, qPrintable(describe(diff)));
+
+    QJsonObject changed = QJsonDocument::fromJson(read_file(clean)).object();
+    QJsonObject values = changed.value("parameters").toObject();
+    values.insert("text-beacon-period", 10);
+    changed.insert("parameters", values);
+    const QString wanted = _work->filePath("wanted.json");
+    QVERIFY(write_file(wanted, QJsonDocument(changed).toJson()));
+    const program_run restore = ctl({"--no-snapshot", "restore", wanted});
+    QVERIFY2(restore.code == 0 || restore.code == 4, qPrintable(describe(restore)));
+    // Read with attempts that outlast the lateness: what the device holds.
+    const program_run held = ctl({"--json", "--timeout-s", "4000", "--timeout-m", "4000",
+                                  "--timeout-l", "4000", "get", "text-beacon-period"});
+    QVERIFY2(held.code == 0, qPrintable(describe(held)));
+    if (restore.code == 0)
+        QCOMPARE(json_of(held).toObject().value("text-beacon-period").toInt(), 10);
 }
 
 // The X-band transmitter's configuration the same way, over its own port;
