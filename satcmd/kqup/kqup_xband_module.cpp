@@ -75,11 +75,8 @@ QByteArray kqup_xband_module::_get_value(uint16_t type_code, int value_size)
         const bool refusal = answer.size() == 1 && answer.at(0) != 0;
         return answer.size() == value_size + 1 || refusal;
     };
+    // The engine takes no answer that `own` refuses.
     const QByteArray reply = _exchange(kqup_cmd::get_parameter, type_code, QByteArray(), own);
-    if (!own(reply))
-        throw proto_exception(proto_exception::invalid_result, kqup_cmd::get_parameter,
-                              QStringLiteral("parse_cmd_get_result"),
-                              QStringLiteral("data length missmatch"), proto_exception::retry);
     if (reply.at(0) != 0)
         status_error(kqup_cmd::get_parameter, "_command_get_value", uint8_t(reply.at(0)));
     return reply.mid(1);
