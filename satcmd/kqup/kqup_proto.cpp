@@ -42,8 +42,8 @@ void kqup_proto::exec_command_atomic(const kqup_packet_data_t& request,
 {
     QByteArray frame;
     kqup_request::create_request(request, frame);
+    _last_request = request; // a probe goes to the module about to be asked
     _settle(true);
-    _last_request = request;
     _exchange(request, frame, response, check);
 }
 
