@@ -1,7 +1,9 @@
 #include "panelkit/param_file.h"
 
+#include "panelkit/local_file.h"
+#include "panelkit/local_file_error.h"
+
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -136,15 +138,17 @@ void param_file::save(const param_snapshot& snapshot, const QString& path)
 param_snapshot param_file::load(const QString& path, const QString& module,
                                 const value_check& check)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        refuse(QStringLiteral("%1: %2").arg(path, file.errorString()));
-    // A configuration is small; anything large is not one.
+    // A configuration is small; anything large is not one. Only a regular
+    // file is opened: a FIFO would block the open for ever.
     constexpr qint64 largest = 1 << 20;
-    if (file.size() > largest)
-        refuse(QStringLiteral("%1: larger than a configuration file can be").arg(path));
+    QByteArray data;
     try {
-        return from_json(file.read(largest), module, check);
+        data = local_file::read_whole(path, largest);
+    } catch (const local_file_error& e) {
+        refuse(QString::fromStdString(e.what()));
+    }
+    try {
+        return from_json(data, module, check);
     } catch (const param_file_error& e) {
         refuse(path + QStringLiteral(": ") + QString::fromStdString(e.what()));
     }

@@ -629,6 +629,11 @@ void tst_satctl::only_regular_files_are_read_data()
     QTest::newRow("flash a FIFO") << satctl << QStringList{"flash", "@fifo"} << 6 << "a FIFO";
     QTest::newRow("compare with a FIFO")
         << satctl << QStringList{"checksum", "README.TXT", "@fifo"} << 6 << "a FIFO";
+    // A configuration file is read before the port is opened.
+    QTest::newRow("diff with a FIFO") << satctl << QStringList{"diff", "@fifo"} << 6 << "a FIFO";
+    QTest::newRow("restore a FIFO") << satctl << QStringList{"restore", "@fifo"} << 6 << "a FIFO";
+    QTest::newRow("restore a device")
+        << satctl << QStringList{"restore", "/dev/zero"} << 6 << "a device";
     QTest::newRow("a store in /proc")
         << satsim << QStringList{"--store", "/proc", "--link", "@link"} << 2
         << "a folder of the kernel's";
