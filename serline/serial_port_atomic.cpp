@@ -23,7 +23,8 @@ namespace {
 Q_LOGGING_CATEGORY(lc_serline, "kq.serline")
 
 constexpr int poll_ms = serial_port_atomic::poll_period_ms;
-constexpr qint64 spin_ns = 200 * 1000; // how long a caller spins before it sleeps
+constexpr qint64 read_buffer_limit = 1 << 20; // seconds of any real line's traffic
+constexpr qint64 spin_ns = 200 * 1000;        // how long a caller spins before it sleeps
 constexpr size_t default_max_len = 2048;
 const char* const default_term = "\r\n";
 
@@ -330,6 +331,9 @@ int serial_port_atomic::_slot_open(const serial_port_settings_t& settings)
         _port->setFlowControl(static_cast<QSerialPort::FlowControl>(settings.flow_control));
         _port->setParity(static_cast<QSerialPort::Parity>(settings.parity));
         _port->setStopBits(static_cast<QSerialPort::StopBits>(settings.stop_bits));
+        // A device that floods the line is held back by the system, not
+        // buffered here without end.
+        _port->setReadBufferSize(read_buffer_limit);
         _port->clearError();
         const bool opened = _port->open(QIODevice::ReadWrite);
         _running.store(true);
@@ -410,11 +414,9 @@ int serial_port_atomic::_slot_read_line(QString& line, const char* term, size_t 
                 _throw_elapsed();
             if (!_wait_for_data(timeout_ms - timer.elapsed()))
                 continue;
-            while (_port->bytesAvailable() > 0) {
-                _read_chunk(_input_buffer);
-                if (!_running.load())
-                    throw media_exception(media_exception::stopped);
-            }
+            // One chunk at a time: in a flood of short lines the buffer
+            // each line is taken from stays small, so each costs little.
+            _read_chunk(_input_buffer);
         }
         throw media_exception(media_exception::stopped);
     });

@@ -28,6 +28,7 @@ using kq::satsim::satellite;
 using kq::satsim::uhf_transceiver;
 using kq::testing::loop_runner;
 using kq::testing::random_bytes;
+using kq::testing::resident_bytes;
 using kq::testing::sanitized;
 using kq::testing::sim_session;
 
@@ -58,16 +59,6 @@ void fault_link(satellite& sat, int timeout_ms, uint32_t seed)
 {
     sat.link().set_fault_rates(0.05, 0.05, seed);
     sat.link().set_late_rate(0.05, timeout_ms * 6 / 5, 2 * timeout_ms);
-}
-
-// Resident memory of this process in bytes.
-qint64 resident_bytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields.at(1).toLongLong() * 4096 : -1;
 }
 
 // One read of a value the simulator does not change by itself, with the

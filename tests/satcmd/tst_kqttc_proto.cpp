@@ -19,7 +19,10 @@
 #include <QSemaphore>
 #include <QThread>
 
+#include <fcntl.h>
 #include <memory>
+#include <poll.h>
+#include <unistd.h>
 
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
@@ -115,6 +118,7 @@ private slots:
     void hook_command_takes_lock_again();
     void empty_route_connects();
     void garbage_answers_never_crash();
+    void flood_of_empty_lines_ends_at_the_deadline();
 
     void factory_errors();
     void factory_replaces_registered();
@@ -507,6 +511,58 @@ void tst_kqttc_proto::garbage_answers_never_crash()
         }
         pair.read_available();
     }
+}
+
+// A device floods the line with empty lines (10 MiB of CR LF, as fast as
+// the pseudo-terminal takes them): the read ends at its attempt's deadline
+// and the buffers stay bounded.
+void tst_kqttc_proto::flood_of_empty_lines_ends_at_the_deadline()
+{
+    constexpr int attempt_ms = 200;
+    constexpr qint64 flood_bytes = 10 << 20;
+    kq::satsim::virtual_serial_pair pair;
+    media::settings_t s;
+    s.port_name = pair.port_name();
+    serial_port port(s);
+    engine_module m(&port, connect_props_t());
+    module_config_t c = fast_config();
+    c.timeout_xs = c.timeout_s = c.timeout_m = c.timeout_l = attempt_ms;
+    c.repeats_xs = c.repeats_s = c.repeats_m = c.repeats_l = 0;
+    m.set_module_config(c);
+    m.connect();
+    m.address(0x22);
+    const qint64 memory_before = kq::testing::resident_bytes();
+    std::atomic<qint64> written{0};
+    // Never blocked in a write: the flood stops once the test is done.
+    const int flags = ::fcntl(pair.master_fd(), F_GETFL);
+    QVERIFY(::fcntl(pair.master_fd(), F_SETFL, flags | O_NONBLOCK) == 0);
+    const auto restore = qScopeGuard([&] { ::fcntl(pair.master_fd(), F_SETFL, flags); });
+    loop_runner flood([&](std::atomic<bool>& running) {
+        QByteArray lines;
+        for (int i = 0; i < 32 * 1024; ++i)
+            lines += "\r\n";
+        while (running.load() && written.load() < flood_bytes) {
+            pollfd p{pair.master_fd(), POLLOUT, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            const ssize_t n = ::write(pair.master_fd(), lines.constData(), size_t(lines.size()));
+            if (n > 0)
+                written += n;
+            else if (errno != EAGAIN && errno != EINTR)
+                return;
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(capture<media_exception>([&] { m.get_scw(); }));
+    const qint64 took = clock.elapsed();
+    QVERIFY(flood.stop_and_wait(10000));
+    QVERIFY2(written.load() > 64 * 1024, qPrintable(QString::number(written.load())));
+    // The attempt's deadline, the line let fall quiet, and the slack of a
+    // shared machine.
+    QVERIFY2(took < 10 * attempt_ms, qPrintable(QStringLiteral("%1 ms").arg(took)));
+    const qint64 growth = kq::testing::resident_bytes() - memory_before;
+    QVERIFY2(growth < 64 << 20, qPrintable(QStringLiteral("%1 KiB").arg(growth / 1024)));
 }
 
 void tst_kqttc_proto::factory_errors()

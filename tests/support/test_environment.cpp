@@ -1,6 +1,7 @@
 #include "test_environment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -22,6 +23,15 @@ void prepare_test_environment()
     // Protocol traces drown the test report; QT_LOGGING_RULES turns them on.
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
         qputenv("QT_LOGGING_RULES", "kq.*.debug=false");
+}
+
+qint64 resident_bytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() * 4096 : -1;
 }
 
 } // namespace kq::testing

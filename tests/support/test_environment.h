@@ -10,6 +10,9 @@ namespace kq::testing {
 // which Qt's test locations and QSettings write.
 void prepare_test_environment();
 
+// Resident memory of this process in bytes (-1 where it cannot be told).
+qint64 resident_bytes();
+
 // Sanitizer builds run the stack several times slower: the short attempt
 // timeouts of the fault tests are longer there.
 constexpr bool sanitized =
