@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 #include <zlib.h>
 
@@ -61,6 +65,17 @@ bool six_digits(const QString& value, int& a, int& b, int& c)
     return true;
 }
 
+// The store writes only its own regular files: never through a link to
+// elsewhere, into a device or a FIFO (whose open would block the line), or
+// into a file that has other names outside the store.
+bool own_file_or_none(const QString& path)
+{
+    struct stat st = {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode) && st.st_nlink == 1;
+}
+
 } // namespace
 
 obc_computer::obc_computer(uint8_t address, const QString& store_dir)
@@ -73,7 +88,8 @@ obc_computer::obc_computer(uint8_t address, const QString& store_dir)
     const QDir dir(_dir);
     // Regular files only: a link could lead a later write out of the store.
     for (const QString& name : dir.entryList(QDir::Files | QDir::NoSymLinks)) {
-        if (!storable_name(name) || QFileInfo(dir.filePath(name)).size() > max_file_size)
+        if (!storable_name(name) || !own_file_or_none(dir.filePath(name)) ||
+            QFileInfo(dir.filePath(name)).size() > max_file_size)
             continue;
         QFile f(dir.filePath(name));
         if (f.open(QIODevice::ReadOnly))
@@ -115,20 +131,21 @@ QByteArray obc_computer::unsolicited()
     return out;
 }
 
-void obc_computer::_store(const QString& name)
+bool obc_computer::_store(const QString& name)
 {
-    if (_dir.isEmpty() || !storable_name(name))
-        return;
+    if (_dir.isEmpty())
+        return true;
+    if (!storable_name(name))
+        return false;
     const QString path = QDir(_dir).filePath(name);
-    if (QFileInfo(path).isSymLink())
-        return; // never through a link to elsewhere
-    QFile f(path);
-    if (!_files.contains(name)) {
-        f.remove();
-        return;
-    }
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(_files.value(name));
+    if (!own_file_or_none(path))
+        return false;
+    if (!_files.contains(name))
+        return QFile::remove(path) || !QFileInfo::exists(path);
+    // Replaced whole: a failed write leaves the old file, and is an error.
+    QSaveFile f(path);
+    const QByteArray& data = _files[name];
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.commit();
 }
 
 QStringList obc_computer::handle(const QString& payload)
@@ -202,18 +219,16 @@ QStringList obc_computer::_file_command(const QString& letters, const QString& a
         return wire::ok();
     }
     if (letters == QLatin1String("FC")) {
-        if (_open_for_write)
-            _store(_open_name);
+        const bool stored = !_open_for_write || _store(_open_name);
         _open_name.clear();
-        return wire::ok();
+        return stored ? wire::ok() : QStringList{QStringLiteral("ERR+STORE")};
     }
     if (letters == QLatin1String("FB") || letters == QLatin1String("FA"))
         return _flash(name);
     if (letters == QLatin1String("FD")) {
         if (!_files.remove(name))
             return {QStringLiteral("ERR+NOFILE")};
-        _store(name);
-        return wire::ok();
+        return _store(name) ? wire::ok() : QStringList{QStringLiteral("ERR+STORE")};
     }
     if (letters == QLatin1String("FS")) {
         if (!_files.contains(name))

@@ -21,7 +21,10 @@ namespace kq::satsim {
 // block with a wrong sum is refused ("ERR+SUM"), a read past the end too
 // ("ERR+RANGE"), and so is a write that would make a file larger than
 // max_file_size. A name with a path, a parent or a control character is
-// refused ("ERR+NAME"): the store's folder is never left. The listing command writes DIRLIST.TXT;
+// refused ("ERR+NAME"): the store's folder is never left, and only its own
+// regular files are written there: a close or delete that cannot write the
+// folder (a link, a FIFO, a device or a hard-linked file of that name, a
+// failed write) answers "ERR+STORE". The listing command writes DIRLIST.TXT;
 // the checksum command answers the CRC-32 and size of the stored bytes (a ".BIN" file keeps its
 // 4-byte header as uploaded).
 //
@@ -71,7 +74,8 @@ private:
     QStringList _flash(const QString& name);
     QStringList _set_mode(int code);
     void _schedule(int after_ms, const QByteArray& bytes);
-    void _store(const QString& name);
+    // Writes or removes the file in the store folder; false when it cannot.
+    bool _store(const QString& name);
     void _write_dirlist(const QString& path);
 
     uint8_t _address;

@@ -179,7 +179,9 @@ QByteArray uhf_transceiver::unsolicited()
     }
     if (_beacon_ms > 0 && _beacon_timer.elapsed() >= _beacon_ms) {
         _beacon_timer.restart();
-        out += _beacon_bits;
+        // The beacon's bits end their own line: a text line after them
+        // starts on a line of its own.
+        out += _beacon_bits + "\r\n";
     }
     if (_text_ms > 0 && _text_timer.elapsed() >= _text_ms) {
         _text_timer.restart();

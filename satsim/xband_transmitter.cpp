@@ -418,6 +418,8 @@ QByteArray xband_transmitter::_result(uint16_t command, uint16_t type, const QBy
             return status(out_of_range);
         if (!_handles.contains(handle))
             return status(bad_handle);
+        if (uint64_t(offset) + length > uint64_t(_max_file_size.load()))
+            return status(out_of_range);
         QByteArray& file = _files[_handles[handle]];
         if (file.size() < int(offset + length))
             file.resize(int(offset + length));

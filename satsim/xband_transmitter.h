@@ -75,6 +75,9 @@ public:
     // A written transmit power is stored one more than written, and the
     // write answered as done.
     void misstore(bool on) { _misstore.store(on); }
+    // The largest file the store keeps: a block written beyond it is out of
+    // range, as on the computer's store.
+    void set_max_file_size(int bytes) { _max_file_size.store(bytes); }
     // The next n replies are sent ms after their request.
     void hold_replies(int n, int ms);
     // Each reply is held back, with this probability, min_ms to max_ms.
@@ -128,6 +131,7 @@ private:
     std::atomic<int> _hold{0}, _hold_ms{0};
     std::atomic<bool> _late_in_order{true};
     std::atomic<bool> _misstore{false};
+    std::atomic<int> _max_file_size{16 * 1024 * 1024};
     double _late_rate = 0.0; // under _lock, with the two below and the generator
     int _late_min_ms = 0;
     int _late_max_ms = 0;

@@ -169,6 +169,7 @@ int main(int argc, char** argv)
     xband.set_late_rate(o.xband_late, o.late_min_ms, o.late_max_ms, o.seed);
     xband.set_late_in_order(!o.late_overtaken);
     xband.misstore(o.misstore);
+    xband.set_max_file_size(o.max_file_size);
     xband.start();
     if (o.trace) {
         sat.link().set_trace(tracer(QStringLiteral("uhf")));
@@ -180,9 +181,12 @@ int main(int argc, char** argv)
         {o.link, sat.port_name()},
         {o.link + QStringLiteral("-fsps"), sat.fsps_port_name()},
         {o.link + QStringLiteral("-xband"), xband_pair.port_name()}};
+    QStringList terminals;
+    for (const auto& port : ports)
+        terminals << port.second;
     for (const auto& port : ports) {
         links.push_back(std::make_unique<port_link>(port.first, port.second));
-        if (!links.back()->make(error))
+        if (!links.back()->make(terminals, error))
             return fail(error, 1);
     }
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -23,12 +24,17 @@ port_link::~port_link()
         QFile::remove(_path);
 }
 
-bool port_link::make(QString& error)
+bool port_link::make(const QStringList& own, QString& error)
 {
     const QFileInfo info(_path);
     if (info.isSymLink()) {
-        // A pseudo-terminal exists only while its simulator holds it open.
-        if (QFileInfo::exists(info.symLinkTarget())) {
+        // A pseudo-terminal exists only while its simulator holds it open,
+        // unless it is one of ours now.
+        const QString named = info.symLinkTarget();
+        const bool ours = std::any_of(own.begin(), own.end(), [&named](const QString& t) {
+            return QFileInfo(t).absoluteFilePath() == named;
+        });
+        if (!ours && QFileInfo::exists(named)) {
             error = QStringLiteral("%1 names the port %2 of a running simulator; stop it or name "
                                    "another link with --link")
                         .arg(_path, info.symLinkTarget());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kq::satsim {
 
@@ -16,7 +17,9 @@ public:
     port_link(const port_link&) = delete;
     port_link& operator=(const port_link&) = delete;
 
-    bool make(QString& error);
+    // `own` are the terminals this simulator opened: a link naming one of
+    // them was left by a killed simulator whose terminal number came back.
+    bool make(const QStringList& own, QString& error);
 
     // The folder of a link, which is never created by the simulator, except
     // the default private one: made with mode 0700, and when it exists

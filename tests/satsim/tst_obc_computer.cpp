@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using kq::satsim::obc_computer;
 
 // The simulated computer's store and listing, driven with payloads directly.
@@ -19,6 +22,8 @@ private slots:
     void refuses_bad_blocks();
     void store_is_a_jail_data();
     void store_is_a_jail();
+    void store_writes_only_its_own_files_data();
+    void store_writes_only_its_own_files();
     void size_texts_data();
     void size_texts();
 };
@@ -99,6 +104,45 @@ void tst_obc_computer::store_is_a_jail()
         answers = obc.handle(payload);
     obc.handle("KQ+D11FC");
     QCOMPARE(answers, QStringList{answer});
+    QCOMPARE(tree(root.path()), before);
+}
+
+void tst_obc_computer::store_writes_only_its_own_files_data()
+{
+    QTest::addColumn<QString>("planted"); // as X.TXT in the store
+    QTest::newRow("FIFO") << "FIFO";
+    QTest::newRow("hard link to a file outside") << "hard link";
+    QTest::newRow("link to a file outside") << "link";
+    QTest::newRow("folder") << "folder";
+}
+
+// An upload over something that is not the store's own file is an error at
+// its close: nothing blocks, nothing outside changes, and the planted node
+// stays as it was.
+void tst_obc_computer::store_writes_only_its_own_files()
+{
+    QFETCH(QString, planted);
+    QTemporaryDir root;
+    const QString store = root.filePath("store");
+    const QString outside = root.filePath("OUT.TXT");
+    QVERIFY(QDir().mkpath(store));
+    QVERIFY(kq::testing::write_file(outside, "outside"));
+    const QString node = QDir(store).filePath("X.TXT");
+    if (planted == QLatin1String("FIFO"))
+        QVERIFY(::mkfifo(QFile::encodeName(node).constData(), 0600) == 0);
+    else if (planted == QLatin1String("hard link"))
+        QVERIFY(::link(QFile::encodeName(outside).constData(),
+                       QFile::encodeName(node).constData()) == 0);
+    else if (planted == QLatin1String("link"))
+        QVERIFY(QFile::link(outside, node));
+    else
+        QVERIFY(QDir().mkpath(node));
+    const QStringList before = tree(root.path());
+    obc_computer obc(0x11, store);
+    QVERIFY(!obc.files().contains("X.TXT"));
+    QCOMPARE(obc.handle("KQ+D11FOX.TXT"), QStringList{"OK"});
+    QCOMPARE(obc.handle(write_payload(0, "ab", char('a' + 'b'))), QStringList{"OK"});
+    QCOMPARE(obc.handle("KQ+D11FC"), QStringList{"ERR+STORE"});
     QCOMPARE(tree(root.path()), before);
 }
 
