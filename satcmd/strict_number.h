@@ -10,7 +10,8 @@ namespace kq::api::proto {
 // strictly: decimal digits, or hex after "0x"; a minus sign only where
 // allowed; no blanks, no sign in front of hex, and no leading zero, which a
 // C-minded reader would take for octal ("022" is refused, not read as 22 or
-// 18). Reals are finite decimals ("nan" and "inf" are refused).
+// 18). Reals are finite decimals ("nan" and "inf" are refused). A negative
+// zero ("-0", "-0.0") is no value anyone means, and is refused everywhere.
 class SATCMD_EXPORT strict_number
 {
 public:

@@ -28,6 +28,9 @@ void tst_strict_number::numbers_data()
     QTest::newRow("blank before") << " 5" << true << false << 0.0;
     QTest::newRow("blank after") << "5 " << true << false << 0.0;
     QTest::newRow("plus sign") << "+5" << true << false << 0.0;
+    QTest::newRow("negative zero") << "-0" << true << false << 0.0;
+    QTest::newRow("negative zero, real") << "-0.0" << false << false << 0.0;
+    QTest::newRow("negative real") << "-0.5" << false << true << -0.5;
     QTest::newRow("signed hex") << "-0x5" << true << false << 0.0;
     QTest::newRow("bare 0x") << "0x" << true << false << 0.0;
     QTest::newRow("empty") << "" << true << false << 0.0;
