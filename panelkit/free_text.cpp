@@ -1,5 +1,7 @@
 #include "panelkit/free_text.h"
 
+#include "satcmd/kqttc/kqttc_request.h"
+
 #include <QSettings>
 
 namespace kq::gui {
@@ -17,9 +19,13 @@ QString free_text_problem(const QString& text)
             .arg(text.size())
             .arg(max_length);
     for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control)
-            return QStringLiteral("a control character (U+%1) cannot be sent")
-                .arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        if (api::proto::kqttc::kqttc_request::is_plain_text(QString(c)))
+            continue;
+        return QStringLiteral("%1 (U+%2) cannot be sent: only printable ASCII reaches the far "
+                              "station as it was typed")
+            .arg(c.category() == QChar::Other_Control ? QStringLiteral("a control character")
+                                                      : QStringLiteral("'%1'").arg(c))
+            .arg(c.unicode(), 4, 16, QLatin1Char('0'));
     }
     return {};
 }

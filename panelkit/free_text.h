@@ -11,8 +11,8 @@ namespace kq::gui {
 // Free text lines through the transceiver, as every front end sends them.
 
 // Why this line cannot be sent, in plain words; empty when it can: 1 to 116
-// characters, none of them a control character (a line end would cut the
-// frame on the wire).
+// characters of printable ASCII (a line end would cut the frame on the wire,
+// and other characters arrive spoilt).
 PANELKIT_EXPORT QString free_text_problem(const QString& text);
 
 // The next sequence number for a sent line, counted on in the settings

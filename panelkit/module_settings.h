@@ -13,4 +13,9 @@ namespace kq::gui {
 // std::invalid_argument naming the keys.
 PANELKIT_EXPORT api::proto::module_config_t module_config_from_settings(const QSettings& s);
 
+// A whole-number setting of the store, `fallback` when absent; anything else
+// than a whole number from `minimum` to `maximum` is refused the same way.
+PANELKIT_EXPORT int32_t setting_number(const QSettings& s, const QString& key, int32_t minimum,
+                                       int32_t maximum, int32_t fallback);
+
 } // namespace kq::gui

@@ -63,10 +63,15 @@ QString local_name_for(const QString& obc_name, QString* error)
     return name;
 }
 
+bool has_header(const QString& obc_name)
+{
+    return obc_name.toUpper().endsWith(QLatin1String(".BIN"));
+}
+
 uint32_t content_size(const QString& obc_name, uint32_t obc_size)
 {
     constexpr uint32_t header = 4;
-    if (!obc_name.toUpper().endsWith(QLatin1String(".BIN")))
+    if (!has_header(obc_name))
         return obc_size;
     return obc_size > header ? obc_size - header : 0;
 }

@@ -28,6 +28,8 @@ PANELKIT_EXPORT bool is_short_name(const QString& name);
 // of the chosen directory.
 PANELKIT_EXPORT QString local_name_for(const QString& obc_name, QString* error = nullptr);
 
+// A ".BIN" file, which the OBC keeps behind a 4-byte checksum header.
+PANELKIT_EXPORT bool has_header(const QString& obc_name);
 // Bytes of the OBC's stored size that are file contents: a ".BIN" file
 // carries a 4-byte checksum header in front.
 PANELKIT_EXPORT uint32_t content_size(const QString& obc_name, uint32_t obc_size);

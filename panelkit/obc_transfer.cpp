@@ -1,5 +1,6 @@
 #include "panelkit/obc_transfer.h"
 
+#include "panelkit/local_file.h"
 #include "panelkit/local_file_error.h"
 #include "panelkit/obc_file_names.h"
 #include "satcmd/obc_module.h"
@@ -44,6 +45,12 @@ obc_transfer::obc_transfer(obc_module& obc, notice_fn notice)
 QString obc_transfer::partial_path(const QString& target)
 {
     return target + QStringLiteral(".part");
+}
+
+void obc_transfer::check_target(const QString& target)
+{
+    local_file::check_writable(target);
+    local_file::check_writable(partial_path(target));
 }
 
 void obc_transfer::_notice(const QString& text) const
@@ -131,11 +138,9 @@ uint32_t obc_transfer::_upload_start(QIODevice* local, const QString& name, outc
 obc_transfer::outcome obc_transfer::download(const QString& name, const QString& target,
                                              bool resume)
 {
+    check_target(target);
     QFile part(partial_path(target));
-    if (!part.open(QIODevice::ReadWrite | QIODevice::Unbuffered |
-                   (resume ? QIODevice::OpenMode() : QIODevice::Truncate)))
-        throw local_file_error(
-            QStringLiteral("cannot write %1: %2").arg(part.fileName(), part.errorString()));
+    local_file::open_for_writing(part, !resume, true);
     outcome result;
     try {
         const uint32_t from = resume ? _download_start(name, part, result) : 0;

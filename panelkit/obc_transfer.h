@@ -49,6 +49,9 @@ public:
     outcome download(const QString& name, const QString& target, bool resume);
 
     static QString partial_path(const QString& target);
+    // The target and its partial file may be written: asked before the
+    // route is set up. Throws local_file_error.
+    static void check_target(const QString& target);
 
 private:
     // The computer's CRC-32 and size of name; false when it has no such file.

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QSet>
 
 namespace kq::gui {
@@ -18,7 +17,45 @@ namespace {
 
 [[noreturn]] void refuse(const QString& why)
 {
-    throw param_file_error(why.toStdString());
+    // A NUL from the file would end the message where it stands.
+    throw param_file_error(QString(why).replace(QChar(0), QLatin1String("\\u0000")).toStdString());
+}
+
+// The first key that an object of the (well-formed) JSON text holds twice,
+// as written; empty when none does. The parser would keep the last one
+// silently, so a file edited by hand could hold two values for one name.
+QString repeated_key(const QByteArray& json)
+{
+    struct level_t
+    {
+        bool object;
+        bool expect_key;
+        QSet<QByteArray> keys;
+    };
+    QVector<level_t> levels;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '{' || c == '[') {
+            levels.append({c == '{', c == '{', {}});
+        } else if ((c == '}' || c == ']') && !levels.isEmpty()) {
+            levels.removeLast();
+        } else if (c == ',' && !levels.isEmpty()) {
+            levels.last().expect_key = levels.last().object;
+        } else if (c == ':' && !levels.isEmpty()) {
+            levels.last().expect_key = false;
+        } else if (c == '"') {
+            const int start = ++i;
+            for (; i < json.size() && json.at(i) != '"'; ++i)
+                i += json.at(i) == '\\' ? 1 : 0;
+            if (levels.isEmpty() || !levels.last().expect_key)
+                continue;
+            const QByteArray key = json.mid(start, i - start);
+            if (levels.last().keys.contains(key))
+                return QString::fromUtf8(key);
+            levels.last().keys.insert(key);
+        }
+    }
+    return {};
 }
 
 QString text_of(const QJsonObject& o, const QString& key)
@@ -76,10 +113,16 @@ param_snapshot param_file::from_json(const QByteArray& data, const QString& modu
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    if (error.error != QJsonParseError::NoError)
         refuse(QStringLiteral("not a configuration file: %1 at byte %2")
                    .arg(error.errorString())
                    .arg(error.offset));
+    if (!doc.isObject())
+        refuse(QStringLiteral("not a configuration file: a JSON %1, not an object of keys")
+                   .arg(doc.isArray() ? QStringLiteral("array") : QStringLiteral("value")));
+    const QString twice = repeated_key(data);
+    if (!twice.isEmpty())
+        refuse(QStringLiteral("\"%1\": the key is given twice; keep one").arg(twice));
     const QJsonObject o = doc.object();
     static const QSet<QString> keys{
         QStringLiteral("format"),  QStringLiteral("format_version"), QStringLiteral("module"),
@@ -121,6 +164,9 @@ param_snapshot param_file::from_json(const QByteArray& data, const QString& modu
         refuse(QStringLiteral("\"parameters\": an object of values is expected"));
     s.parameters = parameters.toObject();
     for (auto it = s.parameters.begin(); it != s.parameters.end(); ++it) {
+        if (it.value().toString().contains(QChar(0)))
+            refuse(QStringLiteral("\"parameters\": \"%1\": a NUL character in \"%2\"")
+                       .arg(it.key(), it.value().toString()));
         const QString why = check(it.key(), it.value());
         if (!why.isEmpty())
             refuse(QStringLiteral("\"parameters\": \"%1\": %2").arg(it.key(), why));
@@ -130,9 +176,11 @@ param_snapshot param_file::from_json(const QByteArray& data, const QString& modu
 
 void param_file::save(const param_snapshot& snapshot, const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(to_json(snapshot)) < 0 || !file.commit())
-        refuse(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    try {
+        local_file::write_whole(path, to_json(snapshot));
+    } catch (const local_file_error& e) {
+        refuse(QString::fromStdString(e.what()));
+    }
 }
 
 param_snapshot param_file::load(const QString& path, const QString& module,

@@ -1,6 +1,8 @@
 #include "monitor_widget.h"
 
 #include "cp_worker.h"
+#include "panelkit/local_file.h"
+#include "panelkit/local_file_error.h"
 
 #include <QChart>
 #include <QChartView>
@@ -12,7 +14,6 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -248,17 +249,17 @@ bool monitor_widget::export_csv(const QString& path, QString* error) const
         return false;
     }
     const monitor_sampler sampler(_names);
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        QByteArray text = sampler.csv_header().toUtf8() + '\n';
-        for (int row = 0; row < _times.size(); ++row)
-            text += sampler.csv_row(_times.at(row), _values.at(row)).toUtf8() + '\n';
-        if (file.write(text) == text.size() && file.commit())
-            return true;
+    QByteArray text = sampler.csv_header().toUtf8() + '\n';
+    for (int row = 0; row < _times.size(); ++row)
+        text += sampler.csv_row(_times.at(row), _values.at(row)).toUtf8() + '\n';
+    try {
+        kq::gui::local_file::write_whole(path, text);
+        return true;
+    } catch (const kq::gui::local_file_error& e) {
+        if (error)
+            *error = QString::fromStdString(e.what());
+        return false;
     }
-    if (error)
-        *error = file.errorString();
-    return false;
 }
 
 void monitor_widget::_on_export_clicked()

@@ -1,5 +1,6 @@
 #include "obc_worker.h"
 
+#include "panelkit/local_file.h"
 #include "panelkit/local_file_error.h"
 #include "panelkit/obc_file_names.h"
 #include "panelkit/obc_transfer.h"
@@ -166,9 +167,7 @@ void obc_worker::_put(const QString& filename, const QString& name, bool resume)
         throw kq::gui::local_file_error(
             QStringLiteral("'%1' cannot name a file on the OBC: %2").arg(name, problem));
     QFile file(filename);
-    if (!file.open(QIODevice::ReadOnly))
-        throw kq::gui::local_file_error(
-            QStringLiteral("could not open %1: %2").arg(filename, file.errorString()));
+    kq::gui::local_file::open_for_reading(file);
     kq::gui::obc_transfer(_obc(), [this](const QString& text) {
         emit transfer_notice(text);
     }).upload(&file, name, resume);

@@ -9,6 +9,8 @@
 #include "compare_dialog.h"
 
 #include "panelkit/connection_route.h"
+#include "panelkit/local_file.h"
+#include "panelkit/local_file_error.h"
 #include "panelkit/param_history.h"
 #include "panelkit/uhf_config.h"
 #include "panelkit/widget_profile.h"
@@ -473,9 +475,10 @@ void uhf_widget::_on_btn_flash_clicked()
         return;
     settings.setValue(key_firmware_folder, QFileInfo(file_name).absolutePath());
     QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        QMessageBox::warning(this, tr("Flash"), tr("Could not open: ") + file_name,
-                             QMessageBox::Ok);
+    try {
+        kq::gui::local_file::open_for_reading(file); // a FIFO or a device would hang the window
+    } catch (const kq::gui::local_file_error& e) {
+        QMessageBox::warning(this, tr("Flash"), QString::fromStdString(e.what()), QMessageBox::Ok);
         return;
     }
     const std::optional<QByteArray> records = _checked_firmware(file_name, file.readAll());
@@ -502,6 +505,11 @@ std::optional<QByteArray> uhf_widget::_checked_firmware(const QString& file_name
     }
     if (!checked)
         return std::nullopt;
+    if (const QString why = checked->data_problem(); !why.isEmpty()) {
+        QMessageBox::warning(this, tr("Flash"), file_name + QStringLiteral(": ") + why,
+                             QMessageBox::Ok);
+        return std::nullopt;
+    }
     if (!checked->has_end() &&
         QMessageBox::question(this, tr("Flash"),
                               tr("%1 has no end record (S7 or S9) after its last line: it may "
@@ -602,22 +610,16 @@ void uhf_widget::_on_btn_history_clicked()
 {
     const route_t route = _uhf->get_connect_props().route;
     const uint32_t address = route.isEmpty() ? 0 : route.last().dev_addr;
-    const QStringList entries =
+    const QVector<kq::gui::param_history::entry_t> entries =
         kq::gui::param_history(
             QLatin1String(kq::gui::uhf_config::module_name),
             QStringLiteral("0x") +
                 QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper())
             .entries();
     QStringList items;
-    for (const QString& entry : entries) {
-        try {
-            const kq::gui::param_snapshot s = kq::gui::uhf_config::load(entry);
-            items << QStringLiteral("%1  %2").arg(
-                s.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), s.reason);
-        } catch (const kq::gui::param_file_error& e) {
-            items << QString::fromStdString(e.what());
-        }
-    }
+    for (const kq::gui::param_history::entry_t& e : entries)
+        items << QStringLiteral("%1  %2").arg(
+            e.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), e.reason);
     if (items.isEmpty()) {
         QMessageBox::information(
             this, tr("History"),
@@ -628,7 +630,7 @@ void uhf_widget::_on_btn_history_clicked()
     const QString chosen = QInputDialog::getItem(
         this, tr("History"), tr("Snapshot to load as edits (newest first):"), items, 0, false, &ok);
     if (ok)
-        _use_file(entries.at(items.indexOf(chosen)), snapshot_use::load);
+        _use_file(entries.at(items.indexOf(chosen)).file, snapshot_use::load);
 }
 
 void uhf_widget::_use_file(const QString& path, snapshot_use use)

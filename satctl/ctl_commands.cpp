@@ -2,8 +2,6 @@
 
 #include "panelkit/uhf_params.h"
 
-#include "satcmd/local_file_kind.h"
-
 namespace kq::ctl {
 
 using gui::uhf_param_t;
@@ -54,20 +52,6 @@ void expect_arguments(const ctl_options& o, int minimum, int maximum)
             exit_usage,
             QStringLiteral("usage: satctl [options] %1").arg(c ? c->synopsis : o.command));
     }
-}
-
-} // namespace kq::ctl
-
-namespace kq::ctl {
-
-void open_for_reading(QFile& file)
-{
-    QString why = api::proto::local_file_kind::reading_problem(file.fileName());
-    if (why.isEmpty() && !file.open(QIODevice::ReadOnly))
-        why = file.errorString();
-    if (!why.isEmpty())
-        throw ctl_error(exit_local_file,
-                        QStringLiteral("cannot read %1: %2").arg(file.fileName(), why));
 }
 
 } // namespace kq::ctl

@@ -36,11 +36,6 @@ QString commands_help();
 // `maximum` of them (-1: any number).
 void expect_arguments(const ctl_options& options, int minimum, int maximum);
 
-// Opens a local file for reading; only a regular file is opened, so that a
-// FIFO without a writer, a device or a file of /proc never blocks the run.
-// Refusals are exit_local_file errors naming the file and the reason.
-void open_for_reading(QFile& file);
-
 class ctl_session;
 
 // Saves the module's parameters in its history before they change.

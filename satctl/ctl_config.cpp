@@ -6,6 +6,7 @@
 #include "ctl_error.h"
 #include "ctl_session.h"
 
+#include "panelkit/local_file.h"
 #include "panelkit/param_history.h"
 #include "panelkit/uhf_config.h"
 #include "panelkit/uhf_params.h"
@@ -159,10 +160,7 @@ exit_code_e backup(const config_kind& kind, const ctl_options& o, const ctl_outp
 {
     expect_arguments(o, 1, 1);
     const QString path = o.arguments.first();
-    const QFileInfo target(path);
-    if (!target.absoluteDir().exists())
-        throw ctl_error(exit_local_file,
-                        QStringLiteral("%1: the folder does not exist").arg(target.absolutePath()));
+    gui::local_file::check_writable(path); // before the port is opened
     ctl_session s(o, kind.target);
     param_snapshot snapshot = kind.backup(s);
     snapshot.reason = QStringLiteral("backup");
@@ -252,27 +250,30 @@ exit_code_e history(const config_kind& kind, const ctl_options& o, const ctl_out
 {
     expect_arguments(o, 0, 0);
     // A listing opens no port: the route's last address names the history.
-    const QStringList entries =
-        history_of(kind.module, ctl_session::route_for(o, kind.target)).entries();
+    QStringList broken;
+    const QVector<param_history::entry_t> entries =
+        history_of(kind.module, ctl_session::route_for(o, kind.target)).entries(&broken);
+    for (const QString& why : broken)
+        ctl_output::notice(QStringLiteral("not a snapshot, left out: ") + why);
     if (o.restore > 0) {
         if (o.restore > entries.size())
             throw ctl_error(exit_usage, QStringLiteral("--restore %1: there are %2 snapshots")
                                             .arg(o.restore)
                                             .arg(entries.size()));
-        return restore_from(kind, load(kind, entries.at(o.restore - 1)), o, out);
+        return restore_from(kind, load(kind, entries.at(o.restore - 1).file), o, out);
     }
     QJsonArray list;
     QStringList lines;
     for (int i = 0; i < entries.size(); ++i) {
-        const param_snapshot s = load(kind, entries.at(i));
+        const param_history::entry_t& e = entries.at(i);
         list.append(QJsonObject{{"n", i + 1},
-                                {"time", s.time.toString(Qt::ISODate)},
-                                {"reason", s.reason},
-                                {"file", entries.at(i)}});
+                                {"time", e.time.toString(Qt::ISODate)},
+                                {"reason", e.reason},
+                                {"file", e.file}});
         lines << QStringLiteral("%1  %2  %3")
                      .arg(i + 1, 3)
-                     .arg(s.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                          s.reason);
+                     .arg(e.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                          e.reason);
     }
     if (lines.isEmpty())
         lines << QStringLiteral("no snapshots yet");

@@ -6,6 +6,8 @@
 
 #include "panelkit/free_text.h"
 #include "panelkit/fsps_params.h"
+#include "panelkit/local_file.h"
+#include "panelkit/local_file_error.h"
 #include "panelkit/monitor_sampler.h"
 #include "panelkit/uhf_params.h"
 #include "satcmd/fsps_module.h"
@@ -14,8 +16,8 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QThread>
 
 #include <atomic>
@@ -165,13 +167,28 @@ exit_code_e run_monitor(const ctl_options& o, const ctl_output& out)
     } catch (const gui::param_value_error& e) {
         throw ctl_error(exit_usage, QString::fromStdString(e.what()));
     }
-    QSaveFile csv(o.csv);
-    if (!o.csv.isEmpty() && !csv.open(QIODevice::WriteOnly | QIODevice::Text))
-        throw ctl_error(exit_local_file,
-                        QStringLiteral("cannot write %1: %2").arg(o.csv, csv.errorString()));
-    const auto csv_line = [&csv](const QString& line) { csv.write((line + '\n').toUtf8()); };
+    // Rows go to the file as they are taken, so that a run ended by an error,
+    // a signal or a full disk keeps every whole row sampled before it.
+    QFile csv(o.csv);
+    int rows = 0;
+    const auto csv_line = [&](const QString& line) {
+        if (o.csv.isEmpty())
+            return;
+        const qint64 before = csv.size();
+        try {
+            gui::local_file::write_all(csv, (line + '\n').toUtf8());
+        } catch (const gui::local_file_error& e) {
+            csv.resize(before); // no half row
+            throw ctl_error(exit_local_file,
+                            QStringLiteral("%1; the %2 samples before are kept in it")
+                                .arg(QString::fromStdString(e.what()))
+                                .arg(std::max(0, rows - 1)));
+        }
+        ++rows;
+    };
     if (!o.csv.isEmpty())
-        csv_line(sampler->csv_header());
+        gui::local_file::open_for_writing(csv, true);
+    csv_line(sampler->csv_header());
 
     const bool xband = sampler->device() == gui::monitor_sampler::device_e::xband;
     ctl_session s(o, xband ? target_e::xband : target_e::uhf);
@@ -207,12 +224,8 @@ exit_code_e run_monitor(const ctl_options& o, const ctl_output& out)
             json.insert(sampler->chosen().at(i).name,
                         std::isnan(values.at(i)) ? QJsonValue() : QJsonValue(values.at(i)));
         out.event(json, row);
-        if (!o.csv.isEmpty())
-            csv_line(row);
+        csv_line(row);
     }
-    if (!o.csv.isEmpty() && !csv.commit())
-        throw ctl_error(exit_local_file,
-                        QStringLiteral("cannot write %1: %2").arg(o.csv, csv.errorString()));
     return exit_ok;
 }
 } // namespace

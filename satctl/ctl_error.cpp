@@ -72,6 +72,9 @@ failure_t describe_current_exception(const QString& port)
         return {e.code(), QString::fromStdString(e.what())};
     } catch (const gui::local_file_error& e) {
         return {exit_local_file, QString::fromStdString(e.what())};
+    } catch (const std::invalid_argument& e) {
+        // A value of the command line or of the settings, refused before use.
+        return {exit_usage, QString::fromStdString(e.what())};
     } catch (...) {
         d = error_descriptor::of_current_exception();
     }

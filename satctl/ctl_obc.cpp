@@ -7,6 +7,7 @@
 #include "panelkit/local_file.h"
 #include "panelkit/obc_file_names.h"
 #include "panelkit/obc_transfer.h"
+#include "satcmd/kqttc/kqttc_request.h"
 #include "satcmd/obc_module.h"
 
 #include <QDir>
@@ -40,6 +41,20 @@ QString obc_name(const QString& given)
     return name;
 }
 
+// A name or pattern sent as it is (a download's, a listing's), refused
+// before the route is set up when the line could not carry it.
+QString obc_argument(const QString& given, const QString& what)
+{
+    if (given.isEmpty())
+        throw ctl_error(exit_usage, QStringLiteral("an OBC %1 is needed").arg(what));
+    if (!api::proto::kqttc::kqttc_request::is_plain_text(given))
+        throw ctl_error(exit_usage,
+                        QStringLiteral("the OBC %1 '%2' holds a character the line cannot carry "
+                                       "(only printable ASCII)")
+                            .arg(what, given));
+    return given;
+}
+
 QJsonObject transfer_json(const gui::obc_transfer::outcome& r)
 {
     return {{"crc32", hex32(r.crc)},
@@ -47,9 +62,13 @@ QJsonObject transfer_json(const gui::obc_transfer::outcome& r)
             {"started_over", r.started_over}};
 }
 
-QString transfer_text(const gui::obc_transfer::outcome& r)
+QString transfer_text(const QString& name, const gui::obc_transfer::outcome& r)
 {
-    QString text = QStringLiteral("verified, crc32 %1").arg(hex32(r.crc));
+    // The OBC's checksum: of header and image for a ".BIN" file.
+    QString text = QStringLiteral("verified, crc32 %1%2")
+                       .arg(hex32(r.crc), files::has_header(name)
+                                              ? QStringLiteral(" of header and image on the OBC")
+                                              : QString());
     if (r.started_over)
         text += QStringLiteral(", started over");
     else if (r.resumed_at)
@@ -70,15 +89,19 @@ void connect_progress(obc_module& obc, progress_bar& bar)
 exit_code_e run_ls(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 0, 1);
+    const QString pattern =
+        obc_argument(o.arguments.value(0, QStringLiteral("*")), QStringLiteral("pattern"));
     ctl_session s(o, target_e::obc);
-    const QList<file_info_t> entries =
-        s.module<obc_module>().dir(o.arguments.value(0, QStringLiteral("*")));
+    const QList<file_info_t> entries = s.module<obc_module>().dir(pattern);
     QJsonArray json;
     QStringList text;
     for (const file_info_t& f : entries) {
         json.append(
             QJsonObject{{"name", f.name}, {"size", qint64(f.size)}, {"size_text", f.size_text}});
-        text << QStringLiteral("%1  %2").arg(f.name, -12).arg(f.size_text);
+        // A name with blanks is quoted, so that a script can split the line.
+        const QString name =
+            f.name.contains(QLatin1Char(' ')) ? QLatin1Char('"') + f.name + '"' : f.name;
+        text << QStringLiteral("%1  %2").arg(name, -12).arg(f.size_text);
     }
     out.result(json, text);
     return exit_ok;
@@ -88,7 +111,7 @@ exit_code_e run_put(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 2);
     QFile local(o.arguments.at(0));
-    open_for_reading(local);
+    gui::local_file::open_for_reading(local);
     const QString name = obc_name(o.arguments.value(1, QFileInfo(local.fileName()).fileName()));
 
     ctl_session s(o, target_e::obc);
@@ -102,14 +125,12 @@ exit_code_e run_put(const ctl_options& o, const ctl_output& out)
     QJsonObject json = transfer_json(r);
     json.insert(QStringLiteral("put"), name);
     json.insert(QStringLiteral("bytes"), local.size());
-    out.result(
-        json,
-        {r.already_there
-             ? QStringLiteral("%1 is already complete on the OBC (%2)").arg(name, transfer_text(r))
-             : QStringLiteral("put %1 (%2 bytes, %3)")
-                   .arg(name)
-                   .arg(local.size())
-                   .arg(transfer_text(r))});
+    out.result(json, {r.already_there ? QStringLiteral("%1 is already complete on the OBC (%2)")
+                                            .arg(name, transfer_text(name, r))
+                                      : QStringLiteral("put %1 (%2 bytes, %3)")
+                                            .arg(name)
+                                            .arg(local.size())
+                                            .arg(transfer_text(name, r))});
     return exit_ok;
 }
 
@@ -132,13 +153,10 @@ QString obc_download_path(const ctl_options& o)
 exit_code_e run_get_file(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 2);
-    const QString remote = o.arguments.at(0);
-    if (remote.isEmpty() || remote.contains(QChar(0)))
-        throw ctl_error(exit_usage, QStringLiteral("an OBC file name is needed"));
+    const QString remote = obc_argument(o.arguments.at(0), QStringLiteral("file name"));
     const QString path = obc_download_path(o);
-    // The file is written only after the transfer: its folder is checked
-    // before the port is opened.
-    gui::local_file::check_folder_of(path);
+    // What the download writes is checked before the port is opened.
+    gui::obc_transfer::check_target(path);
 
     ctl_session s(o, target_e::obc);
     gui::obc_transfer transfer(s.module<obc_module>(), &ctl_output::notice);
@@ -156,7 +174,7 @@ exit_code_e run_get_file(const ctl_options& o, const ctl_output& out)
     out.result(json, {QStringLiteral("saved %1 as %2 (%3 bytes, %4)")
                           .arg(remote, path)
                           .arg(bytes)
-                          .arg(transfer_text(r))});
+                          .arg(transfer_text(remote, r))});
     return exit_ok;
 }
 
@@ -179,7 +197,7 @@ exit_code_e run_checksum(const ctl_options& o, const ctl_output& out)
     QFile local(o.arguments.value(1));
     const bool compare = o.arguments.size() == 2;
     if (compare)
-        open_for_reading(local);
+        gui::local_file::open_for_reading(local);
     ctl_session s(o, target_e::obc);
     unsigned crc = 0;
     unsigned size = 0;

@@ -6,6 +6,7 @@
 
 #include "ctl_output.h"
 
+#include "panelkit/local_file.h"
 #include "panelkit/resource_manager.h"
 #include "panelkit/uhf_config.h"
 #include "panelkit/uhf_params.h"
@@ -234,13 +235,16 @@ firmware_file checked_firmware(const QString& name, const QByteArray& data, cons
 {
     try {
         const firmware_file file(data, o.convert);
+        if (const QString why = file.data_problem(); !why.isEmpty())
+            throw ctl_error(exit_local_file, name + QStringLiteral(": ") + why);
         if (!file.has_end() && !o.allow_no_end)
             throw ctl_error(exit_local_file,
-                            QStringLiteral("%1: FLASH_FILE_NO_END: the last record is not an end "
-                                           "record (S7 or S9), so the file may have been cut "
-                                           "short: copy it again, or flash it as it is with "
-                                           "--allow-no-end")
-                                .arg(name));
+                            QStringLiteral("%1: line %2: FLASH_FILE_NO_END: the last record is "
+                                           "not an end record (S7 or S9), so the file may have "
+                                           "been cut short: copy it again, or flash it as it "
+                                           "is with --allow-no-end")
+                                .arg(name)
+                                .arg(file.last_line()));
         return file;
     } catch (const proto_exception& e) {
         throw ctl_error(exit_local_file, name + QStringLiteral(": ") + QString::fromUtf8(e.what()));
@@ -251,7 +255,7 @@ exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
 {
     expect_arguments(o, 1, 1);
     QFile file(o.arguments.first());
-    open_for_reading(file);
+    gui::local_file::open_for_reading(file);
     const firmware_file checked = checked_firmware(file.fileName(), file.readAll(), o);
     for (const QString& change : checked.changes())
         ctl_output::notice(file.fileName() + QStringLiteral(": ") + change);

@@ -320,9 +320,8 @@ void check_arguments(const QString& word, const ctl_options& o)
     }
     if (word == QLatin1String("get-file")) {
         checked_name(o.arguments.at(1));
-        // The file is written only after the transfer: its folder is
-        // checked before the port is opened.
-        local_file::check_folder_of(xband_download_path(o));
+        // What the download writes is checked before the port is opened.
+        local_file::check_writable(xband_download_path(o));
     }
     if (word == QLatin1String("mode") && o.arguments.size() == 2) {
         const QString m = o.arguments.at(1).toLower();

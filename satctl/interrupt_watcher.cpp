@@ -1,10 +1,13 @@
 #include "interrupt_watcher.h"
 
+#include "ctl_error.h"
+
 #include "satcmd/kq_module.h"
 
 #include <QElapsedTimer>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace kq::ctl {
 
@@ -12,9 +15,23 @@ namespace {
 
 std::atomic<bool> g_interrupted{false};
 
+// How long an interrupted run may take to end on its own: a system call
+// that does not return (an open on something that blocks) must not make the
+// signal be ignored.
+constexpr unsigned overdue_s = 1;
+
+extern "C" void on_overdue(int)
+{
+    static const char text[] = "satctl: interrupted; ended at once\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text, sizeof text - 1);
+    ::_exit(exit_interrupted);
+}
+
 extern "C" void on_interrupt(int)
 {
-    g_interrupted.store(true);
+    if (g_interrupted.exchange(true))
+        on_overdue(0); // asked twice: at once
+    ::alarm(overdue_s);
 }
 
 } // namespace
@@ -38,6 +55,8 @@ void interrupt_watcher::install_handlers()
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    sa.sa_handler = on_overdue;
+    sigaction(SIGALRM, &sa, nullptr);
 }
 
 bool interrupt_watcher::interrupted()

@@ -138,6 +138,7 @@ firmware_file::firmware_file(const QByteArray& data, bool convert)
                 e.get_retry_behaviour());
         }
     }
+    _lines = all.size();
     if (_count >= 0 && _count != _data_records % (1 << (8 * _count_bytes)))
         throw proto_exception(
             proto_exception::parameter_error, uhf_cmd::flash_line,
@@ -193,6 +194,15 @@ void firmware_file::_take(const QString& line, int number, bool convert)
     } else {
         _records << line;
     }
+}
+
+QString firmware_file::data_problem() const
+{
+    if (_data_records > 0)
+        return {};
+    return QStringLiteral("FLASH_FILE_NO_DATA: %1 lines and no data record (S1, S2 or S3): this "
+                          "is not a firmware image; export the image again, with its data")
+        .arg(_lines);
 }
 
 QByteArray firmware_file::text() const

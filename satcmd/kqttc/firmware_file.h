@@ -11,8 +11,8 @@ namespace kq::api::proto::kqttc {
 // An S-record firmware file checked as the transceiver takes it, before
 // anything is sent: every line a record of type S0, S1, S3, S7 or S9 with a
 // sound length and checksum, and nothing after the first end record (S7 or
-// S9). A file whose last record is not an end record may have been cut
-// short; has_end() tells, and the front ends ask before flashing it.
+// S9); data_problem() tells a file with no data record at all. A file whose last record is not an
+// end record may have been cut short; has_end() tells, and the front ends ask before flashing it.
 //
 // With conversion, files as common tools write them are taken too: S2 and
 // S8 records (24-bit addresses) are rewritten as S3 and S7 with the same
@@ -32,6 +32,12 @@ public:
     // The records as a file (LF line ends).
     QByteArray text() const;
     bool has_end() const { return _has_end; }
+    // The number of the file's last line.
+    int last_line() const { return _lines; }
+    // Why a user's file is no firmware to flash though every line is sound:
+    // it has no data record ("FLASH_FILE_NO_DATA: ..."); empty when it has.
+    // The transceiver itself takes an empty flash (it only unlocks).
+    QString data_problem() const;
     const QStringList& changes() const { return _changes; }
 
     // The file's lines without their ends (LF or CR LF); a line end after
@@ -52,6 +58,7 @@ private:
     QStringList _changes;
     bool _has_end = false;
     int _end_line = 0;
+    int _lines = 0;
     int _data_records = 0;
     int _widened_data = 0;
     bool _widened_end = false;

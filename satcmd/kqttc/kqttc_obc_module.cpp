@@ -194,8 +194,10 @@ void kqttc_obc_module::put(const QString& name, QIODevice* source, const unsigne
 
 QList<file_info_t> kqttc_obc_module::parse_dirlist(const QByteArray& listing)
 {
+    // A name may hold blanks (written by another tool): the size is the
+    // last field.
     static const QRegularExpression entry(
-        QStringLiteral("^\\s+(\\S+)\\s+~?([0-9]+)\\s(B|KB|MB|GB)$"),
+        QStringLiteral("^\\s+(\\S(?:[^\\r\\n]*\\S)?)\\s+~?([0-9]+)\\s(B|KB|MB|GB)$"),
         QRegularExpression::CaseInsensitiveOption);
     static const std::map<QString, uint64_t> factor{
         {QStringLiteral("B"), 1},

@@ -382,7 +382,11 @@ void kqttc_proto::_read_line_answer(kqttc_response& response, const QByteArray& 
             qCDebug(lc_kqttc, "echo: %s", qPrintable(line));
             continue;
         }
-        const QString prefix = kqttc_response::accepted_prefix(line);
+        QString prefix = kqttc_response::accepted_prefix(line);
+        if (prefix.isEmpty()) {
+            line = kqttc_response::answer_after_noise(line);
+            prefix = kqttc_response::accepted_prefix(line);
+        }
         if (prefix.isEmpty())
             continue; // empty lines, noise
         qCDebug(lc_kqttc, "MATCH '%s' %s", qPrintable(prefix), qPrintable(line));

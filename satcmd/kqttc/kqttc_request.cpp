@@ -3,6 +3,8 @@
 #include "satcmd/kqttc/hex.h"
 #include "satcmd/proto_exception.h"
 
+#include <algorithm>
+
 namespace kq::api::proto::kqttc {
 
 kqttc_request::kqttc_request(const QString& exec_context, unsigned int device_address,
@@ -43,12 +45,16 @@ void kqttc_request::_reject(const char* error_name) const
                           _exec_context, QLatin1String(error_name), proto_exception::retry);
 }
 
+bool kqttc_request::is_plain_text(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](const QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
+}
+
 void kqttc_request::_require_plain_text(const QString& text, const char* error_name) const
 {
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() >= 0x7F)
-            _reject(error_name);
-    }
+    if (!is_plain_text(text))
+        _reject(error_name);
 }
 
 obc_kqttc_request::obc_kqttc_request(const QString& exec_context, unsigned int device_address,

@@ -35,6 +35,10 @@ public:
     const QString& get_exec_context() const { return _exec_context; }
     unsigned int get_cmd_format_behaviour() const { return _format; }
 
+    // Text the wire carries as it is (see _require_plain_text): printable
+    // ASCII only.
+    static bool is_plain_text(const QString& text);
+
 protected:
     // "KQ+R" / "KQ+W" followed by address and command code.
     QString read_prefix() const;

@@ -117,6 +117,14 @@ QString kqttc_response::accepted_prefix(const QString& line)
     return {};
 }
 
+QString kqttc_response::answer_after_noise(const QString& line)
+{
+    // Only the module's own frame start is looked for: "OK" or "ERR" turn
+    // up in noise, and the frame's CRC tells whether the rest is whole.
+    const int at = line.indexOf(QLatin1String("KQ+"));
+    return at > 0 ? line.mid(at) : QString();
+}
+
 void kqttc_response::_handle_error(proto_exception::exception_type_e type, unsigned short code,
                                    const QString& exec_context, const QString& message,
                                    proto_exception::retry_behaviour_e retry)

@@ -63,6 +63,9 @@ public:
     static const QStringList& rws_strict_kqttc_strings();
     // The accepted prefix the line begins with, or an empty string.
     static QString accepted_prefix(const QString& line);
+    // A "KQ+" frame that follows bytes of something else on the same line
+    // (a beacon's bits, noise); empty when there is none.
+    static QString answer_after_noise(const QString& line);
 
     // Never returns. A message holding "+KQTTC" means the near transceiver
     // answered instead of the far end: a pipe_error.

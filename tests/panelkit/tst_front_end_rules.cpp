@@ -271,6 +271,19 @@ void tst_front_end_rules::configuration_files_are_checked_data()
                                         R"("module": "uhf", "parameters": {"pipe-timeout": [10]}})")
                                  << "\"pipe-timeout\"";
     QTest::newRow("no parameters") << with(R"("module": "uhf"})") << "\"parameters\"";
+    QTest::newRow("an array") << QByteArray("[]") << "a JSON array, not an object of keys";
+    QTest::newRow("a key twice") << with(R"("module": "uhf", "parameters": {"freq": 437.05,
+        "beacon": true, "freq": 435.0, "address": "0x23"}})")
+                                 << "\"freq\": the key is given twice";
+    QTest::newRow("a key twice at the top")
+        << with(R"("module": "uhf", "module": "uhf", "parameters": {}})") << "\"module\": the key";
+    QTest::newRow("the same name in two objects")
+        << with(R"("module": "uhf", "status": {"freq": 1}, "parameters": {"freq": 437.05,
+        "beacon": true, "rf-mode": "2GFSK-9600-2400", "address": "0x23"}})")
+        << "";
+    QTest::newRow("a NUL in a value")
+        << with(R"("module": "uhf", "parameters": {"rf-mode": "2GFSK\u0000-9600"}})")
+        << "\\u0000-9600";
 }
 
 // A file from elsewhere or from a newer tool is refused with the key named;

@@ -35,6 +35,8 @@ private slots:
     void round_trip_under_faults_data();
     void round_trip_under_faults();
     void download_reads_twice_to_the_same_bytes();
+    void writes_beyond_the_size_limit_are_refused_data();
+    void writes_beyond_the_size_limit_are_refused();
     void local_files();
 
 private:
@@ -131,6 +133,42 @@ void tst_xband_transfer::download_reads_twice_to_the_same_bytes()
     QCOMPARE(xband_transfer(_s->module()).download(QStringLiteral("TWICE")), data);
 }
 
+void tst_xband_transfer::writes_beyond_the_size_limit_are_refused_data()
+{
+    QTest::addColumn<quint32>("offset");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("at the start") << quint32(0) << true;
+    QTest::newRow("ending at the limit") << quint32(1024 - 3) << true;
+    QTest::newRow("one past the limit") << quint32(1024 - 2) << false;
+    QTest::newRow("256 MiB in") << quint32(0x10000000) << false;
+    QTest::newRow("near 2 GiB") << quint32(0x7FFFFFF0) << false;
+    QTest::newRow("wrapping 4 GiB") << quint32(0xFFFFFFFF) << false;
+}
+
+// A write frame names any position: past the store's limit it is refused,
+// and the transmitter answers on as before.
+void tst_xband_transfer::writes_beyond_the_size_limit_are_refused()
+{
+    QFETCH(quint32, offset);
+    QFETCH(bool, taken);
+    _s->tx().set_max_file_size(1024);
+    auto& x = _s->module();
+    unsigned handle = 0;
+    x.create_file(QStringLiteral("HOSTILE.BIN"), 3, handle);
+    bool refused = false;
+    try {
+        x.write_file(handle, offset, "abc");
+    } catch (const std::exception&) {
+        refused = true;
+    }
+    QCOMPARE(refused, !taken);
+    const QByteArray stored = _s->tx().files().value(QStringLiteral("HOSTILE.BIN"));
+    QCOMPARE(stored.size(), taken ? int(offset) + 3 : 0);
+    QVector<kq::api::proto::xband_file_entry_t> entries;
+    x.dir(entries); // still answering
+    QCOMPARE(entries.size(), 1);
+}
+
 void tst_xband_transfer::local_files()
 {
     QTemporaryDir dir;
@@ -156,10 +194,9 @@ void tst_xband_transfer::local_files()
             }).startsWith("cannot read "));
 
     const QString lost = dir.filePath("missing/out.bin");
-    QVERIFY(
-        refusal([&] { local_file::check_folder_of(lost); }).endsWith("is missing or not writable"));
+    QVERIFY(refusal([&] { local_file::check_writable(lost); }).endsWith("missing"));
     QVERIFY(!refusal([&] { local_file::write_whole(lost, "abc"); }).isEmpty());
-    QVERIFY(refusal([&] { local_file::check_folder_of(big); }).isEmpty());
+    QVERIFY(refusal([&] { local_file::check_writable(big); }).isEmpty());
     local_file::write_whole(big, "abc"); // replaced whole, not overwritten in place
     QCOMPARE(kq::testing::read_file(big), QByteArray("abc"));
 }

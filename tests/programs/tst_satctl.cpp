@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using kq::testing::describe;
 using kq::testing::program_run;
 using kq::testing::read_file;
 using kq::testing::run_program;
@@ -37,9 +38,7 @@ const QString satctl = QStringLiteral(SATCTL_PROGRAM);
 const QString satsim = QStringLiteral(SATSIM_PROGRAM);
 const QString radcfg = QStringLiteral(RADCFG_PROGRAM);
 
-// Short command timing for the simulator's prompt answers.
-const QStringList quick{"--timeout-s",  "300",  "--timeout-m",       "300", "--timeout-l", "600",
-                        "--timeout-xl", "1500", "--persistent-time", "150"};
+const QStringList& quick = kq::testing::quick_timing();
 // What the route's set-up and a transfer's first blocks take at most with
 // that timing: ten commands at the longest timeout, each with a repeat.
 constexpr int first_commands_ms = 10 * 1500 * 2;
@@ -50,13 +49,6 @@ QJsonValue json_of(const program_run& r)
     if (d.isObject())
         return d.object();
     return d.array();
-}
-
-QString describe(const program_run& r)
-{
-    return QStringLiteral("exit %1, out: %2, err: %3")
-        .arg(r.code)
-        .arg(QString::fromLocal8Bit(r.out), QString::fromLocal8Bit(r.err));
 }
 
 } // namespace
@@ -109,6 +101,7 @@ private slots:
     void readme_matches_the_programs_data();
     void readme_matches_the_programs();
     void simulator_removes_its_link();
+    void simulator_restarts_after_a_kill();
     void configuration_round_trip_data();
     void configuration_round_trip();
     void set_and_restore_catch_a_device_that_stores_otherwise();
@@ -116,6 +109,7 @@ private slots:
     void xband_configuration_round_trip();
     void xband_files_modes_and_update();
     void free_text_both_ways();
+    void free_text_between_beacons();
     void monitor_series_data();
     void monitor_series();
 
@@ -891,8 +885,17 @@ void tst_satctl::flash_checks_the_whole_file_first_data()
     const auto image = kq::satsim::firmware_image::generate(256);
     const QByteArray cut = image.file.left(image.file.lastIndexOf('\n', image.file.size() - 2) + 1);
     QTest::newRow("cut before the end record")
-        << cut << QStringList{} << 6 << "FLASH_FILE_NO_END: the last record is not an end record";
+        << cut << QStringList{} << 6
+        << QStringLiteral("line %1: FLASH_FILE_NO_END: the last record is not an end record")
+               .arg(cut.count('\n'));
     QTest::newRow("cut, flashed as it is") << cut << QStringList{"--allow-no-end"} << 0 << "";
+    const QList<QByteArray> lines = image.file.trimmed().split('\n');
+    QTest::newRow("header and end only")
+        << lines.first() + '\n' + lines.last() + '\n'
+        << QStringList{} << 6 << "FLASH_FILE_NO_DATA: 2 lines and no data record";
+    for (const char* option : {"--verbose", "--allow-no-end"})
+        QTest::addRow("empty, %s", option)
+            << QByteArray() << QStringList{option} << 6 << "FLASH_FILE_NO_DATA";
     QTest::newRow("S2/S8 with S5")
         << image.s2_file() << QStringList{} << 6 << "line 2: FLASH_FILE_INVALID_TYPE";
     QTest::newRow("S2/S8 with S5, converted")
@@ -1061,6 +1064,28 @@ void tst_satctl::simulator_removes_its_link()
     const program_run bad = run_program(satsim, {"--drop", "1.5"});
     QCOMPARE(bad.code, 2);
     QVERIFY(bad.err.contains("--drop '1.5'"));
+}
+
+// A killed simulator leaves its links; the next one, whose terminals take
+// the same numbers, replaces them and answers through them.
+void tst_satctl::simulator_restarts_after_a_kill()
+{
+    const QString link = _work->filePath("sat");
+    for (int run = 0; run < 2; ++run) {
+        QProcess sim;
+        sim.start(satsim, {"--link", link});
+        QVERIFY(sim.waitForStarted(5000));
+        QByteArray out;
+        QVERIFY2(QTest::qWaitFor(
+                     [&] { return (out += sim.readAllStandardOutput()).contains("ready"); }, 15000),
+                 qPrintable(out + sim.readAllStandardError()));
+        QVERIFY(QFileInfo(link).isSymLink());
+        const program_run r = ctl({"get", "uptime"}, link);
+        QVERIFY2(r.code == 0, qPrintable(describe(r)));
+        ::kill(pid_t(sim.processId()), SIGKILL);
+        QVERIFY(sim.waitForFinished(5000));
+        QVERIFY(QFileInfo(link).isSymLink()); // left behind
+    }
 }
 
 void tst_satctl::configuration_round_trip_data()
@@ -1277,6 +1302,21 @@ void tst_satctl::free_text_both_ways()
     const program_run listen = ctl({"text", "listen", "--count", "2", "--seconds", "20"});
     QVERIFY2(listen.code == 0, qPrintable(describe(listen)));
     QCOMPARE(listen.out.count("KQ SAT TEXT"), 2);
+}
+
+// Beacons and the far station's lines each every second: no line is lost
+// to a beacon heard just before it.
+void tst_satctl::free_text_between_beacons()
+{
+    start_sim({"--text-period", "1", "--beacon-period", "1"});
+    const program_run listen = ctl({"--json", "text", "listen", "--count", "6", "--seconds", "30"});
+    QVERIFY2(listen.code == 0, qPrintable(describe(listen)));
+    QList<qint64> sequences;
+    for (const QByteArray& line : listen.out.trimmed().split('\n'))
+        sequences << qint64(QJsonDocument::fromJson(line).object().value("sequence").toDouble());
+    QCOMPARE(sequences.size(), 6);
+    for (int i = 1; i < sequences.size(); ++i)
+        QCOMPARE(sequences.at(i), sequences.at(i - 1) + 1); // none missed
 }
 
 void tst_satctl::monitor_series_data()

@@ -726,9 +726,9 @@ void tst_uhf_widget::configuration_file_as_edits_and_read_back()
                  qPrintable(log_lines().join('\n')));
     QCOMPARE(field<QLabel>("cap_text_beacon_period")->styleSheet(),
              QString("background-color: red"));
-    const QStringList snapshots = kq::gui::param_history("uhf", "0x22").entries();
+    const auto snapshots = kq::gui::param_history("uhf", "0x22").entries();
     QVERIFY(!snapshots.isEmpty());
-    QVERIFY(snapshots.first().endsWith("-before-write.json"));
+    QVERIFY(snapshots.first().file.endsWith("-before-write.json"));
 
     QStringList rows;
     choose_file(path, [&rows](QFileDialog*) {

@@ -288,6 +288,8 @@ void tst_obc_commands::dirlist_parser_data()
                                 << "3 KB";
     QTest::newRow("lower-case unit") << QByteArray(" A.BIN 12 kb") << "A.BIN" << 12288u << "12 kb";
     QTest::newRow("bytes") << QByteArray("\tX 7 B") << "X" << 7u << "7 B";
+    QTest::newRow("blanks in the name")
+        << QByteArray("  MY LOG 2.TXT   12 B") << "MY LOG 2.TXT" << 12u << "12 B";
     QTest::newRow("wraps at 2^32") << QByteArray(" BIG 5 GB") << "BIG" << 1073741824u << "5 GB";
     QTest::newRow("no leading blank") << QByteArray("A.BIN 12 KB") << "" << 0u << "";
     QTest::newRow("carriage return") << QByteArray(" A.BIN 12 KB\r") << "" << 0u << "";

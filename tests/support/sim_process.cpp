@@ -94,4 +94,19 @@ program_run run_program(const QString& program, const QStringList& arguments, in
     return r;
 }
 
+QString describe(const program_run& run)
+{
+    return QStringLiteral("exit %1, out: %2, err: %3")
+        .arg(run.code)
+        .arg(QString::fromLocal8Bit(run.out), QString::fromLocal8Bit(run.err));
+}
+
+const QStringList& quick_timing()
+{
+    static const QStringList timing{"--timeout-s",       "300", "--timeout-m",  "300",
+                                    "--timeout-l",       "600", "--timeout-xl", "1500",
+                                    "--persistent-time", "150"};
+    return timing;
+}
+
 } // namespace kq::testing

@@ -59,4 +59,10 @@ program_run run_program(const QString& program, const QStringList& arguments,
                         int timeout_ms = 120000,
                         const QProcessEnvironment& environment = QProcessEnvironment());
 
+// The run's exit code and both outputs, for a failure message.
+QString describe(const program_run& run);
+
+// The driver's command timing for the simulator's prompt answers.
+const QStringList& quick_timing();
+
 } // namespace kq::testing
