@@ -82,6 +82,11 @@ failure_t describe_current_exception(const QString& port)
     const media_exception::exception_type_e media = d.get_media_error();
     if (media == media_exception::open_failed || media == media_exception::not_open)
         return {media_code(media), texts.get_error_descriptor_string(d) + port_reason(port)};
+    if (media == media_exception::read_failed || media == media_exception::write_failed)
+        return {media_code(media), gui::error_advice::with_advice(
+                                       texts.get_error_descriptor_string(d) +
+                                           QStringLiteral(" on %1").arg(port) + port_reason(port),
+                                       d)};
     if (media != media_exception::no_error)
         return {media_code(media),
                 gui::error_advice::with_advice(texts.get_error_descriptor_string(d), d)};
