@@ -42,6 +42,14 @@ struct PANELKIT_EXPORT param_restore_result
     bool ok() const { return mismatches.isEmpty(); }
 };
 
+// How far a restore got, kept up to date while it writes, so that a run
+// that fails or is stopped can say what the device already holds.
+struct PANELKIT_EXPORT param_restore_progress
+{
+    int planned = 0;     // values to write
+    QStringList written; // their names, as each write was answered
+};
+
 // The writable parameters `there` names whose values differ from `here`;
 // `canonical` gives a value as the device would hold it, undefined for a
 // name it does not take. One comparison for every module kind.

@@ -130,7 +130,7 @@ QVector<param_difference> uhf_config::diff(const QJsonObject& here, const QJsonO
 }
 
 uhf_config::restore_result uhf_config::restore(uhf_module& u, const QJsonObject& wanted,
-                                               bool dry_run)
+                                               bool dry_run, param_restore_progress* progress)
 {
     // The device's values of the parameters the file names, then the plan.
     scw_once scw{u, std::nullopt};
@@ -159,20 +159,26 @@ uhf_config::restore_result uhf_config::restore(uhf_module& u, const QJsonObject&
     if (dry_run || r.plan.isEmpty())
         return r;
 
-    bool any_scw = false;
+    param_restore_progress unused;
+    param_restore_progress& done = progress ? *progress : unused;
+    done.planned = r.plan.size();
+    QStringList in_scw;
     scw_properties word = scw();
     for (const param_difference& d : qAsConst(r.plan)) {
         const uhf_param_t* p = find_uhf_param(d.name);
         const QVariant value = p->from_json(d.there);
         if (p->in_scw()) {
             p->write_scw(word, value);
-            any_scw = true;
+            in_scw << d.name;
         } else {
             p->write(u, value);
+            done.written << d.name;
         }
     }
-    if (any_scw)
+    if (!in_scw.isEmpty()) {
         u.set_scw(word);
+        done.written << in_scw;
+    }
 
     QJsonObject written;
     for (const param_difference& d : qAsConst(r.plan))

@@ -45,7 +45,7 @@ public:
     // only reads. The device address, and the UART speed on a direct line,
     // are never changed here: the link would lose the transceiver.
     static restore_result restore(api::proto::uhf_module& u, const QJsonObject& wanted,
-                                  bool dry_run);
+                                  bool dry_run, param_restore_progress* progress = nullptr);
     // Reads each written parameter back (the status word once): one line for
     // each value the device holds otherwise ("NAME: wrote A, the device holds
     // B"); what the route cannot read is added to `unverified`.

@@ -81,17 +81,22 @@ QVector<param_difference> xband_config::diff(const QJsonObject& here, const QJso
     return diff_params(writable, here, there, canonical);
 }
 
-param_restore_result xband_config::restore(xband_module& x, const QJsonObject& wanted, bool dry_run)
+param_restore_result xband_config::restore(xband_module& x, const QJsonObject& wanted, bool dry_run,
+                                           param_restore_progress* progress)
 {
     param_restore_result r;
     r.plan = diff(writable_values(x.get_all_parameters()), wanted);
     if (dry_run || r.plan.isEmpty())
         return r;
+    if (progress)
+        progress->planned = r.plan.size();
     QJsonObject written;
     for (const param_difference& d : qAsConst(r.plan)) {
         const xband_param_t* p = find_xband_param(d.name);
         p->write(x, p->from_json(d.there));
         written.insert(d.name, d.there);
+        if (progress)
+            progress->written << d.name;
     }
     r.mismatches = read_back(x, written);
     return r;

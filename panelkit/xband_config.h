@@ -21,7 +21,7 @@ public:
     static param_snapshot backup(api::proto::xband_module& x, uint32_t address);
     static QVector<param_difference> diff(const QJsonObject& here, const QJsonObject& there);
     static param_restore_result restore(api::proto::xband_module& x, const QJsonObject& wanted,
-                                        bool dry_run);
+                                        bool dry_run, param_restore_progress* progress = nullptr);
     // The values written (name to value) that the transmitter, read once
     // afterwards, holds otherwise: one line each, "NAME: wrote A, the
     // device holds B".

@@ -44,7 +44,9 @@ struct config_kind
     std::function<param_snapshot(ctl_session&)> backup;
     std::function<param_snapshot(const QString&)> load;
     std::function<QVector<param_difference>(const QJsonObject&, const QJsonObject&)> diff;
-    std::function<param_restore_result(ctl_session&, const QJsonObject&, bool)> restore;
+    std::function<param_restore_result(ctl_session&, const QJsonObject&, bool,
+                                       gui::param_restore_progress*)>
+        restore;
 };
 
 const config_kind& uhf_kind()
@@ -55,8 +57,9 @@ const config_kind& uhf_kind()
         [](ctl_session& s) { return gui::uhf_config::backup(s.module<uhf_module>()); },
         gui::uhf_config::load,
         gui::uhf_config::diff,
-        [](ctl_session& s, const QJsonObject& wanted, bool dry_run) {
-            return gui::uhf_config::restore(s.module<uhf_module>(), wanted, dry_run);
+        [](ctl_session& s, const QJsonObject& wanted, bool dry_run,
+           gui::param_restore_progress* progress) {
+            return gui::uhf_config::restore(s.module<uhf_module>(), wanted, dry_run, progress);
         }};
     return kind;
 }
@@ -72,8 +75,9 @@ const config_kind& xband_kind()
         },
         gui::xband_config::load,
         gui::xband_config::diff,
-        [](ctl_session& s, const QJsonObject& wanted, bool dry_run) {
-            return gui::xband_config::restore(s.module<xband_module>(), wanted, dry_run);
+        [](ctl_session& s, const QJsonObject& wanted, bool dry_run,
+           gui::param_restore_progress* progress) {
+            return gui::xband_config::restore(s.module<xband_module>(), wanted, dry_run, progress);
         }};
     return kind;
 }
@@ -208,7 +212,24 @@ exit_code_e restore_from(const config_kind& kind, const param_snapshot& file, co
     ctl_session s(o, kind.target);
     if (!o.dry_run)
         record(kind, s, QStringLiteral("before restore"), snapshot_need(o));
-    const param_restore_result r = kind.restore(s, file.parameters, o.dry_run);
+    gui::param_restore_progress progress;
+    param_restore_result r;
+    try {
+        r = kind.restore(s, file.parameters, o.dry_run, &progress);
+    } catch (...) {
+        // What the device holds now is part of the failure.
+        if (progress.planned > 0)
+            ctl_output::notice(
+                QStringLiteral("restore ended after %1 of %2 values written%3; \"history "
+                               "--restore 1\" puts back the values from before it")
+                    .arg(progress.written.size())
+                    .arg(progress.planned)
+                    .arg(progress.written.isEmpty()
+                             ? QString()
+                             : QStringLiteral(" (") + progress.written.join(QLatin1String(", ")) +
+                                   QLatin1Char(')')));
+        throw;
+    }
     QStringList lines = as_lines(r.plan);
     if (lines.isEmpty())
         lines << QStringLiteral("nothing to write: the device holds the file's values");

@@ -11,6 +11,7 @@
 #include "panelkit/xband_params.h"
 #include "panelkit/xband_report.h"
 #include "panelkit/xband_transfer.h"
+#include "satcmd/proto_exception.h"
 #include "satcmd/xband_module.h"
 
 #include <QDir>
@@ -188,9 +189,16 @@ exit_code_e run_get_file(const ctl_options& o, const ctl_output& out, xband_modu
     const QString name = o.arguments.at(1);
     const QString path = xband_download_path(o);
     QByteArray data;
-    {
+    try {
         progress_bar bar(QStringLiteral("get ") + name);
         data = transfer_on(x, bar).download(name);
+    } catch (const proto_exception& e) {
+        if (e.get_type() != proto_exception::command_response_error)
+            throw;
+        throw ctl_error(exit_refused,
+                        QStringLiteral("xband get-file %1: the transmitter refused to read it "
+                                       "(%2); \"satctl xband ls\" lists its files")
+                            .arg(name, QString::fromUtf8(e.what())));
     }
     local_file::write_whole(path, data);
     out.result(QJsonObject{{"get", name}, {"file", path}, {"bytes", data.size()}},

@@ -105,6 +105,7 @@ private slots:
     void configuration_round_trip_data();
     void configuration_round_trip();
     void set_and_restore_catch_a_device_that_stores_otherwise();
+    void a_stopped_restore_says_what_it_wrote();
     void configuration_true_under_answers_any_time_late();
     void xband_configuration_round_trip();
     void xband_files_modes_and_update();
@@ -1177,6 +1178,40 @@ void tst_satctl::set_and_restore_catch_a_device_that_stores_otherwise()
              qPrintable(describe(xband)));
 }
 
+// Stopped once its first write is on the line, a restore says how many of
+// its values the device already holds, and how to put them back.
+void tst_satctl::a_stopped_restore_says_what_it_wrote()
+{
+    start_sim({"--pacing"}); // at the radio's pace: the writes take their time
+    const QString file = _work->filePath("unit.json");
+    QVERIFY(ctl({"set", "text-beacon-period=100", "audio-beacon-period=40", "pipe-timeout=15",
+                 "dst-call=ABC"})
+                .code == 0);
+    QVERIFY(ctl({"backup", file}).code == 0);
+    QVERIFY(ctl({"set", "text-beacon-period=200", "audio-beacon-period=50", "pipe-timeout=25",
+                 "dst-call=XYZ"})
+                .code == 0);
+    QProcess p;
+    p.start(satctl, QStringList{"--port", _sim->link(), "--verbose"} + quick +
+                        QStringList{"restore", file});
+    QVERIFY(p.waitForStarted(5000));
+    QByteArray err;
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     err += p.readAllStandardError();
+                     return err.contains(">>> KQ+W22");
+                 },
+                 first_commands_ms),
+             err.constData());
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(5000));
+    err += p.readAllStandardError();
+    QCOMPARE(p.exitCode(), 130);
+    const QRegularExpression said(QStringLiteral("restore ended after [0-4] of 4 values written"));
+    QVERIFY2(said.match(QString::fromLocal8Bit(err)).hasMatch(), err.right(600).constData());
+    QVERIFY(err.contains("history --restore 1"));
+}
+
 // A fifth of the answers three to ten timeouts late: a backup that exits 0
 // holds the device's values, a diff against them finds none that differ,
 // and a restore of a changed value writes it and reads it back.
@@ -1263,7 +1298,11 @@ void tst_satctl::xband_files_modes_and_update()
     const program_run get = ctl({"xband", "get-file", "IMG", back}, port);
     QVERIFY2(get.code == 0, qPrintable(describe(get)));
     QCOMPARE(read_file(back), data);
-    QCOMPARE(ctl({"xband", "get-file", "NONE", back}, port).code, 5);
+    const program_run none = ctl({"xband", "get-file", "NONE", back}, port);
+    QVERIFY2(none.code == 5 &&
+                 none.err.contains("xband get-file NONE: the transmitter refused to read it") &&
+                 none.err.contains("xband ls"),
+             qPrintable(describe(none)));
     QCOMPARE(read_file(back), data); // a refused download leaves the file alone
 
     start_sim();
