@@ -74,6 +74,17 @@ connect_props_t props_for(const ctl_options& o, target_e target)
     connect_props_t props;
     props.persistent = o.persistent;
     props.route = gui::build_route(connection_type(o, target), o.route);
+    // A module behind a relay with the relay's own address would never be
+    // asked: the relay would take its commands as its own.
+    const uint32_t address = props.route.last().dev_addr;
+    const auto same = std::count_if(props.route.begin(), props.route.end(),
+                                    [address](const auto& hop) { return hop.dev_addr == address; });
+    if (same > 1)
+        throw ctl_error(exit_usage,
+                        QStringLiteral("the module at the end of the route has the address 0x%1 "
+                                       "of a transceiver before it; name its own address "
+                                       "(--obc-addr, --remote-addr)")
+                            .arg(QString::number(address, 16).rightJustified(2, '0').toUpper()));
     return props;
 }
 

@@ -440,6 +440,12 @@ void tst_satctl::exit_codes_data()
         << QStringList{"monitor", "rssi", "board-temp"} << 2 << "one device at a time";
     QTest::newRow("monitor too fast")
         << QStringList{"--interval", "0.01", "monitor", "rssi"} << 2 << "--interval";
+    QTest::newRow("computer at the relay's address")
+        << QStringList{"--obc-addr", "0x22", "ls"} << 2 << "the address 0x22 of a transceiver";
+    QTest::newRow("a listing pattern with a line end")
+        << QStringList{"ls", "*\r.TXT"} << 2 << "only printable ASCII";
+    QTest::newRow("a download name with a line end")
+        << QStringList{"get-file", "A\nB.TXT"} << 2 << "only printable ASCII";
 }
 
 // Every cause gives its exit code and one line naming what failed; with
