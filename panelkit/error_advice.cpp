@@ -103,6 +103,10 @@ QString error_advice::explain(const error_descriptor& error)
         return QCoreApplication::translate(
             context, "nothing answered in time: check the cable, the port speed, the address "
                      "and that the module is powered");
+    if (error.get_proto_error() == proto_exception::crc_error)
+        return QCoreApplication::translate(
+            context, "every answer to it arrived spoilt: the line is noisy or its speed is "
+                     "wrong; try again, or with --persistent");
     return {};
 }
 

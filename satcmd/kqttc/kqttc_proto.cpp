@@ -391,8 +391,22 @@ void kqttc_proto::_read_line_answer(kqttc_response& response, const QByteArray& 
             continue; // empty lines, noise
         qCDebug(lc_kqttc, "MATCH '%s' %s", qPrintable(prefix), qPrintable(line));
         _answer_arrived();
-        response.parse_response(kqttc_frame::checked_line(line));
+        response.parse_response(_checked(response, line));
         return;
+    }
+}
+
+// A spoilt answer names the command it answered, not only its CRC.
+QString kqttc_proto::_checked(const kqttc_response& response, const QString& line)
+{
+    try {
+        return kqttc_frame::checked_line(line);
+    } catch (const proto_exception& e) {
+        if (e.get_type() != proto_exception::crc_error)
+            throw;
+        throw proto_exception(e.get_type(), static_cast<unsigned short>(response.get_command()),
+                              response.get_exec_context(), QString::fromUtf8(e.what()),
+                              e.get_retry_behaviour());
     }
 }
 

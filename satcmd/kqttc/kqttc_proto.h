@@ -130,6 +130,7 @@ private:
     QByteArray _frame_bytes(kqttc_request& request) const;
     void _write_frame(const kqttc_request& request, const QByteArray& frame);
     void _read_answer(kqttc_response& response, const QByteArray& sent, int64_t timeout_ms);
+    static QString _checked(const kqttc_response& response, const QString& line);
     void _read_line_answer(kqttc_response& response, const QByteArray& sent,
                            const QDeadlineTimer& deadline);
     void _read_multi_line_answer(kqttc_response& response, int64_t timeout_ms);

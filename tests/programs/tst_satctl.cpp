@@ -78,6 +78,7 @@ private slots:
     void beacons_with_time_stamps();
     void fsps_and_xband();
     void misbehaving_simulator();
+    void a_spoilt_answer_names_its_command();
     void answers_owed_at_exit_are_not_the_next_runs_data();
     void answers_owed_at_exit_are_not_the_next_runs();
     void transfer_under_faults();
@@ -762,6 +763,16 @@ void tst_satctl::misbehaving_simulator()
         ++good;
     }
     QVERIFY(good > 0);
+}
+
+// Every answer spoilt: the failure names the command and what helps.
+void tst_satctl::a_spoilt_answer_names_its_command()
+{
+    start_sim({"--corrupt", "1", "--beacon-period", "0"});
+    const program_run r = ctl({"--no-snapshot", "set", "pipe-timeout=20"});
+    QVERIFY2(r.code == 1 && r.err.contains("CRC error, context=res_set_pipe_timeout") &&
+                 r.err.contains("the line is noisy"),
+             qPrintable(describe(r)));
 }
 
 void tst_satctl::answers_owed_at_exit_are_not_the_next_runs_data()
