@@ -1,8 +1,11 @@
 #include "panelkit/free_text.h"
 
+#include "panelkit/module_settings.h"
 #include "satcmd/kqttc/kqttc_request.h"
 
 #include <QSettings>
+
+#include <limits>
 
 namespace kq::gui {
 
@@ -33,7 +36,9 @@ QString free_text_problem(const QString& text)
 uint32_t next_text_sequence()
 {
     QSettings settings;
-    const uint32_t next = settings.value(QStringLiteral("text/last_sequence"), 0).toUInt() + 1;
+    const auto next = uint32_t(setting_number(settings, QStringLiteral("text/last_sequence"), 0,
+                                              std::numeric_limits<int32_t>::max() - 1, 0)) +
+                      1;
     settings.setValue(QStringLiteral("text/last_sequence"), next);
     return next;
 }

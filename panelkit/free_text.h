@@ -17,7 +17,8 @@ PANELKIT_EXPORT QString free_text_problem(const QString& text);
 
 // The next sequence number for a sent line, counted on in the settings
 // ("text/last_sequence") so that the far station can tell lines of one
-// workstation apart across runs and front ends.
+// workstation apart across runs and front ends. A stored value that is no
+// count is refused (std::invalid_argument naming the setting).
 PANELKIT_EXPORT uint32_t next_text_sequence();
 
 } // namespace kq::gui

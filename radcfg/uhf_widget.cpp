@@ -731,12 +731,19 @@ void uhf_widget::_on_btn_send_text_clicked()
         _log(log_item::WARN, tr("not sent: %1").arg(problem));
         return;
     }
+    uint32_t sequence = 0;
+    try {
+        sequence = kq::gui::next_text_sequence();
+    } catch (const std::invalid_argument& e) { // a hand-edited settings file
+        _log(log_item::WARN, tr("not sent: %1").arg(QString::fromStdString(e.what())));
+        return;
+    }
     const bool listening = ui->btn_listen_text->isChecked();
     if (listening) {
         ++_listening;
         _uhf_worker->stop(); // the listening ends; the line goes, then it goes on
     }
-    _uhf_worker->send_text(kq::gui::next_text_sequence(), text, listening);
+    _uhf_worker->send_text(sequence, text, listening);
     ui->le_text->clear();
 }
 

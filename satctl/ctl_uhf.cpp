@@ -264,10 +264,22 @@ exit_code_e run_flash(const ctl_options& o, const ctl_output& out)
     ctl_session s(o, target_e::uhf);
     record_snapshot(s, QStringLiteral("before flash"), snapshot_e::optional);
     progress_bar bar(QStringLiteral("flash"), false);
-    QObject::connect(
-        &s.base(), &kq_module::on_flash_progress,
-        [&bar](const QString&, uint32_t pos, uint32_t length) { bar.update(pos, length); });
-    s.module<uhf_module>().flash(image);
+    uint32_t accepted = 0;
+    QObject::connect(&s.base(), &kq_module::on_flash_progress,
+                     [&bar, &accepted](const QString&, uint32_t pos, uint32_t length) {
+                         accepted = pos;
+                         bar.update(pos, length);
+                     });
+    try {
+        s.module<uhf_module>().flash(image);
+    } catch (...) {
+        // How far the transceiver got is part of the failure.
+        ctl_output::notice(QStringLiteral("flash ended after %1 of %2 records; the transceiver "
+                                          "may be left without working firmware: flash it again")
+                               .arg(accepted)
+                               .arg(checked.records().size()));
+        throw;
+    }
     out.result(QJsonObject{{"flashed", file.fileName()},
                            {"bytes", image.size()},
                            {"records", checked.records().size()},

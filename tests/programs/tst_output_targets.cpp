@@ -89,6 +89,8 @@ private slots:
     void history_keep_is_validated_data();
     void history_keep_is_validated();
     void history_lists_only_its_snapshots();
+    void text_sequence_setting_is_validated_data();
+    void text_sequence_setting_is_validated();
 
 private:
     program_run ctl(const QStringList& args, const QString& port = QString())
@@ -356,6 +358,32 @@ void tst_output_targets::history_lists_only_its_snapshots()
     QVERIFY(listed.at(2).toObject().value("file").toString().endsWith(
         "20981231T000000000Z-before-set.json"));
     QVERIFY(QFile::exists(folder.filePath("zzz.json")));
+}
+
+void tst_output_targets::text_sequence_setting_is_validated_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("a count") << "41" << 0 << "sent #42";
+    for (const char* bad : {"abc", "-1", "4294967295", "1.5"})
+        QTest::addRow("'%s'", bad) << QString(bad) << 2 << "text/last_sequence";
+}
+
+// The stored sequence number counts on, or refuses the line before anything
+// is sent, naming the setting.
+void tst_output_targets::text_sequence_setting_is_validated()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    start_sim();
+    {
+        QSettings settings(settings_file(), QSettings::IniFormat);
+        settings.setValue("text/last_sequence", stored);
+    }
+    const program_run r = ctl({"text", "send", "hello", "--seconds", "1"});
+    QVERIFY2(r.code == code && (r.out + r.err).contains(said.toUtf8()), qPrintable(describe(r)));
 }
 
 KQ_TEST_MAIN(tst_output_targets)

@@ -106,7 +106,8 @@ private slots:
     void configuration_round_trip_data();
     void configuration_round_trip();
     void set_and_restore_catch_a_device_that_stores_otherwise();
-    void a_stopped_restore_says_what_it_wrote();
+    void a_stopped_change_says_how_far_it_got_data();
+    void a_stopped_change_says_how_far_it_got();
     void configuration_true_under_answers_any_time_late();
     void xband_configuration_round_trip();
     void xband_files_modes_and_update();
@@ -1195,28 +1196,51 @@ void tst_satctl::set_and_restore_catch_a_device_that_stores_otherwise()
              qPrintable(describe(xband)));
 }
 
-// Stopped once its first write is on the line, a restore says how many of
-// its values the device already holds, and how to put them back.
-void tst_satctl::a_stopped_restore_says_what_it_wrote()
+void tst_satctl::a_stopped_change_says_how_far_it_got_data()
 {
-    start_sim({"--pacing"}); // at the radio's pace: the writes take their time
-    const QString file = _work->filePath("unit.json");
-    QVERIFY(ctl({"set", "text-beacon-period=100", "audio-beacon-period=40", "pipe-timeout=15",
-                 "dst-call=ABC"})
-                .code == 0);
-    QVERIFY(ctl({"backup", file}).code == 0);
-    QVERIFY(ctl({"set", "text-beacon-period=200", "audio-beacon-period=50", "pipe-timeout=25",
-                 "dst-call=XYZ"})
-                .code == 0);
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("simulator"); // slow enough to stop in the middle
+    QTest::addColumn<QString>("said");          // a pattern
+    QTest::newRow("restore") << "restore" << QStringList{"--late", "1", "--late-ms", "150-150"}
+                             << "restore ended after [0-4] of 4 values written[^;]*; \"history "
+                                "--restore 1\" puts back";
+    QTest::newRow("flash") << "flash" << QStringList{"--pacing"}
+                           << "flash ended after [0-9]+ of [0-9]+ records; the transceiver may be "
+                              "left without working firmware";
+}
+
+// Stopped once its writes are on the line, a restore or a flash says how
+// far the device got, and what to do.
+void tst_satctl::a_stopped_change_says_how_far_it_got()
+{
+    QFETCH(QString, command);
+    QFETCH(QStringList, simulator);
+    QFETCH(QString, said);
+    start_sim(simulator);
+    QString file = _work->filePath("unit.json");
+    if (command == QLatin1String("restore")) {
+        QVERIFY(ctl({"set", "text-beacon-period=100", "audio-beacon-period=40", "pipe-timeout=15",
+                     "dst-call=ABC"})
+                    .code == 0);
+        QVERIFY(ctl({"backup", file}).code == 0);
+        QVERIFY(ctl({"set", "text-beacon-period=200", "audio-beacon-period=50", "pipe-timeout=25",
+                     "dst-call=XYZ"})
+                    .code == 0);
+    } else {
+        file = _work->filePath("UHF.SCRM");
+        QVERIFY(write_file(file, kq::satsim::firmware_image::generate(256).file));
+    }
     QProcess p;
-    p.start(satctl, QStringList{"--port", _sim->link(), "--verbose"} + quick +
-                        QStringList{"restore", file});
+    p.start(satctl,
+            QStringList{"--port", _sim->link(), "--verbose"} + quick + QStringList{command, file});
     QVERIFY(p.waitForStarted(5000));
     QByteArray err;
     QVERIFY2(QTest::qWaitFor(
                  [&] {
                      err += p.readAllStandardError();
-                     return err.contains(">>> KQ+W22");
+                     // a write of the restore; the flash's second record
+                     return err.contains(command == QLatin1String("flash") ? ">>> KQ+D22S1"
+                                                                           : ">>> KQ+W22");
                  },
                  first_commands_ms),
              err.constData());
@@ -1224,9 +1248,8 @@ void tst_satctl::a_stopped_restore_says_what_it_wrote()
     QVERIFY(p.waitForFinished(5000));
     err += p.readAllStandardError();
     QCOMPARE(p.exitCode(), 130);
-    const QRegularExpression said(QStringLiteral("restore ended after [0-4] of 4 values written"));
-    QVERIFY2(said.match(QString::fromLocal8Bit(err)).hasMatch(), err.right(600).constData());
-    QVERIFY(err.contains("history --restore 1"));
+    QVERIFY2(QRegularExpression(said).match(QString::fromLocal8Bit(err)).hasMatch(),
+             err.right(600).constData());
 }
 
 // A fifth of the answers three to ten timeouts late: a backup that exits 0
