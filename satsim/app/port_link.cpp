@@ -12,6 +12,22 @@
 
 namespace kq::satsim {
 
+namespace {
+
+// A terminal made after the link cannot be the one the link was made for:
+// its number was given again after the simulator that made the link died.
+bool newer_than(const QString& terminal, const QString& link)
+{
+    struct stat t = {}, l = {};
+    if (::stat(QFile::encodeName(terminal).constData(), &t) != 0 ||
+        ::lstat(QFile::encodeName(link).constData(), &l) != 0)
+        return false;
+    return t.st_ctim.tv_sec > l.st_mtim.tv_sec ||
+           (t.st_ctim.tv_sec == l.st_mtim.tv_sec && t.st_ctim.tv_nsec > l.st_mtim.tv_nsec);
+}
+
+} // namespace
+
 port_link::port_link(const QString& path, const QString& target)
     : _path(path)
     , _target(target)
@@ -34,7 +50,7 @@ bool port_link::make(const QStringList& own, QString& error)
         const bool ours = std::any_of(own.begin(), own.end(), [&named](const QString& t) {
             return QFileInfo(t).absoluteFilePath() == named;
         });
-        if (!ours && QFileInfo::exists(named)) {
+        if (!ours && !newer_than(named, _path) && QFileInfo::exists(named)) {
             error = QStringLiteral("%1 names the port %2 of a running simulator; stop it or name "
                                    "another link with --link")
                         .arg(_path, info.symLinkTarget());

@@ -8,7 +8,9 @@ namespace kq::satsim {
 // A symbolic link to one of the simulator's ports, removed again when the
 // simulator ends (only if it still names that port). A link that names a
 // port still open belongs to a running simulator and is never taken over;
-// one left behind by a simulator that was killed is replaced.
+// one left behind by a simulator that was killed is replaced, also when its
+// terminal's number was given to another program since (the terminal is
+// then newer than the link).
 class port_link
 {
 public:
