@@ -18,6 +18,7 @@ using namespace api::proto;
 
 const char* const uhf_config::module_name = "uhf";
 const char* const uhf_config::not_readable_key = "not_readable";
+const char* const uhf_config::not_read_key = "not_read";
 
 namespace {
 
@@ -47,6 +48,20 @@ QJsonValue read_value(const uhf_param_t& p, uhf_module& u, const uhf_param_t::sc
             throw;
     }
     return QJsonValue(QJsonValue::Undefined);
+}
+
+// Called from within a catch: a read whose answers came but were of no use
+// (spoilt, malformed, refused). Silence, a stop, a broken port or a busy
+// module ends the walk: the next reads would fare no better.
+bool is_read_failure()
+{
+    try {
+        throw;
+    } catch (const proto_exception& e) {
+        return e.get_type() != proto_exception::busy && e.get_type() != proto_exception::no_answer;
+    } catch (...) {
+        return false;
+    }
 }
 
 // The status word read at most once for a walk over the table.
@@ -102,8 +117,19 @@ param_snapshot uhf_config::backup(uhf_module& u)
     scw_once scw{u, std::nullopt};
     const auto source = [&scw] { return scw(); };
     QJsonArray not_readable;
+    QJsonArray not_read;
     for (const uhf_param_t& p : uhf_params()) {
-        const QJsonValue v = read_value(p, u, source);
+        QJsonValue v;
+        try {
+            v = read_value(p, u, source);
+        } catch (const std::exception&) {
+            // A parameter the file would lack fails the backup; a status
+            // value is only told, and the file keeps what was read.
+            if (p.writable() || !is_read_failure())
+                throw;
+            not_read.append(p.name);
+            continue;
+        }
         if (v.isUndefined())
             not_readable.append(p.name);
         else if (p.writable())
@@ -113,6 +139,8 @@ param_snapshot uhf_config::backup(uhf_module& u)
     }
     if (!not_readable.isEmpty())
         s.status.insert(QLatin1String(not_readable_key), not_readable);
+    if (!not_read.isEmpty())
+        s.status.insert(QLatin1String(not_read_key), not_read);
     s.firmware = s.status.value(QStringLiteral("version")).toString();
     return s;
 }

@@ -25,6 +25,8 @@ public:
     // The key of a snapshot's status listing what the route cannot read
     // (the far transceiver does not pass its text beacon on).
     static const char* const not_readable_key; // "not_readable"
+    // Status values that got no usable answer during a backup: "not_read".
+    static const char* const not_read_key;
 
     // For param_file: empty when the value may be written under that name.
     static QString check(const QString& name, const QJsonValue& value);

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <functional>
@@ -169,6 +170,12 @@ exit_code_e backup(const config_kind& kind, const ctl_options& o, const ctl_outp
     param_snapshot snapshot = kind.backup(s);
     snapshot.reason = QStringLiteral("backup");
     save(snapshot, path);
+    const QJsonArray not_read =
+        snapshot.status.value(QLatin1String(gui::uhf_config::not_read_key)).toArray();
+    if (!not_read.isEmpty())
+        ctl_output::notice(
+            QStringLiteral("status not read, left out of the file: %1")
+                .arg(QJsonDocument(not_read).toJson(QJsonDocument::Compact).constData()));
     out.result(
         QJsonObject{{"saved", path}, {"parameters", snapshot.parameters.size()}},
         {QStringLiteral("saved %1 parameters to %2").arg(snapshot.parameters.size()).arg(path)});

@@ -124,6 +124,8 @@ QStringList uhf_transceiver::_own(const QString& payload)
     if (payload.size() < 8 || !parse_hex(payload.mid(6, 2), code))
         return wire::err();
     const QString rest = payload.mid(8);
+    if (kind == QLatin1Char('R') && int(code) == _garbled_read)
+        return {QStringLiteral("OK+NOTHEX")};
     if (kind == QLatin1Char('R'))
         return _read(int(code), rest);
     if (kind == QLatin1Char('W'))

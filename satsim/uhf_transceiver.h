@@ -103,6 +103,10 @@ public:
         _refusal = answer;
     }
 
+    // Reads of one command code answered with a malformed value from now on
+    // (-1: none), as a transceiver whose counter is broken.
+    void garble_reads_of(int code) { _garbled_read = code; }
+
     // Beacons heard over the air, sent every period_ms (0: never).
     void set_beacon(int period_ms, const QString& dst, const QString& src, const QByteArray& info);
     // The far station's free text as this transceiver hears it: "ROGER "
@@ -135,6 +139,7 @@ private:
     QMap<int, QByteArray> _props;
     QMap<uint32_t, QByteArray> _image; // by record address
     int _flash_lines = 0;
+    int _garbled_read = -1;
     int _refuse_flash = 0;
     QString _refusal;
     int _beacon_ms = 0;

@@ -6,6 +6,8 @@
 #include "sim_session.h"
 #include "test_environment.h"
 
+#include <QJsonArray>
+
 #include <functional>
 #include <memory>
 
@@ -32,6 +34,8 @@ private slots:
     void cleanup();
     void refused_values_are_read_errors_data();
     void refused_values_are_read_errors();
+    void a_backup_keeps_what_it_read_data();
+    void a_backup_keeps_what_it_read();
 
 private:
     uhf_module& uhf() { return _s->module<uhf_module>(); }
@@ -81,6 +85,40 @@ void tst_param_reads::refused_values_are_read_errors()
     QCOMPARE(e->get_exec_context(), name);
     QCOMPARE(_s->sat().link().commands_received() - before, 2); // read again before refused
     QVERIFY(capture<proto_exception>([&] { uhf_config::backup(uhf()); }));
+}
+
+void tst_param_reads::a_backup_keeps_what_it_read_data()
+{
+    QTest::addColumn<int>("code"); // of the read answered with garbage
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("a status value") << 0x02 << "uptime" << true;
+    QTest::newRow("a parameter") << 0x01 << "freq" << false;
+}
+
+// A status value with no usable answer is left out and named; a parameter
+// the file would lack fails the backup.
+void tst_param_reads::a_backup_keeps_what_it_read()
+{
+    QFETCH(int, code);
+    QFETCH(QString, name);
+    QFETCH(bool, saved);
+    _s->sat().with_local([code](uhf_transceiver& t) {
+        t.garble_reads_of(code);
+        return 0;
+    });
+    if (!saved) {
+        QVERIFY(capture<proto_exception>([&] { uhf_config::backup(uhf()); }));
+        return;
+    }
+    const kq::gui::param_snapshot s = uhf_config::backup(uhf());
+    QCOMPARE(s.status.value(uhf_config::not_read_key).toArray(), QJsonArray{name});
+    QVERIFY(!s.status.contains(name));
+    _s->sat().with_local([](uhf_transceiver& t) {
+        t.garble_reads_of(-1);
+        return 0;
+    });
+    QCOMPARE(s.parameters, uhf_config::backup(uhf()).parameters); // every parameter, as held
 }
 
 KQ_TEST_MAIN(tst_param_reads)
